@@ -1,0 +1,323 @@
+#include "app/galaxy_file.h"
+
+#include <cerrno>
+#include <charconv>
+#include <climits>
+#include <cmath>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <memory>
+#include <new>
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+// Numbers go through std::to_chars / std::from_chars only: they never look at
+// the process locale, so a German desktop still writes and reads "400.000000".
+
+namespace {
+
+// Every line ends in one blank and CR LF, as the files have always been written.
+constexpr std::string_view kLineEnd = " \r\n";
+// Written into every file; the reader ignores it.
+constexpr double kFileVersion = 2.0;
+
+void appendFixed(std::string& out, double value) {
+    // room for "%f" of the largest double: sign, 309 digits, point, 6 decimals
+    char buf[320];
+    const auto result = std::to_chars(buf, buf + sizeof buf, value, std::chars_format::fixed, 6);
+    out.append(buf, result.ptr);
+}
+
+void appendInt(std::string& out, int value) {
+    char buf[16];
+    const auto result = std::to_chars(buf, buf + sizeof buf, value);
+    out.append(buf, result.ptr);
+}
+
+GalaxyFileStatus failure(GalaxyFileError error, std::string message) { return {error, std::move(message)}; }
+
+GalaxyFileStatus systemFailure(GalaxyFileError error, const char* what, const std::string& path, int err) {
+    return failure(error, std::string(what) + " " + path + ": " + std::strerror(err));
+}
+
+// ---- writing ---------------------------------------------------------------
+
+bool writeAll(int fd, std::string_view data) {
+    while (!data.empty()) {
+        const ssize_t n = ::write(fd, data.data(), data.size());
+        if (n < 0 && errno == EINTR) continue;
+        if (n <= 0) {
+            if (n == 0) errno = EIO;
+            return false;
+        }
+        data.remove_prefix(static_cast<std::size_t>(n));
+    }
+    return true;
+}
+
+// Saving through a symbolic link updates the file it points to; renaming over
+// the link itself would turn it into a plain file.
+std::string followLink(const std::string& path) {
+    struct stat st {};
+    if (::lstat(path.c_str(), &st) != 0 || !S_ISLNK(st.st_mode)) return path;
+    const std::unique_ptr<char, decltype(&std::free)> resolved(::realpath(path.c_str(), nullptr), &std::free);
+    return resolved ? std::string(resolved.get()) : path;
+}
+
+// A hidden sibling of the target, so that the final rename stays within one
+// file system and cannot leave a half-written file under the target's name.
+int createTemporary(const std::string& target, std::string& tmpPath) {
+    const std::size_t slash = target.rfind('/');
+    const std::size_t nameStart = slash == std::string::npos ? 0 : slash + 1;
+    const std::string stem = target.substr(0, nameStart) + "." + target.substr(nameStart) + "." +
+                             std::to_string(::getpid()) + "-";
+    for (int attempt = 0; attempt < 100; ++attempt) {
+        tmpPath = stem + std::to_string(attempt) + ".tmp";
+        // 0666 lets the umask decide, as for any new file the user creates
+        const int fd = ::open(tmpPath.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+        if (fd >= 0 || errno != EEXIST) return fd;
+    }
+    return -1;
+}
+
+// ---- reading ---------------------------------------------------------------
+
+// Hands out the lines of a text one by one, without their LF or CR LF; past
+// the end it hands out empty lines, which is how a file that ends early reads.
+class LineCursor {
+public:
+    explicit LineCursor(std::string_view text) : rest_(text) {}
+
+    bool atEnd() const { return rest_.empty(); }
+
+    std::string_view next() {
+        const std::size_t lf = rest_.find('\n');
+        std::string_view line = rest_.substr(0, lf);
+        rest_.remove_prefix(lf == std::string_view::npos ? rest_.size() : lf + 1);
+        if (!line.empty() && line.back() == '\r') line.remove_suffix(1);
+        return line;
+    }
+
+private:
+    std::string_view rest_;
+};
+
+// Reads the fields of one line from the left, as "%lf" and "%d" would.
+class FieldCursor {
+public:
+    explicit FieldCursor(std::string_view line) : rest_(line) {}
+
+    // Any decimal notation, with an optional sign and exponent. A value that
+    // is not finite, or too large or too small for a double, counts as a
+    // field that failed to parse, so that nothing but finite numbers ever
+    // reaches the physics.
+    bool readDouble(double& value) {
+        skipBlanks();
+        std::string_view s = rest_;
+        if (!s.empty() && s.front() == '+') {
+            s.remove_prefix(1);
+            if (!s.empty() && s.front() == '-') return false;
+        }
+        double v = 0.0;
+        const auto [end, ec] = std::from_chars(s.data(), s.data() + s.size(), v);
+        if (ec != std::errc() || !std::isfinite(v)) return false;
+        rest_.remove_prefix(static_cast<std::size_t>(end - rest_.data()));
+        value = v;
+        return true;
+    }
+
+    // An optionally signed run of digits, stopping at anything else (so
+    // "3.7" reads 3). Magnitudes beyond what a long long holds saturate; the
+    // callers reject such values anyway.
+    bool readInt(long long& value) {
+        skipBlanks();
+        const bool negative = !rest_.empty() && rest_.front() == '-';
+        const std::size_t digitsStart = !rest_.empty() && (negative || rest_.front() == '+') ? 1 : 0;
+        std::size_t i = digitsStart;
+        long long magnitude = 0;
+        for (; i < rest_.size() && rest_[i] >= '0' && rest_[i] <= '9'; ++i) {
+            const int digit = rest_[i] - '0';
+            magnitude = magnitude > (LLONG_MAX - digit) / 10 ? LLONG_MAX : magnitude * 10 + digit;
+        }
+        if (i == digitsStart) return false;
+        rest_.remove_prefix(i);
+        value = negative ? -magnitude : magnitude;
+        return true;
+    }
+
+private:
+    void skipBlanks() {
+        // the blanks scanf skips; a stray CR before the LF is one of them
+        const std::size_t first = rest_.find_first_not_of(" \t\r\v\f");
+        rest_.remove_prefix(first == std::string_view::npos ? rest_.size() : first);
+    }
+
+    std::string_view rest_;
+};
+
+GalaxyFileStatus readWholeFile(const std::string& path, std::string& text) {
+    // Read access only: a sample file the user may not change must still open.
+    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0) return systemFailure(GalaxyFileError::CannotOpen, "cannot open", path, errno);
+    GalaxyFileStatus status;
+    try {
+        char buf[65536];
+        for (;;) {
+            const ssize_t n = ::read(fd, buf, sizeof buf);
+            if (n < 0 && errno == EINTR) continue;
+            if (n < 0) {
+                status = systemFailure(GalaxyFileError::CannotOpen, "cannot read", path, errno);
+                break;
+            }
+            if (n == 0) break;
+            text.append(buf, static_cast<std::size_t>(n));
+        }
+    } catch (const std::bad_alloc&) {
+        status = failure(GalaxyFileError::CannotOpen, "cannot read " + path + ": it is too large");
+    }
+    ::close(fd);
+    return status;
+}
+
+GalaxyFileStatus tooManyStars() {
+    return failure(GalaxyFileError::TooManyStars, "the star count on line 3 is more than memory can hold");
+}
+
+GalaxyFileStatus naming(const std::string& path, GalaxyFileStatus status) {
+    status.message = path + ": " + status.message;
+    return status;
+}
+
+}  // namespace
+
+std::string formatGalaxyFile(const CGalaxy& galaxy) {
+    std::string out;
+    // about 90 characters per star line for galaxies of moderate extent
+    out.reserve(64 + 96 * static_cast<std::size_t>(galaxy.numStars));
+
+    // the header string ends in a blank and "%s %f" adds another
+    out += "//Quasarix Version  ";
+    appendFixed(out, kFileVersion);
+    out += kLineEnd;
+    out += "Scale: ";
+    out += galaxy.scaleName[galaxy.scale];
+    out += kLineEnd;
+    appendInt(out, galaxy.numStars);
+    out += kLineEnd;
+
+    for (int i = 0; i < galaxy.numStars; ++i) {
+        for (const double value : {galaxy.mass[i], galaxy.pos.x[i], galaxy.pos.y[i], galaxy.pos.z[i],
+                                   galaxy.vel.x[i], galaxy.vel.y[i], galaxy.vel.z[i]}) {
+            appendFixed(out, value);
+            out += ' ';
+        }
+        appendInt(out, galaxy.color[i]);
+        out += kLineEnd;
+    }
+    return out;
+}
+
+GalaxyFileStatus saveGalaxyFile(const CGalaxy& galaxy, const std::string& path) {
+    const std::string text = formatGalaxyFile(galaxy);
+    const std::string target = followLink(path);
+
+    // A file saved over keeps its permissions; a new one gets 0666 less the umask.
+    struct stat old {};
+    const bool keepMode = ::stat(target.c_str(), &old) == 0 && S_ISREG(old.st_mode);
+
+    std::string tmpPath;
+    const int fd = createTemporary(target, tmpPath);
+    if (fd < 0) return systemFailure(GalaxyFileError::CannotCreate, "cannot create a file beside", target, errno);
+
+    // Every step is checked and the first error kept; fsync before the rename
+    // so that a crash leaves the old file or the new one, never an empty one.
+    int err = 0;
+    if (!writeAll(fd, text) || (keepMode && ::fchmod(fd, old.st_mode & 0777) != 0) || ::fsync(fd) != 0) err = errno;
+    if (::close(fd) != 0 && err == 0) err = errno;
+    if (err == 0 && std::rename(tmpPath.c_str(), target.c_str()) != 0) err = errno;
+    if (err == 0) return {};
+    ::unlink(tmpPath.c_str());
+    return systemFailure(GalaxyFileError::CannotCreate, "cannot write", target, err);
+}
+
+// What the reader decides where a file is not as the writer makes it:
+// - line 1 may hold anything; line 2 selects the last of the scale names it
+//   contains (Galactic if none), matched case-sensitively;
+// - line 3 must start with a count: missing, not a number or negative fails
+//   the load, as does a count beyond what memory can hold (checked before
+//   anything is allocated for it); 0 is a valid empty galaxy;
+// - a count larger than the lines present is allowed, the missing lines read
+//   as empty lines; lines after the last star are ignored;
+// - star fields parse from the left; where parsing stops the star keeps the
+//   defaults 0.0 for mass (a massless star exerts no force), position and
+//   velocity, and White for the colour;
+// - a colour outside 0..7 becomes White, so no colour table is indexed out of
+//   range; NaN and infinities end the line like any unreadable field.
+GalaxyFileStatus parseGalaxyText(std::string_view text, const CGalaxy::NameTable& scaleNames,
+                                 GalaxyFileData& out) {
+    LineCursor lines(text);
+    lines.next();
+
+    const std::string_view scaleLine = lines.next();
+    int scale = UnitScale::Galactic;
+    for (const int candidate : {UnitScale::Galactic, UnitScale::SolarSystem, UnitScale::EarthSun}) {
+        if (scaleLine.find(scaleNames[candidate]) != std::string_view::npos) scale = candidate;
+    }
+
+    if (lines.atEnd()) return failure(GalaxyFileError::BadCount, "the file ends before its star count (line 3)");
+    FieldCursor countField(lines.next());
+    long long count = 0;
+    if (!countField.readInt(count)) return failure(GalaxyFileError::BadCount, "line 3 does not hold a star count");
+    if (count < 0) return failure(GalaxyFileError::BadCount, "the star count on line 3 is negative");
+    if (!CGalaxy::canHold(count)) return tooManyStars();
+
+    try {
+        const std::size_t n = static_cast<std::size_t>(count);
+        GalaxyFileData data;
+        data.scale = scale;
+        std::vector<double>* const fields[] = {&data.mass, &data.x, &data.y, &data.z, &data.vx, &data.vy, &data.vz};
+        for (auto* field : fields) field->assign(n, 0.0);
+        data.color.assign(n, StarColor::White);
+
+        for (std::size_t i = 0; i < n; ++i) {
+            FieldCursor line(lines.next());
+            bool complete = true;
+            for (auto* field : fields) {
+                if (!(complete = line.readDouble((*field)[i]))) break;
+            }
+            long long color = 0;
+            if (complete && line.readInt(color) && color >= 0 && color < kStarColorCount) {
+                data.color[i] = static_cast<int>(color);
+            }
+        }
+        out = std::move(data);
+    } catch (const std::bad_alloc&) {
+        return tooManyStars();
+    }
+    return {};
+}
+
+GalaxyFileStatus loadGalaxyFile(CGalaxy& galaxy, const std::string& path) {
+    std::string text;
+    if (GalaxyFileStatus status = readWholeFile(path, text); !status.ok()) return status;
+
+    GalaxyFileData data;
+    if (GalaxyFileStatus status = parseGalaxyText(text, galaxy.scaleName, data); !status.ok()) {
+        return naming(path, std::move(status));
+    }
+
+    // reset obtains the new arrays before it drops the old ones, so the
+    // galaxy is released only once the file's stars are sure to fit.
+    Vec3Arrays positions, velocities;
+    positions.view(data.x.data(), data.y.data(), data.z.data());
+    velocities.view(data.vx.data(), data.vy.data(), data.vz.data());
+    if (!galaxy.reset(data.count(), positions, velocities, data.mass.data(), data.color.data())) {
+        return naming(path, tooManyStars());
+    }
+    galaxy.scale = data.scale;
+    galaxy.setScale(galaxy.scale);
+    return {};
+}

@@ -1,0 +1,51 @@
+#pragma once
+
+// Reading and writing galaxy files (".zyr"): a header line, a scale line, a
+// count line and one line per star. Qt-free, so that the desktop program and
+// zyr-sim share it; the callers turn the error kinds into their own messages.
+
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "model/galaxy.h"
+
+enum class GalaxyFileError {
+    None,
+    CannotOpen,    // missing, unreadable, or a read error part way through
+    BadCount,      // the count line is missing, not a number, or negative
+    TooManyStars,  // the count is more than memory can hold
+    CannotCreate,  // the file could not be written; an older file is untouched
+};
+
+struct GalaxyFileStatus {
+    GalaxyFileError error = GalaxyFileError::None;
+    std::string message;  // empty on success, a sentence for the user otherwise
+
+    bool ok() const { return error == GalaxyFileError::None; }
+};
+
+// The stars of a file as read, not yet installed in a galaxy.
+struct GalaxyFileData {
+    int scale = UnitScale::Galactic;
+    std::vector<double> mass, x, y, z, vx, vy, vz;
+    std::vector<int> color;
+
+    int count() const { return static_cast<int>(mass.size()); }
+};
+
+// The complete file text, CR LF line ends, numbers in the C locale.
+std::string formatGalaxyFile(const CGalaxy& galaxy);
+
+// Writes through a temporary file in the target's directory that replaces the
+// target only once it is completely on disk.
+GalaxyFileStatus saveGalaxyFile(const CGalaxy& galaxy, const std::string& path);
+
+// Parses a file's text; scaleNames is the galaxy's scaleName table. On failure
+// out is left as it was.
+GalaxyFileStatus parseGalaxyText(std::string_view text, const CGalaxy::NameTable& scaleNames,
+                                 GalaxyFileData& out);
+
+// Reads, parses and installs a file: the galaxy gets the file's stars and
+// scale, everything else as reset leaves it. On failure the galaxy is unchanged.
+GalaxyFileStatus loadGalaxyFile(CGalaxy& galaxy, const std::string& path);

@@ -1,0 +1,76 @@
+#include <cmath>
+#include <vector>
+
+#include "model/galaxy.h"
+#include "physics/forces.h"
+
+void CGalaxy::bookkeeping() {
+    // Step rate over the current measuring window.
+    const std::uint32_t t = tickCount();
+    const std::uint32_t elapsed = t - startTicks;  // wraps with the tick counter
+    // Within the first millisecond of a window there is nothing to divide by:
+    // the rate shown stays the last one measured, and the steps keep counting
+    // into the same window until it can be measured.
+    if (elapsed != 0) {
+        itersPerSecond = iteration / static_cast<double>(elapsed) * 1000.0;
+        if (iteration > 10) {
+            iteration = 0;
+            startTicks = t;
+        }
+    }
+    if (iteration == lastIteration) itersPerSecond = 0.0;
+    lastIteration = iteration;
+
+    // Conserved quantities.
+    const int n = numStars;
+    const double G = gravity;
+    momentumX = momentumY = momentumZ = 0.0;
+    double cx = 0.0, cy = 0.0, cz = 0.0;
+    totalMass = 0.0;
+    double ke = 0.0, pe = 0.0;
+
+    std::vector<double> shield(static_cast<std::size_t>(n));
+    for (int i = 0; i < n; ++i) {
+        shield[i] = ShieldRadius(G * mass[i], timeStep, shieldModifier);
+        totalMass += mass[i];
+    }
+
+    const double* x = pos.x;
+    const double* y = pos.y;
+    const double* z = pos.z;
+    for (int i = 0; i < n; ++i) {
+        const double si = shield[i];
+        double S = 0.0;
+        // Each pair once, softened with the shield radius of its later star.
+        for (int j = 0; j < i; ++j) {
+            const double dx = x[j] - x[i], dy = y[j] - y[i], dz = z[j] - z[i];
+            const double r = std::sqrt(dx * dx + dy * dy + dz * dz);
+            S += r < si ? G * mass[j] / si : G * mass[j] / r;
+        }
+        if (darkMatter == DarkMatterModel::Sphere) {
+            const double rho = std::sqrt(x[i] * x[i] + y[i] * y[i] + z[i] * z[i]);
+            const double R = darkRadius;
+            S += rho < R ? G * totalMass * rho * rho / (R * R * R) : G * totalMass / rho;
+        }
+        const double mi = mass[i];
+        pe = pe - mi * S;
+        ke = ke + 0.5 * mi * (vel.x[i] * vel.x[i] + vel.y[i] * vel.y[i] + vel.z[i] * vel.z[i]);
+        momentumX += mi * vel.x[i];
+        momentumY += mi * vel.y[i];
+        momentumZ += mi * vel.z[i];
+        cx += mi * x[i];
+        cy += mi * y[i];
+        cz += mi * z[i];
+    }
+    kineticEnergy = ke;
+    potentialEnergy = pe;
+    totalEnergy = ke + pe;
+    // A massless galaxy has no centre of mass; the origin is shown instead.
+    if (totalMass != 0.0) {
+        centerX = cx / totalMass;
+        centerY = cy / totalMass;
+        centerZ = cz / totalMass;
+    } else {
+        centerX = centerY = centerZ = 0.0;
+    }
+}

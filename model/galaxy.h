@@ -1,0 +1,222 @@
+#pragma once
+
+#include <array>
+#include <cstddef>
+#include <cstdint>
+#include <memory>
+#include <optional>
+#include <string>
+
+#include "view/quaternion.h"
+
+// The enumerations are plain ints in the fields that hold them; the
+// namespaces keep their names out of the global scope.
+namespace GalaxyShape {
+enum : int { Sphere = 0, Disc = 1, Cube = 2, Grid2D = 3, Grid3D = 4, Rings = 5 };
+}
+namespace ForceMethod {
+enum : int { Direct = 0, BarnesHut = 1, ParticleMesh = 2 };
+}
+namespace IntegrationMethod {
+enum : int { Euler = 0, ImprovedEuler = 1, RungeKutta4 = 2, AdamsMoulton = 3, DynamicEuler = 4 };
+}
+namespace UnitScale {
+enum : int { Galactic = 0, SolarSystem = 1, EarthSun = 2 };
+}
+namespace DarkMatterModel {
+enum : int { None = 0, Sphere = 1 };
+}
+namespace StarColor {
+enum : int { White = 0, Red = 1, Orange = 2, Yellow = 3, Green = 4, Blue = 5, Purple = 6, Cyan = 7 };
+}
+
+constexpr int kStarColorCount = 8;
+
+// Three parallel arrays x, y, z. Either owning (built with a count) or a view
+// into another buffer (owned = 0). Releasing only clears the flag; whoever
+// allocated the arrays frees them.
+struct Vec3Arrays {
+    int count = 0;
+    int owned = 0;
+    double* x = nullptr;
+    double* y = nullptr;
+    double* z = nullptr;
+
+    Vec3Arrays() = default;
+    explicit Vec3Arrays(int n);
+    Vec3Arrays(const Vec3Arrays&) = delete;
+    Vec3Arrays& operator=(const Vec3Arrays&) = delete;
+    ~Vec3Arrays();
+
+    void release() { owned = 0; }
+    void view(double* xs, double* ys, double* zs) {
+        x = xs;
+        y = ys;
+        z = zs;
+    }
+};
+
+// Signature of the right-hand side of the equations of motion.
+using DerivativeFunc = void (*)(int stateLen, double time, double* state, double* deriv);
+
+using TickSource = std::uint32_t (*)();
+std::uint32_t SystemTickCount();  // milliseconds, wrapping at 2^32
+
+class CGalaxy {
+public:
+    CGalaxy();
+    ~CGalaxy();
+    CGalaxy(const CGalaxy&) = delete;
+    CGalaxy& operator=(const CGalaxy&) = delete;
+
+    // ---- state vector block --------------------------------------------
+    int stateLen = 0;
+    double* state = nullptr;
+    double time = 0.0;
+    double* deriv = nullptr;
+    double* scratch[10] = {};
+    int historyCount = 0;
+    int numStars = 0;
+    Vec3Arrays pos, vel, dpos, acc;
+
+    // ---- per-star attributes ---------------------------------------------
+    double* mass = nullptr;
+    int* color = nullptr;
+
+    // ---- galaxy settings (read by the next reset and generation) ----------
+    int requestedStars = 512;
+    int shape = GalaxyShape::Sphere;
+    double starMass = 400.0;
+    double centralMass = 0.0;
+    double rotationFactor = 1.0;
+    int darkMatterSetting = DarkMatterModel::None;
+    double darkRadiusSetting = 5.0;
+    double darkFractionSetting = 0.9;
+    int scaleSetting = UnitScale::Galactic;
+
+    // Seed of the generator: the calendar time in seconds unless one is given,
+    // so that a run can be repeated exactly.
+    std::optional<unsigned> randomSeed;
+
+    // ---- model settings and their live copies -----------------------------
+    int integrationSetting = IntegrationMethod::ImprovedEuler;
+    int integrationMethod = IntegrationMethod::ImprovedEuler;
+    int forceSetting = ForceMethod::Direct;
+    int forceMethod = ForceMethod::Direct;
+    double timeStepSetting = 8.0;
+    double timeStep = 8.0;
+    double shieldSetting = 10.0;
+    double shieldModifier = 10.0;
+
+    // ---- dark matter live values ------------------------------------------
+    int darkMatter = DarkMatterModel::None;
+    double darkRadius = 5.0;
+    double darkFraction = 0.9;
+
+    // ---- physical constants and units -------------------------------------
+    double solarMassKg = 1.99e30;
+    double earthMassKg = 5.97e24;
+    double auMeters = 1.5e11;
+    double gravitySI = 6.673e-11;
+    double kiloLightYearMeters = 9.46728e18;
+    double massUnit = 0.0;
+    double lengthUnit = 0.0;
+    double timeUnit = 0.0;
+    double gravity = 0.0;
+    int scale = UnitScale::Galactic;
+    double boxSize = 5.0;
+
+    using NameTable = std::array<std::string, 5>;
+    NameTable lengthUnitName, timeUnitName, massUnitName, energyUnitName, momentumUnitName, scaleName;
+
+    // ---- bookkeeping results ----------------------------------------------
+    double totalEnergy = 0.0;
+    double potentialEnergy = 0.0;
+    double kineticEnergy = 0.0;
+    double totalMass = 0.0;
+    double momentumX = 0.0, momentumY = 0.0, momentumZ = 0.0;
+    double centerX = 0.0, centerY = 0.0, centerZ = 0.0;
+    double itersPerSecond = 0.0;
+    int iteration = 0;
+    int lastIteration = 0;
+    std::uint32_t startTicks = 0;
+    TickSource tickCount = SystemTickCount;
+
+    // ---- view state shared by the renderer and the commands ---------------
+    Quaternion orientation;
+    double panX = 0.0, panY = 0.0;
+    double panScale = 0.95;
+    double viewDistance = 50.0;
+    double depthSpan = 10.0;
+    int ballMode = 0;
+    int starSize = 0;
+    int starColor = StarColor::White;
+    int listFontSize = 12;
+    int depthCue = 1;
+    int chromaDepth = 0;
+    int redshift = 0;
+    int blackBackground = 1;
+    int hideColor[kStarColorCount] = {};
+    int trace = 0;
+    double hue[kStarColorCount] = {};
+
+    // renderer work buffers, one slot per star of the capacity
+    double* screenX = nullptr;
+    double* screenY = nullptr;
+    double* depth = nullptr;
+    int* drawOrder = nullptr;
+    int drawCount = 0;
+    double* slotHue = nullptr;
+    double* slotRed = nullptr;
+    double* slotGreen = nullptr;
+    double* slotBlue = nullptr;
+    double boxX[8] = {};
+    double boxY[8] = {};
+    int boxVisible[8] = {};
+
+    double rotationInUse = 1.0;
+
+    // ---- lifecycle ---------------------------------------------------------
+    void releaseArrays();
+    // Resets to requestedStars stars at rest at the origin; false when memory
+    // cannot hold them (the galaxy is then unchanged).
+    bool allocate();
+    // Installs count stars copied from the given arrays (null arrays mean
+    // zeros) and resets everything else. The new arrays are obtained before the
+    // old ones are freed, so a false result leaves the galaxy exactly as it was.
+    bool reset(int count, const Vec3Arrays& positions, const Vec3Arrays& velocities,
+               const double* masses, const int* colors);
+    // allocate() followed by generate(): what New Galaxy and start-up do.
+    bool newGalaxy();
+
+    // Capacity of the arrays (the count given to the last reset).
+    int capacity() const { return stateLen / 6; }
+    // Whether a reset to count stars fits the index range and the memory
+    // available now.
+    static bool canHold(long long count);
+    static std::size_t bytesPerStar();
+
+    void setScale(int scale);
+    void generate();
+    void startVelocities(double rotation);
+    void bookkeeping();
+
+    // ---- integrators -------------------------------------------------------
+    void EulerStep(double h, DerivativeFunc f);
+    void ImprovedEulerStep(double h, DerivativeFunc f);
+    void RungeKutta4Step(double h, DerivativeFunc f);
+    void AdamsMoultonStep(double h, DerivativeFunc f);
+    void DynamicEulerStep(double h);
+
+private:
+    void fillNameTables(bool all);
+    void pointViews();
+    struct Storage;
+    std::unique_ptr<Storage> storage_;
+};
+
+// The one simulation of the process.
+extern CGalaxy g_galaxy;
+
+// Texts of the star colours, by StarColor index.
+const char* starColorMenuName(int color);

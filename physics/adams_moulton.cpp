@@ -1,0 +1,66 @@
+// Fourth-order Adams predictor-corrector on a history of four derivatives.
+// The history keeps the real times of its values, so halving or doubling the
+// step in the middle of a run stays correct.
+#include <climits>
+#include <cstring>
+
+#include "model/galaxy.h"
+#include "physics/poly_interpolator.h"
+
+void CGalaxy::AdamsMoultonStep(double h, DerivativeFunc f) {
+    const int n = stateLen;
+    // Counts steps since the history was last reset; it only has to tell the
+    // first four from the rest, so it stops short of overflowing.
+    if (historyCount < INT_MAX) ++historyCount;
+
+    double* const* F = &scratch[1];  // F[1..4]: derivative history, F[4] newest
+    double* const* T = &scratch[5];  // T[1..4]: their times, per component
+
+    if (historyCount < 5) {
+        ImprovedEulerStep(h, f);
+        f(n, time, state, deriv);
+        const int s = historyCount;
+        std::memcpy(F[s], deriv, sizeof(double) * n);
+        for (int i = 0; i < n; ++i) T[s][i] = time;
+        return;
+    }
+
+    double* y0 = scratch[0];
+    std::memcpy(y0, state, sizeof(double) * n);
+    time += h;
+
+    CPolyInterpolator poly(4);
+    double xs[4], ys[4];
+    for (int i = 0; i < n; ++i) {
+        for (int k = 0; k < 4; ++k) {
+            xs[k] = T[k + 1][i];
+            ys[k] = F[k + 1][i];
+        }
+        poly.SetPoints(xs, ys);
+        state[i] = y0[i] + poly.Integrate(T[4][i], time);
+    }
+    f(n, time, state, deriv);
+
+    for (int i = 0; i < n; ++i) {
+        for (int k = 0; k < 3; ++k) {
+            xs[k] = T[k + 2][i];
+            ys[k] = F[k + 2][i];
+        }
+        xs[3] = time;
+        ys[3] = deriv[i];
+        poly.SetPoints(xs, ys);
+        state[i] = y0[i] + poly.Integrate(T[4][i], time);
+    }
+    f(n, time, state, deriv);
+
+    for (int i = 0; i < n; ++i) {
+        F[1][i] = F[2][i];
+        F[2][i] = F[3][i];
+        F[3][i] = F[4][i];
+        F[4][i] = deriv[i];
+        T[1][i] = T[2][i];
+        T[2][i] = T[3][i];
+        T[3][i] = T[4][i];
+        T[4][i] = time;
+    }
+}

@@ -1,0 +1,238 @@
+#include "physics/barnes_hut.h"
+
+#include "model/galaxy.h"
+#include "physics/forces.h"
+
+COctreeNode* g_octreeRoot = nullptr;
+
+COctreeNode::COctreeNode(double cx, double cy, double cz, double half) : halfSize(half) {
+    const double c[3] = {cx, cy, cz};
+    for (int a = 0; a < 3; ++a) {
+        centre[a] = c[a];
+        massCentre[a] = c[a];
+        bounds[a][0] = c[a] - half;
+        bounds[a][1] = c[a];
+        bounds[a][2] = c[a] + half;
+    }
+}
+
+COctreeNode::~COctreeNode() { DeleteChildren(); }
+
+int COctreeNode::Octant(double x, double y, double z) const {
+    const double p[3] = {x, y, z};
+    int octant = 0;
+    for (int a = 0; a < 3; ++a) {
+        // Written so that NaN fails both halves.
+        if (bounds[a][0] <= p[a] && p[a] < bounds[a][1])
+            octant = 2 * octant;
+        else if (bounds[a][1] <= p[a] && p[a] < bounds[a][2])
+            octant = 2 * octant + 1;
+        else
+            return -1;
+    }
+    return octant;
+}
+
+void COctreeNode::Split() {
+    children = new COctreeNode*[8]{};
+    hasChildren = 1;
+    const double h = halfSize;
+    for (int c = 0; c < 8; ++c) {
+        const int half[3] = {c >> 2, (c >> 1) & 1, c & 1};
+        double cc[3];
+        for (int a = 0; a < 3; ++a) cc[a] = bounds[a][0] + h / 2 + half[a] * h;
+        COctreeNode* child = new COctreeNode(cc[0], cc[1], cc[2], h / 2);
+        child->depth = depth + 1;
+        // The outer faces are taken from this cell rather than recomputed from
+        // the rounded child centre, so that the eight children tile this cube
+        // exactly and every point routed into a child lies in one of its
+        // octants.
+        for (int a = 0; a < 3; ++a) {
+            child->bounds[a][0] = bounds[a][half[a]];
+            child->bounds[a][2] = bounds[a][half[a] + 1];
+        }
+        children[c] = child;
+    }
+}
+
+void COctreeNode::Insert(int s, double x, double y, double z, double m) {
+    // The octant test also catches NaN and infinite coordinates and points on
+    // the upper faces, which a plain |coordinate| <= halfSize test would let
+    // in. Below this node the children tile their parents exactly, so no
+    // further point can fall outside.
+    if (Octant(x, y, z) < 0) return;
+    COctreeNode* node = this;
+    for (;;) {
+        switch (node->state) {
+        case kEmpty:
+            node->state = kOneStar;
+            node->mass = m;
+            node->massCentre[0] = x;
+            node->massCentre[1] = y;
+            node->massCentre[2] = z;
+            node->starIndex = s;
+            return;
+        case kOneStar:
+            if (node->depth >= kMaxDepth) {
+                node->bucket.push_back(
+                    {node->starIndex, node->massCentre[0], node->massCentre[1], node->massCentre[2], node->mass, 0.0});
+                node->bucket.push_back({s, x, y, z, m, 0.0});
+                node->state = kBucket;
+                node->starIndex = -1;
+                return;
+            }
+            node->state = kSubdivided;
+            node->Split();
+            {
+                const double* r = node->massCentre;
+                node->children[node->Octant(r[0], r[1], r[2])]->Insert(node->starIndex, r[0], r[1], r[2],
+                                                                        node->mass);
+            }
+            node->mass = 0.0;
+            node->massCentre[0] = node->massCentre[1] = node->massCentre[2] = 0.0;
+            node->starIndex = -1;
+            node = node->children[node->Octant(x, y, z)];
+            break;
+        case kSubdivided:
+            node = node->children[node->Octant(x, y, z)];
+            break;
+        default:  // kBucket
+            node->bucket.push_back({s, x, y, z, m, 0.0});
+            return;
+        }
+    }
+}
+
+void COctreeNode::ComputeMass(double gravity, double timeStep, double shieldModifier) {
+    switch (state) {
+    case kEmpty:
+        mass = 0.0;
+        for (int a = 0; a < 3; ++a) massCentre[a] = centre[a];
+        return;
+    case kOneStar:
+        shieldRadius = ShieldRadius(gravity * mass, timeStep, shieldModifier);
+        return;
+    case kSubdivided:
+        mass = 0.0;
+        massCentre[0] = massCentre[1] = massCentre[2] = 0.0;
+        childCount = 0;
+        for (int c = 0; c < 8; ++c) {
+            COctreeNode* child = children[c];
+            if (child->state != kEmpty) childList[childCount++] = c;
+            child->ComputeMass(gravity, timeStep, shieldModifier);
+            mass += child->mass;
+            for (int a = 0; a < 3; ++a) massCentre[a] += child->mass * child->massCentre[a];
+        }
+        break;
+    default:  // kBucket
+        mass = 0.0;
+        massCentre[0] = massCentre[1] = massCentre[2] = 0.0;
+        for (BucketStar& b : bucket) {
+            b.shield = ShieldRadius(gravity * b.m, timeStep, shieldModifier);
+            mass += b.m;
+            massCentre[0] += b.m * b.x;
+            massCentre[1] += b.m * b.y;
+            massCentre[2] += b.m * b.z;
+        }
+        break;
+    }
+    for (int a = 0; a < 3; ++a) massCentre[a] /= mass;
+    shieldRadius = ShieldRadius(gravity * mass, timeStep, shieldModifier);
+}
+
+Accel3 COctreeNode::Acceleration(int s, double x, double y, double z, double m, double gravity, double exponent,
+                                 double timeStep) const {
+    if (starIndex == s) return {0.0, 0.0, 0.0};
+    if (state == kBucket) {
+        for (int j = 0; j < static_cast<int>(bucket.size()); ++j)
+            if (bucket[j].index == s) return BucketMemberAcceleration(j, gravity, exponent);
+    }
+    const double dx = massCentre[0] - x, dy = massCentre[1] - y, dz = massCentre[2] - z;
+    const double r2 = dx * dx + dy * dy + dz * dz;
+    const double r = std::sqrt(r2);
+    if (r < shieldRadius) return OpenedAcceleration(s, x, y, z, m, gravity, exponent, timeStep);
+    const double k = PointMassFactor(gravity * mass, r2, r, exponent);
+    // The root and its children are always opened: their centres of mass say
+    // little about the mass distribution.
+    if (state == kOneStar || (5.0 * halfSize < r && depth >= 2)) return {k * dx, k * dy, k * dz};
+    return OpenedAcceleration(s, x, y, z, m, gravity, exponent, timeStep);
+}
+
+Accel3 COctreeNode::OpenedAcceleration(int s, double x, double y, double z, double m, double gravity,
+                                       double exponent, double timeStep) const {
+    Accel3 sum = {0.0, 0.0, 0.0};
+    if (state == kBucket) {
+        // Each star of the bucket acts like a one-star cell of its own.
+        for (const BucketStar& b : bucket) {
+            const double dx = b.x - x, dy = b.y - y, dz = b.z - z;
+            const double r2 = dx * dx + dy * dy + dz * dz;
+            const double r = std::sqrt(r2);
+            if (r < b.shield) continue;
+            const double k = PointMassFactor(gravity * b.m, r2, r, exponent);
+            sum[0] += k * dx;
+            sum[1] += k * dy;
+            sum[2] += k * dz;
+        }
+        return sum;
+    }
+    for (int i = 0; i < childCount; ++i) {
+        const Accel3 a = children[childList[i]]->Acceleration(s, x, y, z, m, gravity, exponent, timeStep);
+        sum[0] += a[0];
+        sum[1] += a[1];
+        sum[2] += a[2];
+    }
+    return sum;
+}
+
+// Inside a bucket the stars pull each other as in direct summation: a pair
+// acts only when its distance exceeds both shield radii, so coincident stars
+// (r = 0) never divide by zero.
+Accel3 COctreeNode::BucketMemberAcceleration(int member, double gravity, double exponent) const {
+    const BucketStar& self = bucket[member];
+    Accel3 sum = {0.0, 0.0, 0.0};
+    for (int j = 0; j < static_cast<int>(bucket.size()); ++j) {
+        if (j == member) continue;
+        const BucketStar& b = bucket[j];
+        const double dx = b.x - self.x, dy = b.y - self.y, dz = b.z - self.z;
+        const double r2 = dx * dx + dy * dy + dz * dz;
+        const double r = std::sqrt(r2);
+        if (!(r > self.shield && r > b.shield)) continue;
+        const double k = PointMassFactor(gravity * b.m, r2, r, exponent);
+        sum[0] += k * dx;
+        sum[1] += k * dy;
+        sum[2] += k * dz;
+    }
+    return sum;
+}
+
+void COctreeNode::DeleteChildren() {
+    if (!hasChildren) return;
+    for (int c = 0; c < 8; ++c) {
+        if (!children[c]) continue;  // a split cut short by a failed allocation
+        children[c]->DeleteChildren();
+        delete children[c];
+    }
+    delete[] children;
+    children = nullptr;
+    hasChildren = 0;
+}
+
+void barnesHutForces(const CGalaxy& g, int n, const double* x, const double* y, const double* z, double* ax,
+                     double* ay, double* az) {
+    COctreeNode root(0.0, 0.0, 0.0, 50.0 * g.boxSize);
+    // Clears the global however the evaluation ends; the root's destructor
+    // then deletes the tree.
+    struct Publish {
+        explicit Publish(COctreeNode* r) { g_octreeRoot = r; }
+        ~Publish() { g_octreeRoot = nullptr; }
+    } publish(&root);
+
+    for (int i = 0; i < n; ++i) root.Insert(i, x[i], y[i], z[i], g.mass[i]);
+    root.ComputeMass(g.gravity, g.timeStep, g.shieldModifier);
+    for (int i = 0; i < n; ++i) {
+        const Accel3 a = root.Acceleration(i, x[i], y[i], z[i], g.mass[i], g.gravity, -2.0, g.timeStep);
+        ax[i] = a[0];
+        ay[i] = a[1];
+        az[i] = a[2];
+    }
+}

@@ -1,0 +1,77 @@
+#include "physics/forces.h"
+
+#include <cmath>
+#include <vector>
+
+#include "model/galaxy.h"
+#include "physics/barnes_hut.h"
+#include "physics/direct_sum.h"
+#include "physics/particle_mesh.h"
+
+double ShieldRadius(double gm, double dt, double modifier) {
+    return std::pow(gm, 0.333) * std::pow(std::fabs(dt), 0.667) * modifier;
+}
+
+void ComputeDerivatives(int stateLen, double time, double* state, double* deriv) {
+    ComputeDerivatives(g_galaxy, stateLen, time, state, deriv);
+}
+
+void ComputeDerivatives(const CGalaxy& g, int stateLen, double /*time*/, double* state, double* deriv) {
+    const int cap = stateLen / 6;
+    const int n = g.numStars;
+    const double* x = state;
+    const double* y = state + cap;
+    const double* z = state + 2 * cap;
+    const double* vx = state + 3 * cap;
+    const double* vy = state + 4 * cap;
+    const double* vz = state + 5 * cap;
+    double* dx = deriv;
+    double* dy = deriv + cap;
+    double* dz = deriv + 2 * cap;
+    double* ax = deriv + 3 * cap;
+    double* ay = deriv + 4 * cap;
+    double* az = deriv + 5 * cap;
+
+    switch (g.forceMethod) {
+    case ForceMethod::BarnesHut:
+        barnesHutForces(g, n, x, y, z, ax, ay, az);
+        break;
+    case ForceMethod::ParticleMesh:
+        particleMeshForces(g, n, x, y, z, ax, ay, az);
+        break;
+    default: {
+        std::vector<double> shield(static_cast<std::size_t>(n));
+        for (int i = 0; i < n; ++i) {
+            shield[i] = ShieldRadius(g.gravity * g.mass[i], g.timeStep, g.shieldModifier);
+            ax[i] = ay[i] = az[i] = 0.0;
+        }
+        directSumAccelerations(n, x, y, z, g.mass, shield.data(), g.gravity, ax, ay, az);
+        break;
+    }
+    }
+
+    double totalMass = 0.0;
+    for (int i = 0; i < n; ++i) {
+        totalMass += g.mass[i];
+        dx[i] = vx[i];
+        dy[i] = vy[i];
+        dz[i] = vz[i];
+    }
+
+    if (g.darkMatter == DarkMatterModel::Sphere) {
+        const double f = g.darkFraction;
+        const double haloMass = totalMass * f / (1.0 - f);
+        const double R = g.darkRadius;
+        const double R3 = R * R * R;
+        const double gm = g.gravity * haloMass;
+        for (int i = 0; i < n; ++i) {
+            const double r = std::sqrt(x[i] * x[i] + y[i] * y[i] + z[i] * z[i]);
+            // Inside the halo the enclosed mass grows as r^3 (a uniform
+            // sphere); outside it acts as a point mass at the origin.
+            const double r3 = r <= R ? R3 : r * r * r;
+            ax[i] -= gm * x[i] / r3;
+            ay[i] -= gm * y[i] / r3;
+            az[i] -= gm * z[i] / r3;
+        }
+    }
+}

@@ -1,0 +1,29 @@
+#pragma once
+
+#include <array>
+#include <cmath>
+
+class CGalaxy;
+
+using Accel3 = std::array<double, 3>;
+
+// Factor k of the pull k*d of a point mass gm = gravity*mass at distance r
+// (r2 = r*r as summed from the components). exponent -2 is Newton; any other
+// value makes the force fall off as r^exponent.
+inline double PointMassFactor(double gm, double r2, double r, double exponent) {
+    return exponent == -2.0 ? gm / (r2 * r) : gm * std::pow(r, exponent - 1.0);
+}
+
+// Radius inside which a mass (or a group of masses) exerts no force:
+// gm^0.333 * |dt|^0.667 * modifier, with the decimal exponents on purpose.
+// The step enters by its magnitude, so integrating backwards in time keeps
+// gravity switched on.
+double ShieldRadius(double gm, double dt, double modifier);
+
+// The right-hand side of the equations of motion for the one simulation of the
+// process (a DerivativeFunc). time is accepted and ignored.
+void ComputeDerivatives(int stateLen, double time, double* state, double* deriv);
+
+// The same for a given galaxy: fills the first numStars entries of every block
+// of deriv from state, reading the galaxy's masses and force settings.
+void ComputeDerivatives(const CGalaxy& galaxy, int stateLen, double time, double* state, double* deriv);

@@ -1,0 +1,40 @@
+#pragma once
+
+#include <string_view>
+
+// The integrators and force methods as data: the driver, the report, the
+// dialogs and zyr-sim all read these tables.
+
+struct IntegratorInfo {
+    int id;                     // IntegrationMethod value
+    const char* name;           // command-line name
+    const char* label;          // report line
+    int derivativeEvaluations;  // per step once started (Adams-Moulton: three while starting)
+};
+
+struct ForceMethodInfo {
+    int id;            // ForceMethod value
+    const char* name;  // command-line name
+    const char* label;  // report line
+};
+
+inline constexpr IntegratorInfo kIntegrators[] = {
+    {0, "euler", "Integration: Euler", 1},
+    {1, "improved-euler", "Integration: Improved Euler", 2},
+    {2, "rk4", "Integration: Runge Kutta 4", 4},
+    {3, "adams-moulton", "Integration: Adams-Moulton", 2},
+    {4, "dynamic-euler", "Integration: Dynamic Euler", 0},
+};
+
+inline constexpr ForceMethodInfo kForceMethods[] = {
+    {0, "direct", "Force Method: Direct"},
+    {1, "barnes-hut", "Force Method: Barnes-Hut"},
+    {2, "particle-mesh", "Force Method: Particle-Mesh"},
+};
+
+const IntegratorInfo* findIntegrator(std::string_view name);
+const ForceMethodInfo* findForceMethod(std::string_view name);
+
+// One integration step of the one simulation with its live integrator and
+// time step, as the simulation driver takes it. iteration is the driver's.
+void integrationStep();

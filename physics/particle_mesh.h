@@ -1,0 +1,62 @@
+#pragma once
+
+#include <vector>
+
+#include "physics/barnes_hut.h"
+
+class CGalaxy;
+
+// The stars sorted into one cell of the grid.
+class CMeshCell {
+public:
+    struct Entry {
+        double x, y, z, m;
+        double shield;
+        int starIndex;
+    };
+
+    int count = 0;
+    // Storage grows in blocks of ten and is kept when the cell is emptied, so
+    // that later evaluations reuse it.
+    std::vector<Entry> entries;
+
+    void Append(int starIndex, double x, double y, double z, double m);
+    void Clear();
+};
+
+// A fixed cubic grid whose cells group the stars: a star feels the stars of
+// its own cell one by one and every other cell as a point mass.
+class CParticleMesh {
+public:
+    int cellsPerSide;
+    // Indexed [ix][iy][iz], flattened by Cell().
+    std::vector<double> cellMassCentreX, cellMassCentreY, cellMassCentreZ;
+    std::vector<double> cellMass;
+    std::vector<double> cellShield;
+    std::vector<CMeshCell> cellStars;
+    std::vector<int> cellCount;
+    double centre[3];
+    double halfSize;
+    double low[3];
+
+    CParticleMesh(int cellsPerSide, double cx, double cy, double cz, double halfSize);
+
+    int Cell(int ix, int iy, int iz) const { return (ix * cellsPerSide + iy) * cellsPerSide + iz; }
+    // Flat index of the cell holding the point, -1 when it lies outside the
+    // grid (or a coordinate is NaN or infinite).
+    int CellOf(double x, double y, double z) const;
+
+    void AssignStar(int starIndex, double x, double y, double z, double m);
+    void ComputeCells(double gravity, double timeStep, double shieldModifier);
+    Accel3 Acceleration(int starIndex, double x, double y, double z, double m, double gravity, double exponent,
+                        double timeStep) const;
+    void Clear();
+};
+
+// Created by the first Particle-Mesh evaluation and kept until exit.
+extern CParticleMesh* g_particleMesh;
+
+// Accelerations of stars 0..n-1 from the fixed particle-mesh grid (created on
+// first use in g_particleMesh and kept until exit). Assigns ax, ay, az.
+void particleMeshForces(const CGalaxy& galaxy, int n, const double* x, const double* y, const double* z,
+                        double* ax, double* ay, double* az);

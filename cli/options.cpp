@@ -1,0 +1,341 @@
+#include "cli/options.h"
+
+#include <algorithm>
+#include <charconv>
+#include <climits>
+#include <cmath>
+#include <string_view>
+#include <system_error>
+
+#include "model/galaxy.h"
+#include "physics/methods.h"
+
+namespace {
+
+struct Choice {
+    const char* name;
+    int id;
+};
+
+constexpr Choice kShapes[] = {
+    {"sphere", GalaxyShape::Sphere}, {"disc", GalaxyShape::Disc},     {"cube", GalaxyShape::Cube},
+    {"grid2d", GalaxyShape::Grid2D}, {"grid3d", GalaxyShape::Grid3D}, {"rings", GalaxyShape::Rings},
+};
+constexpr Choice kDarkMatterModels[] = {{"none", DarkMatterModel::None}, {"sphere", DarkMatterModel::Sphere}};
+constexpr Choice kScales[] = {
+    {"galactic", UnitScale::Galactic}, {"solar-system", UnitScale::SolarSystem}, {"earth-sun", UnitScale::EarthSun}};
+
+// The choice tables and the integrator and force tables share the fields
+// name and id, so one set of helpers serves all of them.
+template <class Table>
+std::string choiceList(const Table& table) {
+    std::string list;
+    for (const auto& entry : table) {
+        if (!list.empty()) list += '|';
+        list += entry.name;
+    }
+    return list;
+}
+
+template <class Table>
+std::string nameOf(const Table& table, int id) {
+    for (const auto& entry : table)
+        if (entry.id == id) return entry.name;
+    return "?";
+}
+
+template <class Table>
+std::string readChoice(std::string_view text, const Table& table, std::optional<int>& out) {
+    for (const auto& entry : table)
+        if (text == entry.name) {
+            out = entry.id;
+            return {};
+        }
+    return "not one of " + choiceList(table);
+}
+
+// from_chars takes no plus sign; people write one now and then.
+std::string_view withoutPlus(std::string_view text) {
+    if (text.size() > 1 && text[0] == '+' && text[1] != '-' && text[1] != '+') text.remove_prefix(1);
+    return text;
+}
+
+// The type a field holds, whether it is set always or only when given.
+template <class T>
+struct ValueOf {
+    using type = T;
+};
+template <class T>
+struct ValueOf<std::optional<T>> {
+    using type = T;
+};
+
+// A whole number in [min, max], in the C locale, with nothing after it. The
+// bounds are those of the field it goes to, so the conversion cannot overflow.
+// belowMin says what the option needs; above max the limit itself is named.
+template <class Out>
+std::string readWhole(std::string_view text, long long min, long long max, const char* belowMin, Out& out) {
+    text = withoutPlus(text);
+    long long value = 0;
+    const auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), value);
+    if (ec == std::errc::invalid_argument || end != text.data() + text.size()) return "not a whole number";
+    if (ec == std::errc::result_out_of_range) value = text[0] == '-' ? LLONG_MIN : LLONG_MAX;
+    if (value < min) return belowMin;
+    if (value > max) return "must be at most " + std::to_string(max);
+    out = static_cast<typename ValueOf<Out>::type>(value);
+    return {};
+}
+
+// Checks of a real value: nullptr when it is acceptable, the reason otherwise.
+using RealCheck = const char* (*)(double);
+
+const char* anyReal(double) { return nullptr; }
+const char* positive(double v) { return v > 0.0 ? nullptr : "must be greater than 0"; }
+const char* nonNegative(double v) { return v >= 0.0 ? nullptr : "must not be negative"; }
+const char* nonZero(double v) { return v != 0.0 ? nullptr : "must not be 0 (a negative step integrates backwards)"; }
+const char* fraction(double v) { return v >= 0.0 && v < 1.0 ? nullptr : "must be at least 0 and less than 1"; }
+
+// A finite real number in the C locale, with nothing after it.
+std::string readReal(std::string_view text, RealCheck check, std::optional<double>& out) {
+    text = withoutPlus(text);
+    double value = 0.0;
+    const auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), value);
+    if (ec == std::errc::invalid_argument || end != text.data() + text.size()) return "not a number";
+    if (ec == std::errc::result_out_of_range) return "out of the range of a double";
+    if (!std::isfinite(value)) return "not a finite number";
+    if (const char* why = check(value)) return why;
+    out = value;
+    return {};
+}
+
+std::string readPath(std::string_view text, std::string& out) {
+    if (text.empty()) return "needs a file name";
+    out = text;
+    return {};
+}
+
+// Shortest text that reads back as the same double.
+std::string shortest(double value) {
+    char buffer[32];
+    const auto result = std::to_chars(buffer, buffer + sizeof buffer, value);
+    return std::string(buffer, result.ptr);
+}
+
+struct OptionInfo {
+    const char* heading;  // starts a group in the help text
+    const char* name;     // without the leading dashes
+    const char* metavar;  // nullptr for a flag
+    const char* help;
+    std::string (*choices)();                     // the accepted names, for options that take one
+    std::string (*defaultText)(const CGalaxy&);  // nullptr when there is no default to show
+    std::string (*apply)(SimOptions&, std::string_view value);  // empty on success, else the reason
+};
+
+const OptionInfo kOptions[] = {
+    {"Galaxy (for a generated galaxy):", "shape", "NAME", "initial distribution",
+     [] { return choiceList(kShapes); }, [](const CGalaxy& g) { return nameOf(kShapes, g.shape); },
+     [](SimOptions& o, std::string_view v) { return readChoice(v, kShapes, o.shape); }},
+    {nullptr, "stars", "N", "number of stars asked for; grids and rings may use fewer", nullptr,
+     [](const CGalaxy& g) { return std::to_string(g.requestedStars); },
+     [](SimOptions& o, std::string_view v) { return readWhole(v, 1, INT_MAX, "must be at least 1", o.stars); }},
+    {nullptr, "star-mass", "M", "mass of every star, greater than 0", nullptr,
+     [](const CGalaxy& g) { return shortest(g.starMass); },
+     [](SimOptions& o, std::string_view v) { return readReal(v, positive, o.starMass); }},
+    {nullptr, "central-mass", "M", "mass of a central star at the origin; 0 for none", nullptr,
+     [](const CGalaxy& g) { return shortest(g.centralMass); },
+     [](SimOptions& o, std::string_view v) { return readReal(v, nonNegative, o.centralMass); }},
+    {nullptr, "rotation", "F", "factor on the circular start velocities; negative reverses", nullptr,
+     [](const CGalaxy& g) { return shortest(g.rotationFactor); },
+     [](SimOptions& o, std::string_view v) { return readReal(v, anyReal, o.rotation); }},
+    {nullptr, "dark-matter", "NAME", "dark matter halo", [] { return choiceList(kDarkMatterModels); },
+     [](const CGalaxy& g) { return nameOf(kDarkMatterModels, g.darkMatterSetting); },
+     [](SimOptions& o, std::string_view v) { return readChoice(v, kDarkMatterModels, o.darkMatter); }},
+    {nullptr, "dark-radius", "R", "radius of the halo, greater than 0", nullptr,
+     [](const CGalaxy& g) { return shortest(g.darkRadiusSetting); },
+     [](SimOptions& o, std::string_view v) { return readReal(v, positive, o.darkRadius); }},
+    {nullptr, "dark-fraction", "F", "share of the total mass in the halo, 0 <= F < 1", nullptr,
+     [](const CGalaxy& g) { return shortest(g.darkFractionSetting); },
+     [](SimOptions& o, std::string_view v) { return readReal(v, fraction, o.darkFraction); }},
+    {nullptr, "scale", "NAME", "unit scale; a loaded file brings its own", [] { return choiceList(kScales); },
+     [](const CGalaxy& g) { return nameOf(kScales, g.scaleSetting); },
+     [](SimOptions& o, std::string_view v) { return readChoice(v, kScales, o.scale); }},
+    {nullptr, "seed", "S", "seed of the random generator, 0 to 4294967295", nullptr,
+     [](const CGalaxy&) { return std::string("the time in seconds"); },
+     [](SimOptions& o, std::string_view v) { return readWhole(v, 0, UINT_MAX, "must not be negative", o.seed); }},
+
+    {"Model:", "force", "NAME", "force calculation", [] { return choiceList(kForceMethods); },
+     [](const CGalaxy& g) { return nameOf(kForceMethods, g.forceSetting); },
+     [](SimOptions& o, std::string_view v) { return readChoice(v, kForceMethods, o.force); }},
+    {nullptr, "integrator", "NAME", "integration method", [] { return choiceList(kIntegrators); },
+     [](const CGalaxy& g) { return nameOf(kIntegrators, g.integrationSetting); },
+     [](SimOptions& o, std::string_view v) { return readChoice(v, kIntegrators, o.integrator); }},
+    {nullptr, "dt", "H", "time step, not 0; a negative step integrates backwards", nullptr,
+     [](const CGalaxy& g) { return shortest(g.timeStepSetting); },
+     [](SimOptions& o, std::string_view v) { return readReal(v, nonZero, o.timeStep); }},
+    {nullptr, "shield", "K", "shield radius modifier, 0 or more", nullptr,
+     [](const CGalaxy& g) { return shortest(g.shieldSetting); },
+     [](SimOptions& o, std::string_view v) { return readReal(v, nonNegative, o.shield); }},
+
+    {"Run:", "load", "FILE.zyr", "start from a galaxy file instead of generating one", nullptr, nullptr,
+     [](SimOptions& o, std::string_view v) { return readPath(v, o.loadPath); }},
+    {nullptr, "steps", "N", "number of integration steps, 0 or more", nullptr,
+     [](const CGalaxy&) { return std::to_string(kDefaultSteps); },
+     [](SimOptions& o, std::string_view v) { return readWhole(v, 0, INT_MAX, "must not be negative", o.steps); }},
+    {nullptr, "report-every", "K", "also report every K steps, K >= 1", nullptr,
+     [](const CGalaxy&) { return std::string("start and end only"); },
+     [](SimOptions& o, std::string_view v) {
+         return readWhole(v, 1, INT_MAX, "must be at least 1", o.reportEvery);
+     }},
+
+    {"Output:", "save", "FILE.zyr", "write the galaxy file after the last step", nullptr, nullptr,
+     [](SimOptions& o, std::string_view v) { return readPath(v, o.savePath); }},
+    {nullptr, "csv", "FILE", "write every report as a CSV row", nullptr, nullptr,
+     [](SimOptions& o, std::string_view v) { return readPath(v, o.csvPath); }},
+    {nullptr, "state", "FILE.csv", "write every star after the last step as CSV", nullptr, nullptr,
+     [](SimOptions& o, std::string_view v) { return readPath(v, o.statePath); }},
+    {nullptr, "help", nullptr, "show this text and exit", nullptr, nullptr,
+     [](SimOptions& o, std::string_view) {
+         o.help = true;
+         return std::string();
+     }},
+};
+
+const OptionInfo* findOption(std::string_view name) {
+    for (const auto& entry : kOptions)
+        if (name == entry.name) return &entry;
+    return nullptr;
+}
+
+ParseResult failure(std::string message) { return {std::nullopt, std::move(message)}; }
+
+// One option of the help text: the option in a left column, its description
+// wrapped to 80 columns beside it, or below it when the option is too wide.
+void appendOption(std::string& text, const std::string& left, std::string_view description) {
+    constexpr std::size_t kColumn = 26, kWidth = 80;
+    text += left;
+    std::size_t column = left.size();
+    if (column + 2 > kColumn) {
+        text += '\n';
+        column = 0;
+    }
+    text.append(kColumn - column, ' ');
+    column = kColumn;
+    bool lineStart = true;
+    while (!description.empty()) {
+        const std::size_t end = std::min(description.find(' '), description.size());
+        const std::string_view word = description.substr(0, end);
+        if (!lineStart && column + 1 + word.size() > kWidth) {
+            text += '\n';
+            text.append(kColumn, ' ');
+            column = kColumn;
+            lineStart = true;
+        }
+        if (!lineStart) {
+            text += ' ';
+            ++column;
+        }
+        text += word;
+        column += word.size();
+        lineStart = false;
+        description.remove_prefix(std::min(end + 1, description.size()));
+    }
+    text += '\n';
+}
+
+}  // namespace
+
+ParseResult parseOptions(int argc, const char* const* argv) {
+    SimOptions options;
+    for (int i = 1; i < argc; ++i) {
+        std::string_view arg = argv[i];
+        if (arg == "-h") arg = "--help";
+        if (!arg.starts_with("--")) return failure("unexpected argument '" + std::string(arg) + "'");
+        std::string_view name = arg.substr(2);
+        std::optional<std::string_view> attached;  // --name=value
+        if (const auto eq = name.find('='); eq != std::string_view::npos) {
+            attached = name.substr(eq + 1);
+            name = name.substr(0, eq);
+        }
+        const OptionInfo* entry = findOption(name);
+        if (!entry) return failure("unknown option --" + std::string(name));
+        const std::string option = "--" + std::string(name);
+
+        std::string_view value;
+        if (!entry->metavar) {
+            if (attached) return failure(option + " takes no value");
+        } else if (attached) {
+            value = *attached;
+        } else if (i + 1 < argc && !std::string_view(argv[i + 1]).starts_with("--")) {
+            // Negative numbers ("--dt -4") are values; another option is not.
+            value = argv[++i];
+        } else {
+            return failure(option + " needs a value (" + entry->metavar + ")");
+        }
+        if (std::string why = entry->apply(options, value); !why.empty())
+            return failure(option + " '" + std::string(value) + "': " + why);
+    }
+    return {options, {}};
+}
+
+void applySettings(const SimOptions& o, CGalaxy& g) {
+    if (o.stars) g.requestedStars = *o.stars;
+    if (o.shape) g.shape = *o.shape;
+    if (o.starMass) g.starMass = *o.starMass;
+    if (o.centralMass) g.centralMass = *o.centralMass;
+    if (o.rotation) g.rotationFactor = *o.rotation;
+    if (o.darkMatter) g.darkMatterSetting = *o.darkMatter;
+    if (o.darkRadius) g.darkRadiusSetting = *o.darkRadius;
+    if (o.darkFraction) g.darkFractionSetting = *o.darkFraction;
+    if (o.scale) g.scaleSetting = *o.scale;
+    if (o.seed) g.randomSeed = *o.seed;
+    if (o.force) g.forceSetting = *o.force;
+    if (o.integrator) g.integrationSetting = *o.integrator;
+    if (o.timeStep) g.timeStepSetting = *o.timeStep;
+    if (o.shield) g.shieldSetting = *o.shield;
+}
+
+std::string helpText(const CGalaxy& d) {
+    std::string text =
+        "Usage: zyr-sim [options]\n"
+        "\n"
+        "Runs the Zyr gravitational N-body simulation without a window: generates a\n"
+        "galaxy (or loads one), takes the given number of integration steps and reports\n"
+        "time, energies, momenta and centre of mass, in the units of the scale.\n"
+        "The defaults are those of the desktop program: a " +
+        std::to_string(d.requestedStars) + "-star " + nameOf(kShapes, d.shape) + ",\n" +
+        nameOf(kIntegrators, d.integrationSetting) + " integration, " + nameOf(kForceMethods, d.forceSetting) +
+        " summation, time step " + shortest(d.timeStepSetting) + ", shield radius\nmodifier " +
+        shortest(d.shieldSetting) + ".\n";
+
+    for (const auto& entry : kOptions) {
+        if (entry.heading) text += std::string("\n") + entry.heading + "\n";
+        std::string left = std::string("  --") + entry.name;
+        if (entry.metavar) {
+            left += ' ';
+            left += entry.choices ? entry.choices() : std::string(entry.metavar);
+        }
+        std::string description = entry.help;
+        if (entry.defaultText) description += " (default: " + entry.defaultText(d) + ")";
+        appendOption(text, left, description);
+    }
+
+    text +=
+        "\n"
+        "With --load the file gives the stars and the scale; the model settings and the\n"
+        "dark matter halo above still apply, the other galaxy settings are not used.\n"
+        "\n"
+        "Reports go to standard output at the start, every K steps and at the end. Steps\n"
+        "per second are measured with a monotonic clock over the steps since the\n"
+        "previous report, without the time of the reports themselves (0 at the start).\n"
+        "--csv writes the same series with the header\n"
+        "  time,kinetic,potential,total,momentum_x,momentum_y,momentum_z,center_x,center_y,center_z,steps_per_second\n"
+        "--state writes the header index,mass,x,y,z,vx,vy,vz,color and one row per star.\n"
+        "Numbers in both files have 17 significant digits, with a full stop as the\n"
+        "decimal separator whatever the locale.\n"
+        "A run that takes longer than a second shows its progress on standard error:\n"
+        "redrawn in place on a terminal, a line every ten seconds otherwise.\n"
+        "\n"
+        "Exit status: 0 done; 1 a file could not be read or written, or the galaxy does\n"
+        "not fit into memory; 2 bad arguments.\n";
+    return text;
+}

@@ -1,0 +1,58 @@
+#pragma once
+
+#include <optional>
+#include <string>
+
+class CGalaxy;
+
+// Steps taken when --steps is not given: enough to see the energies move,
+// short enough to finish at once for the desktop program's default galaxy.
+inline constexpr int kDefaultSteps = 100;
+
+// What the command line asks for. A setting left unset keeps the value the
+// galaxy was constructed with, which is the desktop program's default.
+struct SimOptions {
+    // galaxy settings
+    std::optional<int> stars;
+    std::optional<int> shape;
+    std::optional<double> starMass;
+    std::optional<double> centralMass;
+    std::optional<double> rotation;
+    std::optional<int> darkMatter;
+    std::optional<double> darkRadius;
+    std::optional<double> darkFraction;
+    std::optional<int> scale;
+    std::optional<unsigned> seed;
+
+    // model settings
+    std::optional<int> force;
+    std::optional<int> integrator;
+    std::optional<double> timeStep;
+    std::optional<double> shield;
+
+    // the run
+    std::string loadPath;
+    std::string savePath;
+    std::string csvPath;
+    std::string statePath;
+    int steps = kDefaultSteps;
+    int reportEvery = 0;  // 0: report at the start and at the end only
+    bool help = false;
+};
+
+// Either the accepted options or, when the arguments are wrong, a message that
+// names the offending option.
+struct ParseResult {
+    std::optional<SimOptions> options;
+    std::string error;
+};
+
+ParseResult parseOptions(int argc, const char* const* argv);
+
+// Writes the settings the options give into the galaxy's *Setting fields (and
+// the seed); the next reset takes them into the live values.
+void applySettings(const SimOptions& options, CGalaxy& galaxy);
+
+// The --help text; the defaults shown are read from the given galaxy, which
+// must not have been changed since construction.
+std::string helpText(const CGalaxy& defaults);

@@ -1,0 +1,223 @@
+#include "cli/simulation.h"
+
+#include <cerrno>
+#include <chrono>
+#include <cstdio>
+#include <cstring>
+#include <string>
+#include <string_view>
+
+#include <unistd.h>
+
+#include "app/galaxy_file.h"
+#include "cli/csv_file.h"
+#include "cli/number_text.h"
+#include "cli/options.h"
+#include "model/galaxy.h"
+#include "physics/methods.h"
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+constexpr std::string_view kSeriesHeader =
+    "time,kinetic,potential,total,momentum_x,momentum_y,momentum_z,center_x,center_y,center_z,steps_per_second";
+constexpr std::string_view kStateHeader = "index,mass,x,y,z,vx,vy,vz,color";
+
+void complain(const std::string& message) { std::fprintf(stderr, "zyr-sim: %s\n", message.c_str()); }
+
+bool setUpGalaxy(const SimOptions& options, std::string& error) {
+    CGalaxy& g = g_galaxy;
+    applySettings(options, g);
+    if (!options.loadPath.empty()) {
+        const GalaxyFileStatus status = loadGalaxyFile(g, options.loadPath);
+        error = status.message;
+        return status.ok();
+    }
+    if (!g.newGalaxy()) {
+        error = "a galaxy of " + std::to_string(g.requestedStars) + " stars does not fit into memory";
+        return false;
+    }
+    return true;
+}
+
+template <class Table>
+const char* labelOf(const Table& table, int id) {
+    for (const auto& entry : table)
+        if (entry.id == id) return entry.label;
+    return "?";
+}
+
+void printSetup() {
+    const CGalaxy& g = g_galaxy;
+    // Dynamic Euler sums its own pairs directly, whatever the force setting.
+    const int force = g.integrationMethod == IntegrationMethod::DynamicEuler ? ForceMethod::Direct : g.forceMethod;
+    std::printf("Stars: %d   %s   %s   Time Step: %s %s   Scale: %s\n", g.numStars,
+                labelOf(kIntegrators, g.integrationMethod), labelOf(kForceMethods, force),
+                numberText(g.timeStep, std::chars_format::general, 6).c_str(), g.timeUnitName[g.scale].c_str(),
+                g.scaleName[g.scale].c_str());
+}
+
+std::string sci(double value) { return numberText(value, std::chars_format::scientific, 6); }
+
+void printReport(int step, int steps, double stepsPerSecond) {
+    const CGalaxy& g = g_galaxy;
+    const int s = g.scale;
+    std::printf("step %d/%d   time %s %s   steps/s %s\n", step, steps,
+                numberText(g.time, std::chars_format::general, 6).c_str(), g.timeUnitName[s].c_str(),
+                numberText(stepsPerSecond, std::chars_format::fixed, 1).c_str());
+    std::printf("  energy [%s]   kinetic %s   potential %s   total %s\n", g.energyUnitName[s].c_str(),
+                sci(g.kineticEnergy).c_str(), sci(g.potentialEnergy).c_str(), sci(g.totalEnergy).c_str());
+    std::printf("  momentum [%s]   x %s   y %s   z %s\n", g.momentumUnitName[s].c_str(), sci(g.momentumX).c_str(),
+                sci(g.momentumY).c_str(), sci(g.momentumZ).c_str());
+    std::printf("  centre of mass [%s]   x %s   y %s   z %s\n", g.lengthUnitName[s].c_str(), sci(g.centerX).c_str(),
+                sci(g.centerY).c_str(), sci(g.centerZ).c_str());
+    std::fflush(stdout);
+}
+
+void writeSeriesRow(CsvFile& series, double stepsPerSecond) {
+    const CGalaxy& g = g_galaxy;
+    const double row[] = {g.time,      g.kineticEnergy, g.potentialEnergy, g.totalEnergy,
+                          g.momentumX, g.momentumY,     g.momentumZ,       g.centerX,
+                          g.centerY,   g.centerZ,       stepsPerSecond};
+    series.writeRow(row);
+}
+
+void writeState(CsvFile& state) {
+    const CGalaxy& g = g_galaxy;
+    for (int i = 0; i < g.numStars; ++i) {
+        const double row[] = {static_cast<double>(i), g.mass[i], g.pos.x[i], g.pos.y[i], g.pos.z[i],
+                              g.vel.x[i],            g.vel.y[i], g.vel.z[i], static_cast<double>(g.color[i])};
+        state.writeRow(row);
+    }
+}
+
+// The galaxy file is written through a temporary file beside the target, so
+// its directory must take new files; found out now, not after a long run.
+bool canSaveInto(const std::string& path, std::string& error) {
+    const std::size_t slash = path.rfind('/');
+    const std::string dir = slash == std::string::npos ? "." : slash == 0 ? "/" : path.substr(0, slash);
+    if (::access(dir.c_str(), W_OK | X_OK) == 0) return true;
+    error = "cannot save " + path + ": " + std::strerror(errno);
+    return false;
+}
+
+// "step 1200/5000 (24%)" on standard error once the run has taken a second.
+// On a terminal the line is redrawn in place a few times a second; into a log
+// a plain line is written every ten seconds instead, so the log stays readable.
+class ProgressLine {
+public:
+    ProgressLine(int total, Clock::time_point start)
+        : total_(total), start_(start), terminal_(isatty(STDERR_FILENO) != 0) {}
+
+    void update(int step, Clock::time_point now) {
+        using namespace std::chrono_literals;
+        const Clock::duration interval = terminal_ ? Clock::duration(250ms) : Clock::duration(10s);
+        if (total_ <= 0 || now - start_ < 1s || (shown_ && now - lastShown_ < interval)) return;
+        show(step);
+        lastShown_ = now;
+    }
+
+    // Takes the line away so that a report on the same terminal starts clean;
+    // the next update draws it again.
+    void clear() {
+        if (!onScreen_) return;
+        std::fprintf(stderr, "\r%*s\r", width_, "");
+        onScreen_ = false;
+    }
+
+    // Shows 100% for good, ahead of the final report.
+    void finish() {
+        if (shown_) show(total_);
+        if (onScreen_) std::fputc('\n', stderr);
+        onScreen_ = false;
+    }
+
+private:
+    void show(int step) {
+        const long long percent = 100LL * step / total_;
+        width_ = std::fprintf(stderr, terminal_ ? "\rstep %d/%d (%lld%%)" : "step %d/%d (%lld%%)\n", step, total_,
+                              percent);
+        std::fflush(stderr);
+        shown_ = true;
+        onScreen_ = terminal_;
+    }
+
+    int total_;
+    Clock::time_point start_;
+    bool terminal_;
+    bool shown_ = false;
+    bool onScreen_ = false;
+    int width_ = 0;
+    Clock::time_point lastShown_;
+};
+
+}  // namespace
+
+int runSimulation(const SimOptions& options) {
+    std::string error;
+    if (!setUpGalaxy(options, error)) {
+        complain(error);
+        return 1;
+    }
+    // Outputs are opened before the first step, so that a wrong path costs no
+    // simulation time.
+    CsvFile series, state;
+    if ((!options.csvPath.empty() && !series.open(options.csvPath, kSeriesHeader, &error)) ||
+        (!options.statePath.empty() && !state.open(options.statePath, kStateHeader, &error)) ||
+        (!options.savePath.empty() && !canSaveInto(options.savePath, error))) {
+        complain(error);
+        return 1;
+    }
+
+    printSetup();
+    const Clock::time_point start = Clock::now();
+    ProgressLine progress(options.steps, start);
+    Clock::time_point since = start;
+    int stepsSince = 0;
+    // The rate covers the steps since the previous report and leaves out the
+    // reports themselves, whose bookkeeping costs a pass over all pairs.
+    auto report = [&](int step) {
+        const double seconds = std::chrono::duration<double>(Clock::now() - since).count();
+        const double rate = stepsSince > 0 && seconds > 0.0 ? stepsSince / seconds : 0.0;
+        progress.clear();
+        g_galaxy.bookkeeping();
+        printReport(step, options.steps, rate);
+        if (series.isOpen()) writeSeriesRow(series, rate);
+        stepsSince = 0;
+        since = Clock::now();
+    };
+
+    report(0);
+    for (int step = 1; step <= options.steps; ++step) {
+        g_galaxy.iteration += 1;
+        integrationStep();
+        ++stepsSince;
+        if (step == options.steps) {
+            progress.finish();
+            report(step);
+        } else {
+            if (options.reportEvery > 0 && step % options.reportEvery == 0) report(step);
+            progress.update(step, Clock::now());
+        }
+    }
+
+    // Every output is attempted even when an earlier one failed, so that one
+    // full disk or vanished directory does not cost the others.
+    int status = 0;
+    if (state.isOpen()) writeState(state);
+    for (CsvFile* file : {&series, &state}) {
+        if (file->isOpen() && !file->close(&error)) {
+            complain(error);
+            status = 1;
+        }
+    }
+    if (!options.savePath.empty()) {
+        const GalaxyFileStatus saved = saveGalaxyFile(g_galaxy, options.savePath);
+        if (!saved.ok()) {
+            complain(saved.message);
+            status = 1;
+        }
+    }
+    return status;
+}

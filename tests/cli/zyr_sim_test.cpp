@@ -1,0 +1,446 @@
+// zyr-sim through its command line: the real program, its exit status, its
+// messages and the files it writes. Where a run's result is checked in full,
+// the same galaxy is built and stepped here in the test process through the
+// core library, and the program's output must match it to the last digit.
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <fstream>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "app/galaxy_file.h"
+#include "model/galaxy.h"
+#include "physics/methods.h"
+#include "sim_runner.h"
+
+namespace {
+
+using Args = std::vector<std::string>;
+
+constexpr const char* kSeriesHeader =
+    "time,kinetic,potential,total,momentum_x,momentum_y,momentum_z,center_x,center_y,center_z,steps_per_second";
+constexpr const char* kStateHeader = "index,mass,x,y,z,vx,vy,vz,color";
+
+// The desktop program's settings, written out here on their own so that the
+// command line's defaults are held against them and not against themselves.
+void useDesktopDefaults(CGalaxy& g) {
+    g.requestedStars = 512;
+    g.shape = GalaxyShape::Sphere;
+    g.starMass = 400.0;
+    g.centralMass = 0.0;
+    g.rotationFactor = 1.0;
+    g.darkMatterSetting = DarkMatterModel::None;
+    g.darkRadiusSetting = 5.0;
+    g.darkFractionSetting = 0.9;
+    g.scaleSetting = UnitScale::Galactic;
+    g.randomSeed.reset();
+    g.integrationSetting = IntegrationMethod::ImprovedEuler;
+    g.forceSetting = ForceMethod::Direct;
+    g.timeStepSetting = 8.0;
+    g.shieldSetting = 10.0;
+}
+
+void stepHere(int steps) {
+    for (int i = 0; i < steps; ++i) {
+        g_galaxy.iteration += 1;
+        integrationStep();
+    }
+}
+
+// The rows zyr-sim's --state must hold for the galaxy of this process.
+std::vector<std::vector<std::string>> stateRowsHere() {
+    const CGalaxy& g = g_galaxy;
+    std::vector<std::vector<std::string>> rows;
+    for (int i = 0; i < g.numStars; ++i) {
+        rows.push_back({g17(i), g17(g.mass[i]), g17(g.pos.x[i]), g17(g.pos.y[i]), g17(g.pos.z[i]), g17(g.vel.x[i]),
+                        g17(g.vel.y[i]), g17(g.vel.z[i]), g17(g.color[i])});
+    }
+    return rows;
+}
+
+// "" when the tables are equal; otherwise the first row that differs, so that
+// a failure shows one star and not the whole galaxy.
+std::string firstDifference(const std::vector<std::vector<std::string>>& actual,
+                            const std::vector<std::vector<std::string>>& expected) {
+    if (actual.size() != expected.size())
+        return std::to_string(actual.size()) + " rows instead of " + std::to_string(expected.size());
+    auto join = [](const std::vector<std::string>& row) {
+        std::string text;
+        for (const auto& field : row) text += field + ",";
+        return text;
+    };
+    for (std::size_t r = 0; r < actual.size(); ++r) {
+        if (actual[r] != expected[r])
+            return "row " + std::to_string(r) + ": " + join(actual[r]) + " instead of " + join(expected[r]);
+    }
+    return "";
+}
+
+Args with(Args args, const Args& more) {
+    args.insert(args.end(), more.begin(), more.end());
+    return args;
+}
+
+// Star lines of a galaxy file: mass, x, y, z, vx, vy, vz, colour.
+std::vector<std::vector<std::string>> starLines(const std::string& path) {
+    std::istringstream in(readText(path));
+    std::string line;
+    for (int header = 0; header < 3; ++header) std::getline(in, line);
+    std::vector<std::vector<std::string>> stars;
+    while (std::getline(in, line)) {
+        std::istringstream fields(line);
+        std::vector<std::string> star;
+        for (std::string field; fields >> field;) star.push_back(field);
+        if (!star.empty()) stars.push_back(star);
+    }
+    return stars;
+}
+
+double relativeEnergyChange(const CsvTable& series) {
+    const double first = toNumber(series.rows.front().at(3));
+    const double last = toNumber(series.rows.back().at(3));
+    return std::fabs((last - first) / first);
+}
+
+TEST(ZyrSimHelp, ListsEveryOptionAndTheDesktopDefaults) {
+    TempDir dir;
+    const SimRun run = runSim(dir, {"--help"});
+    EXPECT_EQ(run.status, 0);
+    EXPECT_EQ(run.err, "");
+    for (const char* option :
+         {"--shape", "--stars", "--star-mass", "--central-mass", "--rotation", "--dark-matter", "--dark-radius",
+          "--dark-fraction", "--scale", "--seed", "--force", "--integrator", "--dt", "--shield", "--load", "--steps",
+          "--save", "--report-every", "--csv", "--state", "--help"}) {
+        EXPECT_NE(run.out.find(std::string(option) + " "), std::string::npos) << option;
+    }
+    for (const char* text : {"512-star sphere", "improved-euler integration", "direct summation", "time step 8",
+                             "modifier 10", "sphere|disc|cube|grid2d|grid3d|rings",
+                             "euler|improved-euler|rk4|adams-moulton|dynamic-euler", "direct|barnes-hut|particle-mesh",
+                             "galactic|solar-system|earth-sun", kSeriesHeader, kStateHeader}) {
+        EXPECT_NE(run.out.find(text), std::string::npos) << text;
+    }
+}
+
+TEST(ZyrSimArguments, BadArgumentsExitTwoNamingTheOption) {
+    struct Case {
+        Args args;
+        const char* named;
+    };
+    const Case cases[] = {
+        {{"--bogus"}, "--bogus"},
+        {{"stray"}, "stray"},
+        {{"--stars"}, "--stars"},
+        {{"--stars", "many"}, "--stars"},
+        {{"--stars", "0"}, "--stars"},
+        {{"--stars", "-3"}, "--stars"},
+        {{"--stars", "99999999999"}, "--stars"},
+        {{"--star-mass", "0"}, "--star-mass"},
+        {{"--central-mass", "-1"}, "--central-mass"},
+        {{"--rotation", "inf"}, "--rotation"},
+        {{"--dark-radius", "0"}, "--dark-radius"},
+        {{"--dark-fraction", "1"}, "--dark-fraction"},
+        {{"--dark-fraction", "-0.1"}, "--dark-fraction"},
+        {{"--shield", "-1"}, "--shield"},
+        {{"--dt", "0"}, "--dt"},
+        {{"--dt", "-0.0"}, "--dt"},
+        {{"--dt", "nan"}, "--dt"},
+        {{"--dt", "1e999"}, "--dt"},
+        {{"--dt", "8,5"}, "--dt"},  // a decimal comma is trailing garbage, whatever the locale
+        {{"--dt", ""}, "--dt"},
+        {{"--steps", "-1"}, "--steps"},
+        {{"--steps", "2.5"}, "--steps"},
+        {{"--report-every", "0"}, "--report-every"},
+        {{"--shape", "blob"}, "--shape"},
+        {{"--integrator", "rk5"}, "--integrator"},
+        {{"--force", "fmm"}, "--force"},
+        {{"--scale", "lunar"}, "--scale"},
+        {{"--seed", "-1"}, "--seed"},
+        {{"--save", "--steps", "1"}, "--save"},
+        {{"--csv"}, "--csv"},
+        {{"--help=yes"}, "--help"},
+    };
+    TempDir dir;
+    for (const Case& c : cases) {
+        std::string shown;
+        for (const auto& a : c.args) shown += " [" + a + "]";
+        const SimRun run = runSim(dir, with(c.args, {"--stars", "8", "--steps", "0"}));
+        EXPECT_EQ(run.status, 2) << shown;
+        EXPECT_NE(run.err.find(c.named), std::string::npos) << shown << ": " << run.err;
+        EXPECT_EQ(run.out, "") << shown;
+    }
+}
+
+TEST(ZyrSimFailures, UnreadableInputAndUnwritableOutputExitOne) {
+    TempDir dir;
+    const std::string missing = dir.path("missing.zyr");
+    SimRun run = runSim(dir, {"--load", missing});
+    EXPECT_EQ(run.status, 1);
+    EXPECT_NE(run.err.find(missing), std::string::npos) << run.err;
+    EXPECT_EQ(run.out, "");
+
+    const std::string malformed = dir.path("malformed.zyr");
+    std::ofstream(malformed) << "//Quasarix Version  2.000000 \nScale: Galactic \nmany \n";
+    run = runSim(dir, {"--load", malformed});
+    EXPECT_EQ(run.status, 1);
+    EXPECT_NE(run.err.find("line 3"), std::string::npos) << run.err;
+
+    run = runSim(dir, {"--stars", "2000000000"});
+    EXPECT_EQ(run.status, 1);
+    EXPECT_NE(run.err.find("memory"), std::string::npos) << run.err;
+
+    // Output paths are tried before the first step, so no report is printed.
+    for (const char* option : {"--save", "--csv", "--state"}) {
+        const std::string unwritable = dir.path("no-such-dir/out");
+        run = runSim(dir, {"--stars", "8", "--steps", "1", option, unwritable});
+        EXPECT_EQ(run.status, 1) << option;
+        EXPECT_NE(run.err.find(unwritable), std::string::npos) << option << ": " << run.err;
+        EXPECT_EQ(run.out, "") << option;
+    }
+}
+
+TEST(ZyrSimSeed, SameSeedRepeatsARunAndAnotherSeedDiffers) {
+    TempDir dir;
+    auto stateFor = [&](const char* seed, const char* name) {
+        const SimRun run =
+            runSim(dir, {"--stars", "48", "--steps", "4", "--seed", seed, "--state", dir.path(name)});
+        EXPECT_EQ(run.status, 0) << run.err;
+        return readText(dir.path(name));
+    };
+    const std::string first = stateFor("7", "a.csv");
+    EXPECT_EQ(stateFor("7", "b.csv"), first);
+    EXPECT_NE(stateFor("8", "c.csv"), first);
+}
+
+TEST(ZyrSimSeries, OneRowPerReportAtTheStartEveryKStepsAndTheEnd) {
+    TempDir dir;
+    struct Case {
+        Args args;
+        std::vector<std::string> times;
+    };
+    const Case cases[] = {
+        {{"--steps", "10", "--report-every", "4"}, {"0", "32", "64", "80"}},
+        {{"--steps", "8", "--report-every", "4"}, {"0", "32", "64"}},
+        {{"--steps", "10"}, {"0", "80"}},
+        {{"--steps", "0"}, {"0"}},
+        {{"--steps", "3", "--dt", "-8"}, {"0", "-24"}},
+    };
+    for (const Case& c : cases) {
+        const SimRun run = runSim(dir, with(c.args, {"--stars", "16", "--seed", "1", "--csv", dir.path("s.csv")}));
+        ASSERT_EQ(run.status, 0) << run.err;
+        const CsvTable series = readCsv(dir.path("s.csv"));
+        EXPECT_EQ(series.header, kSeriesHeader);
+        ASSERT_EQ(series.rows.size(), c.times.size()) << c.args[1];
+        for (std::size_t r = 0; r < series.rows.size(); ++r) {
+            const auto& row = series.rows[r];
+            ASSERT_EQ(row.size(), 11u);
+            EXPECT_EQ(row[0], c.times[r]);
+            // The total is the sum of the two energies as written, digit for digit.
+            EXPECT_EQ(toNumber(row[3]), toNumber(row[1]) + toNumber(row[2])) << r;
+        }
+        EXPECT_EQ(series.rows.front()[10], "0");
+    }
+}
+
+TEST(ZyrSimSeries, ReportsUseTheUnitsOfTheScale) {
+    TempDir dir;
+    const SimRun run = runSim(dir, {"--stars", "8", "--seed", "1", "--steps", "1", "--scale", "earth-sun"});
+    ASSERT_EQ(run.status, 0) << run.err;
+    for (const char* text : {"Scale: Earth-Sun", "days", "Mearth (AU)^2/ (day)^2", "Mearth AU / day", "[AU]"})
+        EXPECT_NE(run.out.find(text), std::string::npos) << text;
+}
+
+// Every setting the command line offers reaches the simulation: each run's
+// final stars equal those of the same galaxy built and stepped here.
+TEST(ZyrSimState, MatchesTheSameRunInProcess) {
+    struct Case {
+        const char* what;
+        Args args;
+        int steps;
+        void (*configure)(CGalaxy&);
+    };
+    const Case cases[] = {
+        {"desktop defaults", {"--stars", "24", "--seed", "3"}, 3,
+         [](CGalaxy& g) {
+             g.requestedStars = 24;
+             g.randomSeed = 3;
+         }},
+        {"disc, central mass, rk4",
+         {"--shape", "disc", "--stars", "40", "--star-mass", "2.5", "--central-mass", "1000", "--rotation", "0.5",
+          "--integrator", "rk4", "--dt", "4", "--seed", "11"},
+         3,
+         [](CGalaxy& g) {
+             g.shape = GalaxyShape::Disc;
+             g.requestedStars = 40;
+             g.starMass = 2.5;
+             g.centralMass = 1000.0;
+             g.rotationFactor = 0.5;
+             g.integrationSetting = IntegrationMethod::RungeKutta4;
+             g.timeStepSetting = 4.0;
+             g.randomSeed = 11;
+         }},
+        {"cube in a halo, euler",
+         {"--shape", "cube", "--stars", "30", "--dark-matter", "sphere", "--dark-radius", "3", "--dark-fraction",
+          "0.5", "--integrator", "euler", "--shield", "2", "--seed", "5"},
+         2,
+         [](CGalaxy& g) {
+             g.shape = GalaxyShape::Cube;
+             g.requestedStars = 30;
+             g.darkMatterSetting = DarkMatterModel::Sphere;
+             g.darkRadiusSetting = 3.0;
+             g.darkFractionSetting = 0.5;
+             g.integrationSetting = IntegrationMethod::Euler;
+             g.shieldSetting = 2.0;
+             g.randomSeed = 5;
+         }},
+        {"rings, earth-sun, adams-moulton past its start-up",
+         {"--shape", "rings", "--stars", "64", "--scale", "earth-sun", "--integrator", "adams-moulton"}, 6,
+         [](CGalaxy& g) {
+             g.shape = GalaxyShape::Rings;
+             g.requestedStars = 64;
+             g.scaleSetting = UnitScale::EarthSun;
+             g.integrationSetting = IntegrationMethod::AdamsMoulton;
+         }},
+        {"3-D grid backwards with dynamic euler",
+         {"--shape", "grid3d", "--stars", "27", "--central-mass", "50", "--integrator", "dynamic-euler", "--dt",
+          "-2"},
+         3,
+         [](CGalaxy& g) {
+             g.shape = GalaxyShape::Grid3D;
+             g.requestedStars = 27;
+             g.centralMass = 50.0;
+             g.integrationSetting = IntegrationMethod::DynamicEuler;
+             g.timeStepSetting = -2.0;
+         }},
+        {"barnes-hut, reversed rotation", {"--force", "barnes-hut", "--stars", "50", "--seed", "2", "--rotation", "-1"},
+         2,
+         [](CGalaxy& g) {
+             g.forceSetting = ForceMethod::BarnesHut;
+             g.requestedStars = 50;
+             g.randomSeed = 2;
+             g.rotationFactor = -1.0;
+         }},
+        {"particle mesh, solar system",
+         {"--force", "particle-mesh", "--stars", "50", "--seed", "2", "--scale", "solar-system"}, 2,
+         [](CGalaxy& g) {
+             g.forceSetting = ForceMethod::ParticleMesh;
+             g.requestedStars = 50;
+             g.randomSeed = 2;
+             g.scaleSetting = UnitScale::SolarSystem;
+         }},
+    };
+    TempDir dir;
+    for (const Case& c : cases) {
+        const SimRun run =
+            runSim(dir, with(c.args, {"--steps", std::to_string(c.steps), "--state", dir.path("state.csv")}));
+        ASSERT_EQ(run.status, 0) << c.what << ": " << run.err;
+        const CsvTable state = readCsv(dir.path("state.csv"));
+        EXPECT_EQ(state.header, kStateHeader);
+
+        useDesktopDefaults(g_galaxy);
+        c.configure(g_galaxy);
+        ASSERT_TRUE(g_galaxy.newGalaxy());
+        stepHere(c.steps);
+        EXPECT_EQ(firstDifference(state.rows, stateRowsHere()), "") << c.what;
+    }
+}
+
+TEST(ZyrSimState, GridOfEightRequestedStarsHasFour) {
+    TempDir dir;
+    SimRun run = runSim(dir, {"--shape", "grid2d", "--stars", "8", "--steps", "0", "--state", dir.path("s.csv")});
+    ASSERT_EQ(run.status, 0) << run.err;
+    const CsvTable grid = readCsv(dir.path("s.csv"));
+    ASSERT_EQ(grid.rows.size(), 4u);
+    // corners of the galactic box of edge 5, x running fastest
+    const char* corners[4][2] = {{"-2.5", "-2.5"}, {"2.5", "-2.5"}, {"-2.5", "2.5"}, {"2.5", "2.5"}};
+    for (int i = 0; i < 4; ++i) {
+        EXPECT_EQ(grid.rows[i][2], corners[i][0]) << i;
+        EXPECT_EQ(grid.rows[i][3], corners[i][1]) << i;
+        EXPECT_EQ(grid.rows[i][4], "0") << i;
+    }
+
+    run = runSim(dir, {"--shape", "grid2d", "--stars", "8", "--central-mass", "100", "--steps", "0", "--state",
+                       dir.path("c.csv")});
+    ASSERT_EQ(run.status, 0) << run.err;
+    const CsvTable centred = readCsv(dir.path("c.csv"));
+    ASSERT_EQ(centred.rows.size(), 5u);
+    EXPECT_EQ(centred.rows[0], (std::vector<std::string>{"0", "100", "0", "0", "0", "0", "0", "0", "0"}));
+}
+
+TEST(ZyrSimFiles, SavedGalaxyMatchesTheStateAndLoadsBack) {
+    TempDir dir;
+    const std::string zyr = dir.path("galaxy.zyr");
+    SimRun run = runSim(dir, {"--stars", "20", "--seed", "4", "--steps", "3", "--scale", "earth-sun", "--save", zyr,
+                              "--state", dir.path("before.csv")});
+    ASSERT_EQ(run.status, 0) << run.err;
+    const auto stars = starLines(zyr);
+    const CsvTable before = readCsv(dir.path("before.csv"));
+    ASSERT_EQ(stars.size(), 20u);
+    ASSERT_EQ(before.rows.size(), 20u);
+    for (std::size_t i = 0; i < stars.size(); ++i) {
+        ASSERT_EQ(stars[i].size(), 8u);
+        ASSERT_EQ(before.rows[i].size(), 9u);
+        for (int f = 0; f < 7; ++f) {
+            const double full = toNumber(before.rows[i][f + 1]);
+            // the state's 17 digits read back as the very double they came from
+            EXPECT_EQ(g17(full), before.rows[i][f + 1]);
+            EXPECT_NEAR(toNumber(stars[i][f]), full, 5.0000001e-7) << i << "," << f;
+        }
+        EXPECT_EQ(stars[i][7], before.rows[i][8]);
+    }
+
+    // The file brings its own scale; --steps 0 leaves its stars as read.
+    run = runSim(dir, {"--load", zyr, "--steps", "0", "--state", dir.path("after.csv")});
+    ASSERT_EQ(run.status, 0) << run.err;
+    EXPECT_NE(run.out.find("Scale: Earth-Sun"), std::string::npos) << run.out;
+    const CsvTable after = readCsv(dir.path("after.csv"));
+    ASSERT_EQ(after.rows.size(), stars.size());
+    for (std::size_t i = 0; i < stars.size(); ++i) {
+        for (int f = 0; f < 7; ++f) EXPECT_EQ(after.rows[i][f + 1], g17(toNumber(stars[i][f]))) << i << "," << f;
+        EXPECT_EQ(after.rows[i][8], stars[i][7]);
+    }
+}
+
+TEST(ZyrSimFiles, ModelSettingsApplyToALoadedGalaxy) {
+    TempDir dir;
+    const std::string zyr = dir.path("galaxy.zyr");
+    ASSERT_EQ(runSim(dir, {"--stars", "24", "--seed", "9", "--steps", "0", "--save", zyr}).status, 0);
+
+    const SimRun run = runSim(dir, {"--load", zyr, "--integrator", "euler", "--dt", "2", "--shield", "3",
+                                    "--dark-matter", "sphere", "--steps", "2", "--state", dir.path("s.csv")});
+    ASSERT_EQ(run.status, 0) << run.err;
+
+    useDesktopDefaults(g_galaxy);
+    g_galaxy.integrationSetting = IntegrationMethod::Euler;
+    g_galaxy.timeStepSetting = 2.0;
+    g_galaxy.shieldSetting = 3.0;
+    g_galaxy.darkMatterSetting = DarkMatterModel::Sphere;
+    ASSERT_TRUE(loadGalaxyFile(g_galaxy, zyr).ok());
+    stepHere(2);
+    EXPECT_EQ(firstDifference(readCsv(dir.path("s.csv")).rows, stateRowsHere()), "");
+}
+
+// Stars on circular orbits about a heavy central star, far outside each
+// other's shield radii, so that only the integrator changes the energy.
+TEST(ZyrSimPhysics, RungeKuttaKeepsTheEnergyOfCircularOrbits) {
+    TempDir dir;
+    const Args orbits{"--shape", "rings", "--stars", "33", "--central-mass", "1e6", "--star-mass", "1",
+                      "--shield", "1"};
+    auto drift = [&](const char* integrator, const char* dt, const char* steps) {
+        const SimRun run = runSim(dir, with(orbits, {"--integrator", integrator, "--dt", dt, "--steps", steps,
+                                                     "--csv", dir.path("e.csv")}));
+        EXPECT_EQ(run.status, 0) << run.err;
+        return relativeEnergyChange(readCsv(dir.path("e.csv")));
+    };
+    // 800 Myr: about three turns of the inner ring
+    const double coarse = drift("rk4", "8", "100");
+    EXPECT_LT(coarse, 1e-3);
+    // fourth order: half the step leaves well under a tenth of the error
+    EXPECT_LT(drift("rk4", "4", "200"), coarse / 10.0);
+    // the bound is one that a second-order method does not meet
+    EXPECT_GT(drift("improved-euler", "8", "100"), 1e-3);
+}
+
+}  // namespace

@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <vector>
 
@@ -115,6 +116,23 @@ TEST(DirectForces, KernelMatchesThePlainPairLoopExactlyAndIgnoresTime) {
     }
     evaluate(g, 1e6);
     for (int k = 0; k < g.stateLen; ++k) ASSERT_EQ(g.deriv[k], first[k]);
+}
+
+TEST(DirectForces, GravityStaysOnWhenIntegratingBackwards) {
+    CGalaxy g;
+    g.requestedStars = 40;
+    g.randomSeed = 3;
+    ASSERT_TRUE(g.newGalaxy());
+    evaluate(g);
+    const std::vector<double> forward(g.deriv, g.deriv + g.stateLen);
+    g.timeStep = -g.timeStep;
+    evaluate(g);
+    double largestPull = 0;
+    for (int k = 0; k < g.stateLen; ++k) {
+        ASSERT_EQ(g.deriv[k], forward[k]);
+        if (k >= g.stateLen / 2) largestPull = std::max(largestPull, std::fabs(g.deriv[k]));
+    }
+    EXPECT_GT(largestPull, 0.0);
 }
 
 TEST(DirectForces, EntriesBeyondTheStarsInUseAreLeftAlone) {

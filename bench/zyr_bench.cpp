@@ -7,6 +7,8 @@
 #include "model/galaxy.h"
 #include "physics/forces.h"
 #include "physics/methods.h"
+#include "view/galaxy_renderer.h"
+#include "view/raster.h"
 
 namespace {
 
@@ -54,6 +56,21 @@ void BM_Bookkeeping(benchmark::State& st) {
     }
 }
 BENCHMARK(BM_Bookkeeping)->Arg(512)->Arg(2048)->Unit(benchmark::kMillisecond);
+
+// One frame of the galaxy window: projection, colouring, the depth sort and
+// painting into a 1000 x 1000 picture, with the default view options.
+void BM_Render(benchmark::State& st) {
+    setUpGalaxy(static_cast<int>(st.range(0)), IntegrationMethod::ImprovedEuler);
+    Raster raster;
+    if (!raster.resize(1000, 1000)) std::abort();
+    for (auto _ : st) {
+        renderGalaxy(g_galaxy, raster, true);
+        benchmark::DoNotOptimize(raster.data());
+        benchmark::ClobberMemory();
+    }
+    st.counters["frames_per_s"] = benchmark::Counter(1.0, benchmark::Counter::kIsIterationInvariantRate);
+}
+BENCHMARK(BM_Render)->Arg(16384)->Unit(benchmark::kMillisecond);
 
 }  // namespace
 

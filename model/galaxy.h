@@ -7,6 +7,7 @@
 #include <optional>
 #include <string>
 
+#include "view/colour.h"
 #include "view/quaternion.h"
 
 // The enumerations are plain ints in the fields that hold them; the
@@ -173,6 +174,7 @@ public:
     double boxX[8] = {};
     double boxY[8] = {};
     int boxVisible[8] = {};
+    ColourRamp chromaRamp;
 
     double rotationInUse = 1.0;
 
@@ -200,6 +202,13 @@ public:
     void generate();
     void startVelocities(double rotation);
     void bookkeeping();
+
+    // ---- renderer ----------------------------------------------------------
+    // Rotates, projects, colours and sorts the stars into the renderer slots
+    // and projects the cube corners.
+    void projectStars();
+    // The depth-cueing brightness, 0.5 at the origin's depth.
+    double depthBrightness(double z) const;
 
     // ---- integrators -------------------------------------------------------
     void EulerStep(double h, DerivativeFunc f);

@@ -1,12 +1,20 @@
 // Steps per second and pair interactions per second of the core, for the
-// galaxies students run. Run build/bench/zyr_bench (never part of the tests).
+// galaxies students run, next to the plain pair loop in the same run. Run
+// build/bench/zyr_bench (never part of the tests); ZYR_THREADS sets the number
+// of threads of the rows that do not name one.
 #include <benchmark/benchmark.h>
 
+#include <algorithm>
+#include <cmath>
 #include <cstdlib>
+#include <string>
+#include <vector>
 
 #include "model/galaxy.h"
+#include "physics/direct_sum.h"
 #include "physics/forces.h"
 #include "physics/methods.h"
+#include "physics/workers.h"
 #include "view/galaxy_renderer.h"
 #include "view/raster.h"
 
@@ -20,21 +28,117 @@ void setUpGalaxy(int stars, int integrator, int force = ForceMethod::Direct) {
     if (!g_galaxy.newGalaxy()) std::abort();
 }
 
-// One force evaluation; the counter is the direct-sum equivalent N(N-1)/2.
+// The threads a row gets when it names none, read before any row changes them.
+int defaultThreads() {
+    static const int threads = workerThreads();
+    return threads;
+}
+
+const char* kernelsName(PairKernels k) {
+    switch (k) {
+    case PairKernels::Plain:
+        return "plain loop";
+    case PairKernels::Generic:
+        return "SSE2";
+    case PairKernels::Avx2:
+        return "AVX2";
+    default:
+        return "AVX-512";
+    }
+}
+
+// How a row computes the forces. Only the direct method uses the pair
+// kernels; the tree and the grid use the threads.
+struct Variant {
+    const char* name;
+    int force;
+    bool plain;  // the plain loop instead of the best kernels
+    bool avx2;   // the AVX2 kernels, as on a processor without AVX-512
+};
+enum : int { kPlain, kDirect, kDirectAvx2, kBarnesHut, kParticleMesh };
+constexpr Variant kVariants[] = {
+    {"direct", ForceMethod::Direct, true, false},        {"direct", ForceMethod::Direct, false, false},
+    {"direct", ForceMethod::Direct, false, true},        {"barnes-hut", ForceMethod::BarnesHut, false, false},
+    {"particle-mesh", ForceMethod::ParticleMesh, false, false},
+};
+
+// Arguments of a force row: stars, variant, threads (0: the default).
+// Installs the row's galaxy and kernels, and puts the defaults back at the end
+// so that the rows after it run as the program does.
+class ForceRow {
+public:
+    explicit ForceRow(benchmark::State& st) : stars_(static_cast<int>(st.range(0))) {
+        const Variant& v = kVariants[st.range(1)];
+        const int threads = st.range(2) > 0 ? static_cast<int>(st.range(2)) : defaultThreads();
+        const PairKernels kernels = v.plain  ? PairKernels::Plain
+                                    : v.avx2 ? PairKernels::Avx2
+                                             : bestPairKernels();
+        if (v.avx2 && bestPairKernels() < PairKernels::Avx2) {
+            st.SkipWithError("this processor has no AVX2");
+            return;
+        }
+        // The galaxy is generated with the fast direct sum and kept while the
+        // rows of one size follow each other.
+        if (g_galaxy.numStars != stars_) setUpGalaxy(stars_, IntegrationMethod::ImprovedEuler);
+        g_galaxy.forceMethod = v.force;
+        g_galaxy.integrationMethod = IntegrationMethod::ImprovedEuler;
+        selectPairKernels(kernels);
+        setWorkerThreads(v.plain ? 1 : threads);
+        std::string label = v.name;
+        if (v.force == ForceMethod::Direct) label += std::string(", ") + kernelsName(kernels);
+        label += ", " + std::to_string(v.plain ? 1 : threads) + (threads == 1 || v.plain ? " thread" : " threads");
+        st.SetLabel(label);
+    }
+    ForceRow(const ForceRow&) = delete;
+    ForceRow& operator=(const ForceRow&) = delete;
+    ~ForceRow() {
+        selectPairKernels(bestPairKernels());
+        setWorkerThreads(defaultThreads());
+    }
+
+    // The direct-sum equivalent of one evaluation, N(N-1)/2.
+    double pairs() const { return 0.5 * stars_ * (stars_ - 1.0); }
+
+private:
+    int stars_;
+};
+
+// One force evaluation.
 void BM_Forces(benchmark::State& st) {
-    const int n = static_cast<int>(st.range(0));
-    setUpGalaxy(n, IntegrationMethod::ImprovedEuler, static_cast<int>(st.range(1)));
+    const ForceRow row(st);
     CGalaxy& g = g_galaxy;
     for (auto _ : st) {
         ComputeDerivatives(g.stateLen, g.time, g.state, g.deriv);
         benchmark::ClobberMemory();
     }
-    const double pairs = 0.5 * n * (n - 1.0);
-    st.counters["pairs_per_s"] = benchmark::Counter(pairs, benchmark::Counter::kIsIterationInvariantRate);
+    st.counters["pairs_per_s"] = benchmark::Counter(row.pairs(), benchmark::Counter::kIsIterationInvariantRate);
 }
-BENCHMARK(BM_Forces)->ArgsProduct({{512, 2048}, {ForceMethod::Direct}})->Unit(benchmark::kMillisecond);
 
-// Steps per second as the simulation driver takes them, per integrator.
+// Improved Euler steps as the simulation driver takes them: two evaluations.
+void BM_ImprovedEuler(benchmark::State& st) {
+    const ForceRow row(st);
+    for (auto _ : st) {
+        integrationStep();
+        benchmark::ClobberMemory();
+    }
+    st.counters["steps_per_s"] = benchmark::Counter(1.0, benchmark::Counter::kIsIterationInvariantRate);
+    st.counters["pairs_per_s"] =
+        benchmark::Counter(2.0 * row.pairs(), benchmark::Counter::kIsIterationInvariantRate);
+}
+
+void forceRows(benchmark::internal::Benchmark* b) {
+    for (const int stars : {512, 2048, 8192, 65536})
+        for (const int variant : {kPlain, kDirect, kDirectAvx2, kBarnesHut, kParticleMesh})
+            b->Args({stars, variant, 0});
+    // How the fast direct sum grows with the threads.
+    for (const int stars : {512, 8192}) b->Args({stars, kDirect, 1});
+}
+// A row of 65536 stars with the plain loop takes seconds per iteration: the
+// minimum time is reached after one.
+BENCHMARK(BM_Forces)->Apply(forceRows)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_ImprovedEuler)->Apply(forceRows)->Unit(benchmark::kMillisecond);
+
+// Every integrator at the default size, with direct summation.
 void BM_Step(benchmark::State& st) {
     setUpGalaxy(static_cast<int>(st.range(0)), static_cast<int>(st.range(1)));
     for (auto _ : st) {
@@ -45,17 +149,64 @@ void BM_Step(benchmark::State& st) {
     st.SetLabel(kIntegrators[st.range(1)].name);
 }
 BENCHMARK(BM_Step)->ArgsProduct({{512}, {0, 1, 2, 3, 4}})->Unit(benchmark::kMillisecond);
-BENCHMARK(BM_Step)->ArgsProduct({{2048}, {1}})->Unit(benchmark::kMillisecond);
 
-// The report's pass over all pairs, run at every repaint of the information window.
+// The report's pass over all pairs, run at every repaint of the information
+// window; arguments: stars, 1 for the plain loop.
 void BM_Bookkeeping(benchmark::State& st) {
-    setUpGalaxy(static_cast<int>(st.range(0)), IntegrationMethod::ImprovedEuler);
+    const int n = static_cast<int>(st.range(0));
+    setUpGalaxy(n, IntegrationMethod::ImprovedEuler);
+    const bool plain = st.range(1) != 0;
+    selectPairKernels(plain ? PairKernels::Plain : bestPairKernels());
     for (auto _ : st) {
         g_galaxy.bookkeeping();
         benchmark::DoNotOptimize(g_galaxy.totalEnergy);
     }
+    selectPairKernels(bestPairKernels());
+    st.SetLabel(kernelsName(plain ? PairKernels::Plain : bestPairKernels()));
+    st.counters["pairs_per_s"] =
+        benchmark::Counter(0.5 * n * (n - 1.0), benchmark::Counter::kIsIterationInvariantRate);
 }
-BENCHMARK(BM_Bookkeeping)->Arg(512)->Arg(2048)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_Bookkeeping)->ArgsProduct({{512, 2048, 8192}, {1, 0}})->Unit(benchmark::kMillisecond);
+
+// Accuracy of the tree and the grid against direct summation, for a sphere:
+// the relative error |a - a_direct| / |a_direct| per star, as its root mean
+// square, median, 99th percentile and maximum.
+void BM_ForceError(benchmark::State& st) {
+    const int n = static_cast<int>(st.range(0));
+    const int force = static_cast<int>(st.range(1));
+    setUpGalaxy(n, IntegrationMethod::ImprovedEuler);
+    CGalaxy& g = g_galaxy;
+    const auto accelerations = [&](int method) {
+        g.forceMethod = method;
+        ComputeDerivatives(g.stateLen, g.time, g.state, g.deriv);
+        return std::vector<double>(g.deriv + 3 * g.capacity(), g.deriv + 6 * g.capacity());
+    };
+    std::vector<double> errors;
+    for (auto _ : st) {
+        const std::vector<double> exact = accelerations(ForceMethod::Direct);
+        const std::vector<double> approx = accelerations(force);
+        const std::size_t cap = static_cast<std::size_t>(g.capacity());
+        errors.assign(static_cast<std::size_t>(n), 0.0);
+        for (std::size_t i = 0; i < errors.size(); ++i) {
+            const double e =
+                std::hypot(approx[i] - exact[i], approx[cap + i] - exact[cap + i], approx[2 * cap + i] - exact[2 * cap + i]);
+            errors[i] = e / std::hypot(exact[i], exact[cap + i], exact[2 * cap + i]);
+        }
+    }
+    g.forceMethod = ForceMethod::Direct;
+    double squares = 0.0;
+    for (const double e : errors) squares += e * e;
+    std::sort(errors.begin(), errors.end());
+    st.counters["rms"] = std::sqrt(squares / n);
+    st.counters["median"] = errors[errors.size() / 2];
+    st.counters["p99"] = errors[errors.size() * 99 / 100];
+    st.counters["max"] = errors.back();
+    st.SetLabel(force == ForceMethod::BarnesHut ? "barnes-hut vs direct" : "particle-mesh vs direct");
+}
+BENCHMARK(BM_ForceError)
+    ->ArgsProduct({{16384}, {ForceMethod::BarnesHut, ForceMethod::ParticleMesh}})
+    ->Iterations(1)
+    ->Unit(benchmark::kMillisecond);
 
 // One frame of the galaxy window: projection, colouring, the depth sort and
 // painting into a 1000 x 1000 picture, with the default view options.

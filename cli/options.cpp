@@ -9,6 +9,7 @@
 
 #include "model/galaxy.h"
 #include "physics/methods.h"
+#include "physics/workers.h"
 
 namespace {
 
@@ -186,6 +187,11 @@ const OptionInfo kOptions[] = {
      [](SimOptions& o, std::string_view v) {
          return readWhole(v, 1, INT_MAX, "must be at least 1", o.reportEvery);
      }},
+    {nullptr, "threads", "N", "threads for the force sums and the bookkeeping; ZYR_THREADS sets the default",
+     nullptr, [](const CGalaxy&) { return std::to_string(workerThreads()); },
+     [](SimOptions& o, std::string_view v) {
+         return readWhole(v, 1, kMaxWorkerThreads, "must be at least 1", o.threads);
+     }},
 
     {"Output:", "save", "FILE.zyr", "write the galaxy file after the last step", nullptr, nullptr,
      [](SimOptions& o, std::string_view v) { return readPath(v, o.savePath); }},
@@ -292,6 +298,7 @@ void applySettings(const SimOptions& o, CGalaxy& g) {
     if (o.integrator) g.integrationSetting = *o.integrator;
     if (o.timeStep) g.timeStepSetting = *o.timeStep;
     if (o.shield) g.shieldSetting = *o.shield;
+    if (o.threads) setWorkerThreads(*o.threads);
 }
 
 std::string helpText(const CGalaxy& d) {

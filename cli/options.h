@@ -37,6 +37,7 @@ struct SimOptions {
     std::string statePath;
     int steps = kDefaultSteps;
     int reportEvery = 0;  // 0: report at the start and at the end only
+    std::optional<int> threads;  // unset: ZYR_THREADS, else the hardware's
     bool help = false;
 };
 
@@ -50,7 +51,8 @@ struct ParseResult {
 ParseResult parseOptions(int argc, const char* const* argv);
 
 // Writes the settings the options give into the galaxy's *Setting fields (and
-// the seed); the next reset takes them into the live values.
+// the seed); the next reset takes them into the live values. A thread count
+// applies to the process at once.
 void applySettings(const SimOptions& options, CGalaxy& galaxy);
 
 // The --help text; the defaults shown are read from the given galaxy, which

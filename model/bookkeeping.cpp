@@ -2,6 +2,7 @@
 #include <vector>
 
 #include "model/galaxy.h"
+#include "physics/direct_sum.h"
 #include "physics/forces.h"
 
 void CGalaxy::bookkeeping() {
@@ -38,15 +39,12 @@ void CGalaxy::bookkeeping() {
     const double* x = pos.x;
     const double* y = pos.y;
     const double* z = pos.z;
+    // The pair sums are the whole cost; they run vectorised on the worker
+    // threads. The sums over the stars below stay in index order.
+    std::vector<double> pairSums(static_cast<std::size_t>(n));
+    pairPotentials(n, x, y, z, mass, shield.data(), G, pairSums.data());
     for (int i = 0; i < n; ++i) {
-        const double si = shield[i];
-        double S = 0.0;
-        // Each pair once, softened with the shield radius of its later star.
-        for (int j = 0; j < i; ++j) {
-            const double dx = x[j] - x[i], dy = y[j] - y[i], dz = z[j] - z[i];
-            const double r = std::sqrt(dx * dx + dy * dy + dz * dz);
-            S += r < si ? G * mass[j] / si : G * mass[j] / r;
-        }
+        double S = pairSums[i];
         if (darkMatter == DarkMatterModel::Sphere) {
             const double rho = std::sqrt(x[i] * x[i] + y[i] * y[i] + z[i] * z[i]);
             const double R = darkRadius;

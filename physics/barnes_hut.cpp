@@ -1,7 +1,10 @@
 #include "physics/barnes_hut.h"
 
+#include <vector>
+
 #include "model/galaxy.h"
 #include "physics/forces.h"
+#include "physics/workers.h"
 
 COctreeNode* g_octreeRoot = nullptr;
 
@@ -217,6 +220,39 @@ void COctreeNode::DeleteChildren() {
     hasChildren = 0;
 }
 
+namespace {
+
+void appendStars(const COctreeNode& node, std::vector<int>& order) {
+    switch (node.state) {
+    case COctreeNode::kOneStar:
+        order.push_back(node.starIndex);
+        break;
+    case COctreeNode::kSubdivided:
+        for (int c = 0; c < 8; ++c) appendStars(*node.children[c], order);
+        break;
+    case COctreeNode::kBucket:
+        for (const COctreeNode::BucketStar& b : node.bucket) order.push_back(b.index);
+        break;
+    default:
+        break;
+    }
+}
+
+// Stars 0..n-1, those in the tree in depth-first order (near in space, near in
+// the list), then those left out of it.
+std::vector<int> walkOrder(const COctreeNode& root, int n) {
+    std::vector<int> order;
+    order.reserve(static_cast<std::size_t>(n));
+    appendStars(root, order);
+    std::vector<char> inTree(static_cast<std::size_t>(n), 0);
+    for (const int i : order) inTree[i] = 1;
+    for (int i = 0; i < n; ++i)
+        if (!inTree[i]) order.push_back(i);
+    return order;
+}
+
+}  // namespace
+
 void barnesHutForces(const CGalaxy& g, int n, const double* x, const double* y, const double* z, double* ax,
                      double* ay, double* az) {
     COctreeNode root(0.0, 0.0, 0.0, 50.0 * g.boxSize);
@@ -229,10 +265,15 @@ void barnesHutForces(const CGalaxy& g, int n, const double* x, const double* y, 
 
     for (int i = 0; i < n; ++i) root.Insert(i, x[i], y[i], z[i], g.mass[i]);
     root.ComputeMass(g.gravity, g.timeStep, g.shieldModifier);
-    for (int i = 0; i < n; ++i) {
+    // Each star's walk only reads the tree, so the walks may run in any order
+    // and on any thread without changing a bit of any result. In the order of
+    // the tree, consecutive walks find most of their cells still in the cache.
+    const std::vector<int> order = walkOrder(root, n);
+    parallelForEach(n, [&](int k) {
+        const int i = order[k];
         const Accel3 a = root.Acceleration(i, x[i], y[i], z[i], g.mass[i], g.gravity, -2.0, g.timeStep);
         ax[i] = a[0];
         ay[i] = a[1];
         az[i] = a[2];
-    }
+    });
 }

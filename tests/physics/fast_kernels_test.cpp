@@ -1,0 +1,350 @@
+// The vectorised, threaded pair sums against the plain loops, and the threaded
+// tree and grid walks against the serial walks.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <bit>
+#include <cmath>
+#include <cstdint>
+#include <limits>
+#include <vector>
+
+#include "model/galaxy.h"
+#include "model/random.h"
+#include "physics/barnes_hut.h"
+#include "physics/direct_sum.h"
+#include "physics/forces.h"
+#include "physics/particle_mesh.h"
+#include "physics/workers.h"
+#include "tests/support/force_checks.h"
+
+namespace {
+
+constexpr double kNaN = std::numeric_limits<double>::quiet_NaN();
+constexpr int kSizes[] = {0, 1, 2, 3, 7, 33, 300, 2500};
+constexpr int kThreadCounts[] = {1, 2, 3};
+
+// Puts the process's defaults back however a test ends.
+struct KeepDefaults {
+    int threads = workerThreads();
+    ~KeepDefaults() {
+        setWorkerThreads(threads);
+        selectPairKernels(bestPairKernels());
+    }
+};
+
+std::vector<PairKernels> vectorBuilds() {
+    std::vector<PairKernels> builds;
+    for (PairKernels k : {PairKernels::Generic, PairKernels::Avx2, PairKernels::Avx512})
+        if (k <= bestPairKernels()) builds.push_back(k);
+    return builds;
+}
+
+struct Cloud {
+    std::vector<double> x, y, z, m, s;
+    int size() const { return static_cast<int>(x.size()); }
+};
+
+// A clumpy cloud with unequal masses and shields: every eleventh star sits on
+// top of an earlier one, some shields are wide enough to cut pairs off, one
+// star has no mass and no shield.
+Cloud makeCloud(int n, unsigned seed) {
+    CRandom rnd(seed);
+    const auto uniform = [&] { return 2.0 * rnd() / CRandom::kMax - 1.0; };
+    Cloud c;
+    for (int i = 0; i < n; ++i) {
+        const bool onTop = i > 0 && i % 11 == 0;
+        c.x.push_back(onTop ? c.x[i / 2] : 3.0 * uniform() + (i % 3));
+        c.y.push_back(onTop ? c.y[i / 2] : 2.0 * uniform());
+        c.z.push_back(onTop ? c.z[i / 2] : uniform());
+        c.m.push_back(i == 5 ? 0.0 : 1.0 + 9.0 * (rnd() % 100) / 100.0);
+        c.s.push_back(i == 5 ? 0.0 : 0.3 * (rnd() % 4) / 3.0);
+    }
+    return c;
+}
+
+struct Field {
+    std::vector<double> x, y, z;
+};
+
+// The pair rule written out plainly: pairs in index order, both partners.
+Field plainAccelerations(const Cloud& c, double G) {
+    const int n = c.size();
+    Field a{std::vector<double>(n), std::vector<double>(n), std::vector<double>(n)};
+    for (int i = 0; i < n; ++i)
+        for (int j = i + 1; j < n; ++j) {
+            const double dx = c.x[j] - c.x[i], dy = c.y[j] - c.y[i], dz = c.z[j] - c.z[i];
+            const double r2 = dx * dx + dy * dy + dz * dz;
+            const double r = std::sqrt(r2);
+            if (!(r > c.s[i] && r > c.s[j])) continue;
+            const double k = G / (r2 * r);
+            a.x[i] += k * c.m[j] * dx;
+            a.y[i] += k * c.m[j] * dy;
+            a.z[i] += k * c.m[j] * dz;
+            a.x[j] -= k * c.m[i] * dx;
+            a.y[j] -= k * c.m[i] * dy;
+            a.z[j] -= k * c.m[i] * dz;
+        }
+    return a;
+}
+
+Field fastAccelerations(const Cloud& c, double G) {
+    const int n = c.size();
+    Field a{std::vector<double>(n), std::vector<double>(n), std::vector<double>(n)};
+    directSumAccelerations(n, c.x.data(), c.y.data(), c.z.data(), c.m.data(), c.s.data(), G, a.x.data(), a.y.data(),
+                           a.z.data());
+    return a;
+}
+
+bool sameBits(double a, double b) { return std::bit_cast<std::uint64_t>(a) == std::bit_cast<std::uint64_t>(b); }
+
+bool sameBits(const std::vector<double>& a, const std::vector<double>& b) {
+    if (a.size() != b.size()) return false;
+    for (std::size_t i = 0; i < a.size(); ++i)
+        if (!sameBits(a[i], b[i])) return false;
+    return true;
+}
+
+// Largest error per star relative to the plain result; a star the plain loop
+// gives no pull at all must get exactly none.
+double worstRelativeError(const Field& got, const Field& want) {
+    double worst = 0.0;
+    for (std::size_t i = 0; i < want.x.size(); ++i) {
+        const double size = std::hypot(want.x[i], want.y[i], want.z[i]);
+        const double error = std::hypot(got.x[i] - want.x[i], got.y[i] - want.y[i], got.z[i] - want.z[i]);
+        worst = std::max(worst, size == 0.0 ? (error == 0.0 ? 0.0 : 1.0) : error / size);
+    }
+    return worst;
+}
+
+}  // namespace
+
+TEST(FastDirectSum, MatchesThePlainLoopAndGivesTheSameBitsForEveryThreadCountAndBuild) {
+    const KeepDefaults keep;
+    for (const int n : kSizes) {
+        SCOPED_TRACE("n = " + std::to_string(n));
+        const Cloud c = makeCloud(n, 17u + n);
+        const Field plain = plainAccelerations(c, 0.7);
+        Field first;
+        bool haveFirst = false;
+        for (const PairKernels build : vectorBuilds()) {
+            selectPairKernels(build);
+            for (const int threads : kThreadCounts) {
+                SCOPED_TRACE("build " + std::to_string(static_cast<int>(build)) + ", threads " +
+                             std::to_string(threads));
+                setWorkerThreads(threads);
+                const Field fast = fastAccelerations(c, 0.7);
+                EXPECT_LE(worstRelativeError(fast, plain), 1e-13);
+                if (!haveFirst) {
+                    first = fast;
+                    haveFirst = true;
+                    continue;
+                }
+                EXPECT_TRUE(sameBits(fast.x, first.x) && sameBits(fast.y, first.y) && sameBits(fast.z, first.z));
+            }
+        }
+    }
+}
+
+TEST(FastDirectSum, AddsToWhatTheCallerLeftInTheOutput) {
+    const KeepDefaults keep;
+    const Cloud c = makeCloud(40, 3);
+    Field fast = fastAccelerations(c, 1.0);
+    std::vector<double> ax(40, 2.5), ay(40, -1.0), az(40, 0.0);
+    directSumAccelerations(40, c.x.data(), c.y.data(), c.z.data(), c.m.data(), c.s.data(), 1.0, ax.data(), ay.data(),
+                           az.data());
+    for (int i = 0; i < 40; ++i) {
+        EXPECT_DOUBLE_EQ(ax[i], 2.5 + fast.x[i]);
+        EXPECT_DOUBLE_EQ(ay[i], -1.0 + fast.y[i]);
+        EXPECT_EQ(az[i], fast.z[i]);
+    }
+}
+
+TEST(FastDirectSum, CoincidentStarsAndNaNCoordinatesStayOutOfThePairs) {
+    const KeepDefaults keep;
+    // Stars 0 and 1 coincide; with no shields at all they still must not
+    // divide by zero. Star 3 has a NaN coordinate: the plain loop leaves all its
+    // pairs out, so it must not spoil anyone's sum here either.
+    Cloud c;
+    c.x = {0.0, 0.0, 3.0, kNaN};
+    c.y = {0.0, 0.0, 4.0, 1.0};
+    c.z = {0.0, 0.0, 0.0, 1.0};
+    c.m = {1.0, 2.0, 3.0, 1.0};
+    c.s = {0.0, 0.0, 0.0, 0.0};
+    for (const PairKernels build : vectorBuilds()) {
+        selectPairKernels(build);
+        const Field a = fastAccelerations(c, 1.0);
+        EXPECT_DOUBLE_EQ(a.x[0], 3.0 * 3.0 / 125.0);
+        EXPECT_DOUBLE_EQ(a.y[1], 3.0 * 4.0 / 125.0);
+        EXPECT_DOUBLE_EQ(a.x[2], -3.0 * 3.0 / 125.0);
+        EXPECT_DOUBLE_EQ(a.y[2], -3.0 * 4.0 / 125.0);
+        EXPECT_EQ(a.z[2], 0.0);
+        EXPECT_EQ(a.x[3], 0.0);
+    }
+}
+
+namespace {
+
+// The bookkeeping's pair sums written out plainly.
+std::vector<double> plainPotentials(const Cloud& c, double G) {
+    std::vector<double> S(c.size());
+    for (int i = 0; i < c.size(); ++i)
+        for (int j = 0; j < i; ++j) {
+            const double dx = c.x[j] - c.x[i], dy = c.y[j] - c.y[i], dz = c.z[j] - c.z[i];
+            const double r = std::sqrt(dx * dx + dy * dy + dz * dz);
+            S[i] += r < c.s[i] ? G * c.m[j] / c.s[i] : G * c.m[j] / r;
+        }
+    return S;
+}
+
+}  // namespace
+
+TEST(FastPotentials, MatchThePlainSumsPerStarAndGiveTheSameBitsForEveryThreadCountAndBuild) {
+    const KeepDefaults keep;
+    for (const int n : kSizes) {
+        SCOPED_TRACE("n = " + std::to_string(n));
+        Cloud c = makeCloud(n, 5u + n);
+        // Star 5 has no shield, so the lanes beyond its row see the star
+        // itself at distance 0 with shield 0: 0/0 that must stay out.
+        for (double& s : c.s) s += 0.05;
+        if (n > 5) c.s[5] = 0.0;
+        const std::vector<double> plain = plainPotentials(c, 0.3);
+        std::vector<double> first;
+        for (const PairKernels build : vectorBuilds()) {
+            selectPairKernels(build);
+            for (const int threads : kThreadCounts) {
+                setWorkerThreads(threads);
+                std::vector<double> S(n, kNaN);
+                pairPotentials(n, c.x.data(), c.y.data(), c.z.data(), c.m.data(), c.s.data(), 0.3, S.data());
+                for (int i = 0; i < n; ++i) EXPECT_NEAR(S[i], plain[i], 1e-13 * std::fabs(plain[i])) << "star " << i;
+                if (first.empty())
+                    first = S;
+                else
+                    EXPECT_TRUE(sameBits(S, first)) << "build " << static_cast<int>(build) << ", threads " << threads;
+            }
+        }
+    }
+}
+
+TEST(FastPotentials, BookkeepingGivesThePlainEnergyForEveryThreadCount) {
+    const KeepDefaults keep;
+    CGalaxy g;
+    const Cloud c = makeCloud(600, 11);
+    std::vector<TestStar> stars;
+    for (int i = 0; i < c.size(); ++i) stars.push_back({c.m[i], c.x[i], c.y[i], c.z[i], 0.1 * i, 0.0, -0.2});
+    ASSERT_TRUE(installStars(g, stars));
+    // The bookkeeping computes its shields itself.
+    Cloud shielded = c;
+    for (int i = 0; i < c.size(); ++i) shielded.s[i] = ShieldRadius(g.gravity * c.m[i], g.timeStep, g.shieldModifier);
+    double pe = 0.0;
+    const std::vector<double> S = plainPotentials(shielded, g.gravity);
+    for (int i = 0; i < c.size(); ++i) pe = pe - c.m[i] * S[i];
+
+    double first = 0.0;
+    for (const int threads : kThreadCounts) {
+        setWorkerThreads(threads);
+        g.bookkeeping();
+        EXPECT_NEAR(g.potentialEnergy, pe, 1e-13 * std::fabs(pe));
+        if (threads == 1) first = g.potentialEnergy;
+        EXPECT_TRUE(sameBits(g.potentialEnergy, first));
+    }
+}
+
+namespace {
+
+// Stars for the tree and the grid: a clump, a coincident pair (a bucket at
+// the tree's depth limit), stars outside the tree's root cube and outside
+// the grid, which still feel the pull of those inside.
+std::vector<TestStar> walkStars(int n) {
+    CRandom rnd(static_cast<unsigned>(n) + 1u);
+    const auto uniform = [&] { return 2.0 * rnd() / CRandom::kMax - 1.0; };
+    std::vector<TestStar> stars;
+    for (int i = 0; i < n; ++i) {
+        if (i == 4 && n > 4) {
+            stars.push_back(stars[1]);
+        } else if (i % 9 == 8) {
+            stars.push_back({2.0, 60.0 * (i % 2 ? 1 : -1), uniform(), 300.0 * (i % 3 == 0)});
+        } else {
+            stars.push_back({1.0 + (rnd() % 5), 4.0 * uniform(), 4.0 * uniform(), 2.0 * uniform()});
+        }
+    }
+    return stars;
+}
+
+}  // namespace
+
+TEST(ThreadedWalks, TreeGivesTheSerialWalksBitsForEveryThreadCount) {
+    const KeepDefaults keep;
+    for (const int n : kSizes) {
+        SCOPED_TRACE("n = " + std::to_string(n));
+        const std::vector<TestStar> stars = walkStars(n);
+        useStars(stars, 0.5, 1.0, 0.2, ForceMethod::BarnesHut);
+        const CGalaxy& g = g_galaxy;
+        // The serial walk, star by star in index order, on a tree of our own.
+        std::vector<Accel3> serial(n);
+        {
+            COctreeNode root(0.0, 0.0, 0.0, 50.0 * g.boxSize);
+            for (int i = 0; i < n; ++i) root.Insert(i, g.pos.x[i], g.pos.y[i], g.pos.z[i], g.mass[i]);
+            root.ComputeMass(g.gravity, g.timeStep, g.shieldModifier);
+            for (int i = 0; i < n; ++i)
+                serial[i] = root.Acceleration(i, g.pos.x[i], g.pos.y[i], g.pos.z[i], g.mass[i], g.gravity, -2.0,
+                                              g.timeStep);
+        }
+        for (const int threads : kThreadCounts) {
+            setWorkerThreads(threads);
+            evaluate();
+            for (int i = 0; i < n; ++i) {
+                const Accel3 a = accOf(i);
+                EXPECT_TRUE(sameBits(a[0], serial[i][0]) && sameBits(a[1], serial[i][1]) &&
+                            sameBits(a[2], serial[i][2]))
+                    << "star " << i << ", threads " << threads;
+            }
+        }
+    }
+}
+
+TEST(ThreadedWalks, GridGivesTheSerialWalksBitsForEveryThreadCount) {
+    const KeepDefaults keep;
+    for (const int n : kSizes) {
+        SCOPED_TRACE("n = " + std::to_string(n));
+        const std::vector<TestStar> stars = walkStars(n);
+        useStars(stars, 0.5, 1.0, 0.2, ForceMethod::ParticleMesh);
+        const CGalaxy& g = g_galaxy;
+        std::vector<Accel3> serial(n);
+        {
+            CParticleMesh mesh(10, 0.0, 0.0, 0.0, 50.0);
+            for (int i = 0; i < n; ++i) mesh.AssignStar(i, g.pos.x[i], g.pos.y[i], g.pos.z[i], g.mass[i]);
+            mesh.ComputeCells(g.gravity, g.timeStep, g.shieldModifier);
+            for (int i = 0; i < n; ++i)
+                serial[i] = mesh.Acceleration(i, g.pos.x[i], g.pos.y[i], g.pos.z[i], g.mass[i], g.gravity, -2.0,
+                                              g.timeStep);
+        }
+        for (const int threads : kThreadCounts) {
+            setWorkerThreads(threads);
+            evaluate();
+            for (int i = 0; i < n; ++i) {
+                const Accel3 a = accOf(i);
+                EXPECT_TRUE(sameBits(a[0], serial[i][0]) && sameBits(a[1], serial[i][1]) &&
+                            sameBits(a[2], serial[i][2]))
+                    << "star " << i << ", threads " << threads;
+            }
+        }
+    }
+}
+
+TEST(WorkerPool, RunsEveryTaskOnceWhateverTheThreadCount) {
+    const KeepDefaults keep;
+    for (const int threads : {1, 2, 3, 8}) {
+        setWorkerThreads(threads);
+        EXPECT_EQ(workerThreads(), threads);
+        for (const int count : {0, 1, 2, 5, 1000}) {
+            std::vector<int> runs(count, 0);
+            parallelFor(count, [&](int k) { ++runs[k]; });
+            EXPECT_EQ(std::count(runs.begin(), runs.end(), 1), count) << threads << " threads, " << count << " tasks";
+        }
+    }
+    setWorkerThreads(0);
+    EXPECT_EQ(workerThreads(), 1);
+    setWorkerThreads(1 << 20);
+    EXPECT_EQ(workerThreads(), kMaxWorkerThreads);
+}

@@ -1,0 +1,29 @@
+#include "app/documents.h"
+
+#include "app/app_globals.h"
+#include "app/icons.h"
+#include "app/zyr_app.h"
+#include "platform/doc_template.h"
+#include "platform/view.h"
+
+CZyrDoc::~CZyrDoc() {
+    if (g_galaxyDoc == this) g_galaxyDoc = nullptr;
+}
+
+void CZyrDoc::OnCloseDocument() {
+    DocTemplate* info = CZyrApp::instance()->infoTemplate;
+    if (const Document* infoDoc = info->firstDocument())
+        if (View* view = infoDoc->firstView()) view->hide();
+    info->closeAllDocuments();
+    Document::OnCloseDocument();
+}
+
+CChildFrame::CChildFrame() { setWindowIcon(applicationIcon()); }
+
+std::optional<QRect> CChildFrame::PreCreateWindow() const { return QRect(0, 0, 300, 300); }
+
+CInfoFrm::CInfoFrm() { setWindowIcon(infoIcon()); }
+
+std::optional<QRect> CInfoFrm::PreCreateWindow() const { return QRect(0, 275, 500, 200); }
+
+CNoteFrm::CNoteFrm() { setWindowIcon(listIcon()); }

@@ -1,0 +1,42 @@
+#pragma once
+
+#include "platform/child_frame.h"
+#include "platform/document.h"
+
+// The documents of the three window kinds hold nothing: every window shows the
+// one galaxy of the process. They exist so that windows can be created, routed
+// to and closed.
+
+class CZyrDoc : public Document {
+public:
+    ~CZyrDoc() override;
+    // The information window closes with the galaxy window.
+    void OnCloseDocument() override;
+};
+
+class CInfoDoc : public Document {};
+
+class CNoteDoc : public Document {};
+
+// The galaxy window, at the top left of the client area, 300 by 300.
+class CChildFrame : public ChildFrame {
+    Q_OBJECT
+public:
+    CChildFrame();
+    std::optional<QRect> PreCreateWindow() const override;
+};
+
+// The information window, below the galaxy window, 500 by 200.
+class CInfoFrm : public ChildFrame {
+    Q_OBJECT
+public:
+    CInfoFrm();
+    std::optional<QRect> PreCreateWindow() const override;
+};
+
+// The star-list window, wherever the MDI area places it.
+class CNoteFrm : public ChildFrame {
+    Q_OBJECT
+public:
+    CNoteFrm();
+};

@@ -1,0 +1,302 @@
+#include "app/zyr_app.h"
+
+#include <cmath>
+#include <utility>
+
+#include "app/about_dlg.h"
+#include "app/app_globals.h"
+#include "app/command_ids.h"
+#include "app/documents.h"
+#include "app/main_frame.h"
+#include "dialogs/note_view.h"
+#include "model/galaxy.h"
+#include "physics/forces.h"
+#include "physics/methods.h"
+#include "platform/doc_template.h"
+#include "platform/framework_ids.h"
+#include "platform/prompter.h"
+#include "view/info_view.h"
+#include "view/rotate_dlg.h"
+#include "view/zyr_view.h"
+
+namespace {
+
+// The template's first view, with a document and a window made for it when
+// there is none; created tells whether the window is new.
+View* firstViewOrNew(DocTemplate* docTemplate, bool& created) {
+    Document* doc = docTemplate->firstDocument();
+    if (!doc) doc = docTemplate->createDocument();
+    created = false;
+    if (View* view = doc->firstView()) return view;
+    ChildFrame* frame = docTemplate->createFrame(doc);
+    docTemplate->initialUpdateFrame(frame, doc);
+    created = true;
+    return frame->view();
+}
+
+View* firstViewOf(const DocTemplate* docTemplate) {
+    const Document* doc = docTemplate->firstDocument();
+    return doc ? doc->firstView() : nullptr;
+}
+
+template <typename Doc, typename Frame, typename ViewClass>
+std::unique_ptr<DocTemplate> makeTemplate(int resourceId, const char* templateString) {
+    return std::make_unique<DocTemplate>(
+        resourceId, QString::fromLatin1(templateString), [] { return std::make_unique<Doc>(); },
+        [] { return new Frame; }, [] { return new ViewClass; });
+}
+
+Quaternion aboutViewX(double halfAngle) { return {std::cos(halfAngle), std::sin(halfAngle), 0.0, 0.0}; }
+Quaternion aboutViewY(double halfAngle) { return {std::cos(halfAngle), 0.0, std::sin(halfAngle), 0.0}; }
+
+}  // namespace
+
+CZyrApp::CZyrApp(QStringList commandLine) : Application(std::move(commandLine)) { registerCommands(); }
+
+CZyrApp::~CZyrApp() = default;
+
+bool CZyrApp::InitInstance() {
+    if (!generateGalaxy()) return false;
+    running = 0;
+    spinning = 0;
+    spinStep = Quaternion();
+
+    galaxyTemplate = addDocTemplate(makeTemplate<CZyrDoc, CChildFrame, CZyrView>(
+        129, "Galaxy\nGalaxy\nGalaxy\nGalaxies (*.zyr)\n.zyr\nZyr.Document\nZyr Document"));
+    infoTemplate = addDocTemplate(
+        makeTemplate<CInfoDoc, CInfoFrm, CInfoView>(130, "\nInfo\n\n\n\nInfo.Document\nInfo Document"));
+    noteTemplate = addDocTemplate(makeTemplate<CNoteDoc, CNoteFrm, CNoteView>(
+        131, "\nNotebook\n\n\n\nNotebook.Document\nNoteBook Document"));
+
+    setMainFrame(std::make_unique<CMainFrame>(*this));
+    if (!processShellCommand()) return false;
+    mainFrame()->show();
+    return true;
+}
+
+bool CZyrApp::OnIdle(long idleCount) {
+    Application::OnIdle(idleCount);
+    CGalaxy& g = g_galaxy;
+    // Closing the galaxy window stops the simulation.
+    if (!FindGalaxyView()) running = 0;
+    if (running && !spinning) {
+        g.iteration += 1;
+        integrationStep();
+    }
+    if (spinning) g.orientation = spinStep * g.orientation;
+    if ((running || spinning) && FindGalaxyView()) g_galaxyView->RedrawNow();
+    if (idleCount % 10 == 0) {
+        if (View* info = firstViewOf(infoTemplate)) info->RedrawNow();
+        if (View* list = firstViewOf(noteTemplate)) list->RedrawNow();
+    }
+    return true;
+}
+
+int CZyrApp::FindGalaxyView() {
+    Document* doc = galaxyTemplate->firstDocument();
+    if (!doc) return 0;
+    g_galaxyDoc = static_cast<CZyrDoc*>(doc);
+    View* view = doc->firstView();
+    if (!view) return 0;
+    g_galaxyView = static_cast<CZyrView*>(view);
+    return 1;
+}
+
+void CZyrApp::ShowGalaxyWindow() {
+    bool created = false;
+    View* view = firstViewOrNew(galaxyTemplate, created);
+    g_galaxyDoc = static_cast<CZyrDoc*>(view->document());
+    g_galaxyView = static_cast<CZyrView*>(view);
+}
+
+void CZyrApp::registerCommands() {
+    namespace C = CommandId;
+    CGalaxy& g = g_galaxy;
+
+    onCommand(FrameworkId::FileNew, [this] { OnNewGalaxy(); });
+    onCommand(C::Run, [this] { OnRun(); });
+    onCommand(C::Stop, [this] { OnStop(); });
+    onCommand(C::ForwardOneStep, [this] { OnForwardOneStep(); });
+    onCommand(C::HalveTimestep, [this] { OnHalveTimestep(); });
+    onCommand(C::DoubleTimestep, [this] { OnDoubleTimestep(); });
+    onCommand(C::ShowInfo, [this] { OnShowInfo(); });
+    onCommand(C::ShowList, [this] { OnShowList(); });
+
+    const std::pair<int, int> fontSizes[] = {{C::ListFont12, 12}, {C::ListFont14, 14}, {C::ListFont16, 16}};
+    for (const auto& [id, size] : fontSizes) {
+        onCommand(id, [this, size] { OnListFontSize(size); });
+        addCheck(id, g.listFontSize, size);
+    }
+    const std::pair<int, int> scales[] = {{C::ScaleSolarSystem, UnitScale::SolarSystem},
+                                          {C::ScaleGalactic, UnitScale::Galactic},
+                                          {C::ScaleEarthSun, UnitScale::EarthSun}};
+    for (const auto& [id, scale] : scales) {
+        onCommand(id, [this, scale] { OnScale(scale); });
+        addCheck(id, g.scale, scale);
+    }
+
+    onCommand(C::StarSize0, [this] { OnStarSize(0); });
+    for (int size = 1; size <= 5; ++size) onCommand(C::StarSize1 + size - 1, [this, size] { OnStarSize(size); });
+    onCommand(C::Balls, [this] { OnBalls(); });
+    const std::pair<int, int> colors[] = {
+        {C::StarColorRed, StarColor::Red},       {C::StarColorGreen, StarColor::Green},
+        {C::StarColorBlue, StarColor::Blue},     {C::StarColorYellow, StarColor::Yellow},
+        {C::StarColorPurple, StarColor::Purple}, {C::StarColorCyan, StarColor::Cyan},
+        {C::StarColorWhite, StarColor::White},   {C::StarColorOrange, StarColor::Orange}};
+    for (const auto& [id, color] : colors) onCommand(id, [this, color] { OnStarColor(color); });
+    const std::pair<int, int> hidden[] = {{C::HideRed, StarColor::Red},       {C::HideGreen, StarColor::Green},
+                                          {C::HideBlue, StarColor::Blue},     {C::HideYellow, StarColor::Yellow},
+                                          {C::HidePurple, StarColor::Purple}, {C::HideCyan, StarColor::Cyan},
+                                          {C::HideWhite, StarColor::White}};
+    for (const auto& [id, color] : hidden) addViewToggle(id, g.hideColor[color]);
+    addViewToggle(C::Redshift, g.redshift);
+    addViewToggle(C::DepthCueing, g.depthCue);
+    addViewToggle(C::BlackBackground, g.blackBackground);
+    addViewToggle(C::ChromaDepth, g.chromaDepth);
+    onCommand(C::Trace, [this] { OnTrace(); });
+    addCheck(C::Trace, g.trace, 1);
+
+    onCommand(C::CenterImage, [this] { OnCenterImage(); });
+    onCommand(C::ZoomIn, [this] { OnZoomIn(); });
+    onCommand(C::ZoomOut, [this] { OnZoomOut(); });
+    onCommand(C::RotateUp, [this] { OnRotate(aboutViewX(0.01), true); });
+    onCommand(C::RotateDown, [this] { OnRotate(aboutViewX(-0.01), true); });
+    onCommand(C::RotateRight, [this] { OnRotate(aboutViewY(0.01), false); });
+    onCommand(C::RotateLeft, [this] { OnRotate(aboutViewY(-0.01), true); });
+    onCommand(C::RotateDialog, [this] { OnRotateDialog(); });
+    onCommand(FrameworkId::AppAbout, [this] { OnAppAbout(); });
+}
+
+void CZyrApp::addViewToggle(int id, int& flag) {
+    onCommand(id, [this, &flag] {
+        flag = flag ? 0 : 1;
+        RedrawGalaxyView();
+    });
+    addCheck(id, flag, 1);
+}
+
+void CZyrApp::addCheck(int id, const int& value, int checkedValue) {
+    onUpdateCommandUI(id, [&value, checkedValue](CommandUI& ui) { ui.setCheck(value == checkedValue); });
+}
+
+bool CZyrApp::generateGalaxy() {
+    // newGalaxy obtains the new arrays before it frees the old ones, so a
+    // galaxy too large for memory leaves the current one in place.
+    if (g_galaxy.newGalaxy()) return true;
+    prompter().messageBox(QStringLiteral("Not enough memory for %1 stars.").arg(g_galaxy.requestedStars),
+                          QStringLiteral("Zyr"), MessageButtons::Ok, MessageIcon::Warning);
+    return false;
+}
+
+void CZyrApp::RedrawGalaxyView() {
+    if (FindGalaxyView()) g_galaxyView->RedrawNow();
+}
+
+void CZyrApp::OnNewGalaxy() {
+    ShowGalaxyWindow();
+    generateGalaxy();
+    running = 0;
+    spinning = 0;
+    RedrawGalaxyView();
+}
+
+void CZyrApp::OnRun() { running = 1; }
+
+void CZyrApp::OnStop() { running = 0; }
+
+void CZyrApp::OnForwardOneStep() {
+    if (running) return;
+    // Always Improved Euler, whatever integrator is chosen, and not counted.
+    g_galaxy.ImprovedEulerStep(g_galaxy.timeStep, ComputeDerivatives);
+    if (g_galaxyView) g_galaxyView->RedrawNow();
+}
+
+void CZyrApp::OnHalveTimestep() {
+    g_galaxy.timeStep *= 0.5;
+    g_galaxy.timeStepSetting *= 0.5;
+}
+
+void CZyrApp::OnDoubleTimestep() {
+    g_galaxy.timeStep *= 2.0;
+    g_galaxy.timeStepSetting *= 2.0;
+}
+
+void CZyrApp::OnShowInfo() {
+    bool created = false;
+    View* view = firstViewOrNew(infoTemplate, created);
+    if (!created) view->parentFrame()->activateFrame();
+}
+
+void CZyrApp::OnShowList() {
+    // An existing star list is left where it is, even behind other windows.
+    bool created = false;
+    firstViewOrNew(noteTemplate, created);
+}
+
+void CZyrApp::OnListFontSize(int size) { g_galaxy.listFontSize = size; }
+
+void CZyrApp::OnScale(int scale) {
+    g_galaxy.scale = scale;
+    g_galaxy.scaleSetting = scale;
+    g_galaxy.setScale(scale);
+    RedrawGalaxyView();
+}
+
+void CZyrApp::OnStarSize(int size) {
+    g_galaxy.ballMode = 0;
+    g_galaxy.starSize = size;
+    RedrawGalaxyView();
+}
+
+void CZyrApp::OnBalls() {
+    g_galaxy.ballMode = 1;
+    RedrawGalaxyView();
+}
+
+void CZyrApp::OnStarColor(int color) {
+    CGalaxy& g = g_galaxy;
+    g.starColor = color;
+    for (int i = 0; i < g.numStars; ++i) g.color[i] = color;
+    g.chromaDepth = 0;
+    RedrawGalaxyView();
+}
+
+void CZyrApp::OnTrace() {
+    g_galaxy.trace = g_galaxy.trace ? 0 : 1;
+    // Switching it off shows at the next repaint.
+    if (g_galaxy.trace) RedrawGalaxyView();
+}
+
+void CZyrApp::OnCenterImage() {
+    g_galaxy.orientation = Quaternion();
+    spinning = 0;
+    RedrawGalaxyView();
+}
+
+void CZyrApp::OnZoomIn() {
+    CGalaxy& g = g_galaxy;
+    if (0.01 * g.boxSize < g.viewDistance) g.viewDistance *= 1.0 / 1.1;
+    RedrawGalaxyView();
+}
+
+void CZyrApp::OnZoomOut() {
+    CGalaxy& g = g_galaxy;
+    if (200.0 * g.boxSize > g.viewDistance) g.viewDistance *= 1.1;
+    RedrawGalaxyView();
+}
+
+void CZyrApp::OnRotate(const Quaternion& increment, bool clearSpin) {
+    if (clearSpin) spinning = 0;
+    g_galaxy.orientation = increment * g_galaxy.orientation;
+    RedrawGalaxyView();
+}
+
+void CZyrApp::OnRotateDialog() {
+    CRotateDlg dialog(mainFrame());
+    dialog.exec();
+}
+
+void CZyrApp::OnAppAbout() {
+    CAboutDlg dialog(mainFrame());
+    dialog.exec();
+}

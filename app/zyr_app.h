@@ -1,0 +1,69 @@
+#pragma once
+
+#include <QStringList>
+
+#include "platform/application.h"
+
+class DocTemplate;
+class View;
+struct Quaternion;
+
+// The application object of zyr: starts the program, owns the three window
+// kinds and the run flag, advances the simulation at idle time and handles
+// nearly every command, so that commands work whichever window is active.
+class CZyrApp : public Application {
+public:
+    explicit CZyrApp(QStringList commandLine = {});
+    ~CZyrApp() override;
+
+    static CZyrApp* instance() { return static_cast<CZyrApp*>(Application::instance()); }
+
+    bool InitInstance() override;
+    // One integration step (or one spin increment) per call, the galaxy view
+    // repainted after it, the other two windows on every tenth call.
+    bool OnIdle(long idleCount) override;
+
+    // Looks up the first galaxy document and its first view into g_galaxyDoc
+    // and g_galaxyView; 1 when both exist. Creates nothing.
+    int FindGalaxyView();
+    // Afterwards a galaxy document with a view exists and g_galaxyDoc and
+    // g_galaxyView name them; an existing window is not brought forward.
+    void ShowGalaxyWindow();
+
+    DocTemplate* galaxyTemplate = nullptr;
+    DocTemplate* infoTemplate = nullptr;
+    DocTemplate* noteTemplate = nullptr;
+    int running = 0;
+
+    // ---- commands ------------------------------------------------------------
+    void OnNewGalaxy();
+    void OnRun();
+    void OnStop();
+    void OnForwardOneStep();
+    void OnHalveTimestep();
+    void OnDoubleTimestep();
+    void OnShowInfo();
+    void OnShowList();
+    void OnListFontSize(int size);
+    void OnScale(int scale);
+    void OnStarSize(int size);
+    void OnBalls();
+    void OnStarColor(int color);
+    void OnTrace();
+    void OnCenterImage();
+    void OnZoomIn();
+    void OnZoomOut();
+    // The four rotate accelerators; clearSpin is false only for Ctrl+Right.
+    void OnRotate(const Quaternion& increment, bool clearSpin);
+    void OnRotateDialog();
+    void OnAppAbout();
+
+private:
+    void registerCommands();
+    // A view option: the command flips flag between 0 and 1 and repaints, the
+    // menu item is checked while the flag is set.
+    void addViewToggle(int id, int& flag);
+    void addCheck(int id, const int& value, int checkedValue);
+    bool generateGalaxy();
+    void RedrawGalaxyView();
+};

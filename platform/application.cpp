@@ -1,0 +1,69 @@
+#include "platform/application.h"
+
+#include <QApplication>
+#include <QFileInfo>
+
+#include "platform/doc_template.h"
+#include "platform/framework_ids.h"
+#include "platform/mdi_frame.h"
+#include "platform/prompter.h"
+
+Application* Application::instance_ = nullptr;
+
+Application::Application(QStringList commandLine)
+    : commandLine_(std::move(commandLine)),
+      prompter_(std::make_unique<QtPrompter>()),
+      idleDriver_([this](long idleCount) { return OnIdle(idleCount); }) {
+    instance_ = this;
+    onCommand(FrameworkId::AppExit, [this] {
+        if (mainFrame_) mainFrame_->close();
+    });
+}
+
+Application::~Application() {
+    idleDriver_.stop();
+    // Frames and views go before the documents they show.
+    mainFrame_.reset();
+    templates_.clear();
+    instance_ = nullptr;
+}
+
+bool Application::OnIdle(long idleCount) {
+    if (idleCount == 0 && mainFrame_) {
+        mainFrame_->updateCommandUI();
+        mainFrame_->updateIndicators();
+    }
+    return false;
+}
+
+int Application::Run() {
+    idleDriver_.start();
+    const int result = QApplication::exec();
+    idleDriver_.stop();
+    return result;
+}
+
+DocTemplate* Application::addDocTemplate(std::unique_ptr<DocTemplate> docTemplate) {
+    docTemplate->app_ = this;
+    templates_.push_back(std::move(docTemplate));
+    return templates_.back().get();
+}
+
+void Application::setMainFrame(std::unique_ptr<MdiFrame> frame) { mainFrame_ = std::move(frame); }
+
+void Application::setPrompter(std::unique_ptr<Prompter> prompter) { prompter_ = std::move(prompter); }
+
+bool Application::processShellCommand() {
+    if (commandLine_.isEmpty()) return invokeCommand(FrameworkId::FileNew) && mainFrame_;
+    const QString& path = commandLine_.front();
+    if (templates_.empty() || !templates_.front()->openDocumentFile(path)) {
+        prompter_->messageBox(QStringLiteral("%1\nCannot open this file.").arg(QFileInfo(path).filePath()),
+                              QApplication::applicationName(), MessageButtons::Ok, MessageIcon::Warning);
+        return false;
+    }
+    return true;
+}
+
+void Application::closeAllDocuments() {
+    for (const auto& docTemplate : templates_) docTemplate->closeAllDocuments();
+}

@@ -1,0 +1,43 @@
+#pragma once
+
+#include <QString>
+#include <vector>
+
+#include "platform/command_target.h"
+
+class DocTemplate;
+class View;
+
+// A document of a template. It knows its views; the windows it is shown in
+// belong to the views' frames.
+class Document : public CommandTarget {
+public:
+    Document() = default;
+    ~Document() override;
+
+    DocTemplate* docTemplate() const { return template_; }
+    View* firstView() const { return views_.empty() ? nullptr : views_.front(); }
+    const std::vector<View*>& views() const { return views_; }
+    void addView(View* view);
+    void removeView(View* view);
+
+    const QString& title() const { return title_; }
+    void setTitle(const QString& title) { title_ = title; }
+    const QString& pathName() const { return pathName_; }
+    // Also makes the file's name the title.
+    void setPathName(const QString& path);
+
+    // Opening a document from a file: the base only proves that the file can
+    // be read (the documents of this program store nothing in it).
+    virtual bool OnOpenDocument(const QString& path);
+    // Destroys every frame showing the document, then the document itself:
+    // nothing may touch the document after this returns.
+    virtual void OnCloseDocument();
+
+private:
+    friend class DocTemplate;
+    DocTemplate* template_ = nullptr;
+    std::vector<View*> views_;
+    QString title_;
+    QString pathName_;
+};

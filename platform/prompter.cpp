@@ -1,0 +1,102 @@
+#include "platform/prompter.h"
+
+#include <QApplication>
+#include <QFileDialog>
+#include <QMessageBox>
+
+namespace {
+
+QMessageBox::StandardButtons standardButtons(MessageButtons buttons) {
+    switch (buttons) {
+    case MessageButtons::OkCancel:
+        return QMessageBox::Ok | QMessageBox::Cancel;
+    case MessageButtons::YesNo:
+        return QMessageBox::Yes | QMessageBox::No;
+    case MessageButtons::YesNoCancel:
+        return QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel;
+    case MessageButtons::Ok:
+        break;
+    }
+    return QMessageBox::Ok;
+}
+
+QMessageBox::Icon standardIcon(MessageIcon icon) {
+    switch (icon) {
+    case MessageIcon::Information:
+        return QMessageBox::Information;
+    case MessageIcon::Warning:
+        return QMessageBox::Warning;
+    case MessageIcon::Critical:
+        return QMessageBox::Critical;
+    case MessageIcon::Question:
+        return QMessageBox::Question;
+    case MessageIcon::None:
+        break;
+    }
+    return QMessageBox::NoIcon;
+}
+
+MessageResult resultOf(int button) {
+    switch (button) {
+    case QMessageBox::Yes:
+        return MessageResult::Yes;
+    case QMessageBox::No:
+        return MessageResult::No;
+    case QMessageBox::Ok:
+        return MessageResult::Ok;
+    default:
+        // Escape or the close button of the box.
+        return MessageResult::Cancel;
+    }
+}
+
+std::optional<QString> runFileDialog(const FileRequest& request, QFileDialog::AcceptMode mode) {
+    QFileDialog dialog(QApplication::activeWindow(), request.caption, QString(), request.filter);
+    // Qt's own dialog, the same on every desktop and drivable in tests.
+    dialog.setOption(QFileDialog::DontUseNativeDialog);
+    dialog.setAcceptMode(mode);
+    dialog.setFileMode(mode == QFileDialog::AcceptOpen ? QFileDialog::ExistingFile : QFileDialog::AnyFile);
+    dialog.setDefaultSuffix(request.defaultSuffix);
+    if (!request.fileName.isEmpty()) dialog.selectFile(request.fileName);
+    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return std::nullopt;
+    return dialog.selectedFiles().front();
+}
+
+}  // namespace
+
+MessageResult QtPrompter::messageBox(const QString& text, const QString& caption, MessageButtons buttons,
+                                     MessageIcon icon) {
+    QMessageBox box(standardIcon(icon), caption, text, standardButtons(buttons), QApplication::activeWindow());
+    return resultOf(box.exec());
+}
+
+std::optional<QString> QtPrompter::openFileName(const FileRequest& request) {
+    return runFileDialog(request, QFileDialog::AcceptOpen);
+}
+
+std::optional<QString> QtPrompter::saveFileName(const FileRequest& request) {
+    return runFileDialog(request, QFileDialog::AcceptSave);
+}
+
+MessageResult ScriptedPrompter::messageBox(const QString& text, const QString& caption, MessageButtons buttons,
+                                           MessageIcon icon) {
+    messages.push_back({text, caption, buttons, icon});
+    if (replies.empty())
+        return buttons == MessageButtons::YesNo || buttons == MessageButtons::YesNoCancel ? MessageResult::Yes
+                                                                                          : MessageResult::Ok;
+    const MessageResult reply = replies.front();
+    replies.pop_front();
+    return reply;
+}
+
+std::optional<QString> ScriptedPrompter::openFileName(const FileRequest& request) { return nextFile(request); }
+
+std::optional<QString> ScriptedPrompter::saveFileName(const FileRequest& request) { return nextFile(request); }
+
+std::optional<QString> ScriptedPrompter::nextFile(const FileRequest& request) {
+    fileRequests.push_back(request);
+    if (files.empty()) return std::nullopt;
+    QString file = files.front();
+    files.pop_front();
+    return file;
+}

@@ -1,0 +1,69 @@
+#pragma once
+
+#include <QString>
+#include <deque>
+#include <optional>
+#include <vector>
+
+enum class MessageButtons { Ok, OkCancel, YesNo, YesNoCancel };
+enum class MessageIcon { None, Information, Warning, Critical, Question };
+enum class MessageResult { Ok, Cancel, Yes, No };
+
+// What a file dialog is asked for; filter in Qt's form, "Galaxies (*.zyr)".
+struct FileRequest {
+    QString caption;
+    QString filter;
+    QString defaultSuffix;
+    QString fileName;
+};
+
+// Every message box and file dialog of the program goes through one of these,
+// so that tests can answer them.
+class Prompter {
+public:
+    virtual ~Prompter() = default;
+
+    // Modal; returns the button chosen.
+    virtual MessageResult messageBox(const QString& text, const QString& caption,
+                                     MessageButtons buttons = MessageButtons::Ok,
+                                     MessageIcon icon = MessageIcon::Warning) = 0;
+    // Modal; the chosen path, or nothing when cancelled.
+    virtual std::optional<QString> openFileName(const FileRequest& request) = 0;
+    virtual std::optional<QString> saveFileName(const FileRequest& request) = 0;
+};
+
+// Qt's message boxes and Qt's own (non-native) file dialogs, owned by the
+// active window.
+class QtPrompter : public Prompter {
+public:
+    MessageResult messageBox(const QString& text, const QString& caption, MessageButtons buttons,
+                             MessageIcon icon) override;
+    std::optional<QString> openFileName(const FileRequest& request) override;
+    std::optional<QString> saveFileName(const FileRequest& request) override;
+};
+
+// Answers from queues and records what was asked. A message box without a
+// queued reply gets its first button (Ok or Yes); a file dialog without a
+// queued answer is cancelled.
+class ScriptedPrompter : public Prompter {
+public:
+    struct Message {
+        QString text;
+        QString caption;
+        MessageButtons buttons;
+        MessageIcon icon;
+    };
+
+    std::deque<MessageResult> replies;
+    std::deque<QString> files;
+    std::vector<Message> messages;
+    std::vector<FileRequest> fileRequests;
+
+    MessageResult messageBox(const QString& text, const QString& caption, MessageButtons buttons,
+                             MessageIcon icon) override;
+    std::optional<QString> openFileName(const FileRequest& request) override;
+    std::optional<QString> saveFileName(const FileRequest& request) override;
+
+private:
+    std::optional<QString> nextFile(const FileRequest& request);
+};

@@ -10,6 +10,7 @@
 #include "model/galaxy.h"
 #include "physics/methods.h"
 #include "physics/workers.h"
+#include "view/raster.h"
 
 namespace {
 
@@ -23,6 +24,7 @@ constexpr Choice kShapes[] = {
     {"grid2d", GalaxyShape::Grid2D}, {"grid3d", GalaxyShape::Grid3D}, {"rings", GalaxyShape::Rings},
 };
 constexpr Choice kDarkMatterModels[] = {{"none", DarkMatterModel::None}, {"sphere", DarkMatterModel::Sphere}};
+constexpr Choice kColourings[] = {{"own", 0}, {"redshift", 1}, {"chromadepth", 2}};
 constexpr Choice kScales[] = {
     {"galactic", UnitScale::Galactic}, {"solar-system", UnitScale::SolarSystem}, {"earth-sun", UnitScale::EarthSun}};
 
@@ -109,6 +111,33 @@ std::string readReal(std::string_view text, RealCheck check, std::optional<doubl
     return {};
 }
 
+// The same for a field that always holds a value.
+std::string readReal(std::string_view text, RealCheck check, double& out) {
+    std::optional<double> value;
+    std::string why = readReal(text, check, value);
+    if (value) out = *value;
+    return why;
+}
+
+// WIDTHxHEIGHT in pixels.
+std::string readSize(std::string_view text, PictureOptions& out) {
+    const std::size_t x = text.find('x');
+    if (x == std::string_view::npos) return "not WIDTHxHEIGHT";
+    int w = 0, h = 0;
+    const std::string limit = "must be at least 1";
+    if (!readWhole(text.substr(0, x), 1, Raster::kMaxExtent, limit.c_str(), w).empty() ||
+        !readWhole(text.substr(x + 1), 1, Raster::kMaxExtent, limit.c_str(), h).empty())
+        return "not WIDTHxHEIGHT with sides from 1 to " + std::to_string(Raster::kMaxExtent);
+    out.width = w;
+    out.height = h;
+    return {};
+}
+
+std::string setFlag(bool& flag, bool value) {
+    flag = value;
+    return {};
+}
+
 std::string readPath(std::string_view text, std::string& out) {
     if (text.empty()) return "needs a file name";
     out = text;
@@ -192,6 +221,46 @@ const OptionInfo kOptions[] = {
      [](SimOptions& o, std::string_view v) {
          return readWhole(v, 1, kMaxWorkerThreads, "must be at least 1", o.threads);
      }},
+
+    {"Pictures (the galaxy window's renderer):", "png", "FILE.png", "draw the galaxy after the last step", nullptr,
+     nullptr, [](SimOptions& o, std::string_view v) { return readPath(v, o.picture.pngPath); }},
+    {nullptr, "frames", "DIR", "draw frame-000000.png, frame-000001.png, ... into DIR at the start and every K steps",
+     nullptr, nullptr, [](SimOptions& o, std::string_view v) { return readPath(v, o.picture.framesDir); }},
+    {nullptr, "every", "K", "steps between two frames, K >= 1", nullptr,
+     [](const CGalaxy&) { return std::string("1"); },
+     [](SimOptions& o, std::string_view v) { return readWhole(v, 1, INT_MAX, "must be at least 1", o.picture.every); }},
+    {nullptr, "size", "WxH", "picture size in pixels", nullptr, [](const CGalaxy&) { return std::string("600x600"); },
+     [](SimOptions& o, std::string_view v) { return readSize(v, o.picture); }},
+    {nullptr, "tilt", "DEG", "turn the view about the screen's horizontal axis", nullptr,
+     [](const CGalaxy&) { return std::string("0"); },
+     [](SimOptions& o, std::string_view v) { return readReal(v, anyReal, o.picture.tilt); }},
+    {nullptr, "turn", "DEG", "then turn it about the screen's vertical axis", nullptr,
+     [](const CGalaxy&) { return std::string("0"); },
+     [](SimOptions& o, std::string_view v) { return readReal(v, anyReal, o.picture.turn); }},
+    {nullptr, "zoom", "F", "bring the camera F times closer, F > 0", nullptr,
+     [](const CGalaxy&) { return std::string("1"); },
+     [](SimOptions& o, std::string_view v) { return readReal(v, positive, o.picture.zoom); }},
+    {nullptr, "colouring", "NAME", "star colours, redshift or ChromaDepth", [] { return choiceList(kColourings); },
+     [](const CGalaxy&) { return std::string("own"); },
+     [](SimOptions& o, std::string_view v) {
+         std::optional<int> id;
+         std::string why = readChoice(v, kColourings, id);
+         if (id) o.picture.colouring = *id;
+         return why;
+     }},
+    {nullptr, "star-size", "N", "stars as squares of N + 1 pixels, 0 to 5", nullptr,
+     [](const CGalaxy& g) { return std::to_string(g.starSize); },
+     [](SimOptions& o, std::string_view v) { return readWhole(v, 0, 5, "must not be negative", o.picture.starSize); }},
+    {nullptr, "balls", nullptr, "stars as shaded balls", nullptr, nullptr,
+     [](SimOptions& o, std::string_view) { return setFlag(o.picture.balls, true); }},
+    {nullptr, "no-depth-cue", nullptr, "no dimming of distant stars", nullptr, nullptr,
+     [](SimOptions& o, std::string_view) { return setFlag(o.picture.depthCue, false); }},
+    {nullptr, "white-background", nullptr, "white instead of black", nullptr, nullptr,
+     [](SimOptions& o, std::string_view) { return setFlag(o.picture.whiteBackground, true); }},
+    {nullptr, "no-box", nullptr, "leave out the cube outline", nullptr, nullptr,
+     [](SimOptions& o, std::string_view) { return setFlag(o.picture.box, false); }},
+    {nullptr, "trace", nullptr, "frames keep the earlier frames: stars leave trails", nullptr, nullptr,
+     [](SimOptions& o, std::string_view) { return setFlag(o.picture.trace, true); }},
 
     {"Output:", "save", "FILE.zyr", "write the galaxy file after the last step", nullptr, nullptr,
      [](SimOptions& o, std::string_view v) { return readPath(v, o.savePath); }},

@@ -3,6 +3,8 @@
 #include <optional>
 #include <string>
 
+#include "cli/pictures.h"
+
 class CGalaxy;
 
 // Steps taken when --steps is not given: enough to see the energies move,
@@ -38,6 +40,7 @@ struct SimOptions {
     int steps = kDefaultSteps;
     int reportEvery = 0;  // 0: report at the start and at the end only
     std::optional<int> threads;  // unset: ZYR_THREADS, else the hardware's
+    PictureOptions picture;
     bool help = false;
 };
 

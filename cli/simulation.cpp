@@ -13,6 +13,7 @@
 #include "cli/csv_file.h"
 #include "cli/number_text.h"
 #include "cli/options.h"
+#include "cli/pictures.h"
 #include "model/galaxy.h"
 #include "physics/methods.h"
 
@@ -162,10 +163,14 @@ int runSimulation(const SimOptions& options) {
     }
     // Outputs are opened before the first step, so that a wrong path costs no
     // simulation time.
+    const PictureOptions& picture = options.picture;
+    if (picture.wanted()) applyPictureOptions(picture, g_galaxy);
+    PictureWriter pictures(picture);
     CsvFile series, state;
     if ((!options.csvPath.empty() && !series.open(options.csvPath, kSeriesHeader, &error)) ||
         (!options.statePath.empty() && !state.open(options.statePath, kStateHeader, &error)) ||
-        (!options.savePath.empty() && !canSaveInto(options.savePath, error))) {
+        (!options.savePath.empty() && !canSaveInto(options.savePath, error)) ||
+        (picture.wanted() && !pictures.prepare(error))) {
         complain(error);
         return 1;
     }
@@ -189,10 +194,20 @@ int runSimulation(const SimOptions& options) {
     };
 
     report(0);
+    // A frame that cannot be written ends the run: the frames after it would
+    // fail the same way.
+    if (!pictures.frame(0, error)) {
+        complain(error);
+        return 1;
+    }
     for (int step = 1; step <= options.steps; ++step) {
         g_galaxy.iteration += 1;
         integrationStep();
         ++stepsSince;
+        if (!pictures.frame(step, error)) {
+            complain(error);
+            return 1;
+        }
         if (step == options.steps) {
             progress.finish();
             report(step);
@@ -211,6 +226,10 @@ int runSimulation(const SimOptions& options) {
             complain(error);
             status = 1;
         }
+    }
+    if (!pictures.finish(error)) {
+        complain(error);
+        status = 1;
     }
     if (!options.savePath.empty()) {
         const GalaxyFileStatus saved = saveGalaxyFile(g_galaxy, options.savePath);

@@ -4,7 +4,7 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
-packages=(cmake g++ make libgtest-dev libbenchmark-dev locales qt6-base-dev libx11-dev)
+packages=(cmake g++ make zlib1g-dev libgtest-dev libbenchmark-dev locales qt6-base-dev libx11-dev)
 
 missing=()
 for p in "${packages[@]}"; do

@@ -113,7 +113,9 @@ TEST(ZyrSimHelp, ListsEveryOptionAndTheDesktopDefaults) {
     for (const char* option :
          {"--shape", "--stars", "--star-mass", "--central-mass", "--rotation", "--dark-matter", "--dark-radius",
           "--dark-fraction", "--scale", "--seed", "--force", "--integrator", "--dt", "--shield", "--load", "--steps",
-          "--save", "--report-every", "--csv", "--state", "--help"}) {
+          "--save", "--report-every", "--csv", "--state", "--png", "--frames", "--every", "--size", "--tilt", "--turn",
+          "--zoom", "--colouring", "--star-size", "--balls", "--no-depth-cue", "--white-background", "--no-box",
+          "--trace", "--help"}) {
         EXPECT_NE(run.out.find(std::string(option) + " "), std::string::npos) << option;
     }
     for (const char* text : {"512-star sphere", "improved-euler integration", "direct summation", "time step 8",

@@ -300,14 +300,22 @@ GalaxyFileStatus parseGalaxyText(std::string_view text, const CGalaxy::NameTable
     return {};
 }
 
-GalaxyFileStatus loadGalaxyFile(CGalaxy& galaxy, const std::string& path) {
+namespace {
+
+GalaxyFileStatus readGalaxyFile(const std::string& path, const CGalaxy::NameTable& scaleNames, GalaxyFileData& out) {
     std::string text;
     if (GalaxyFileStatus status = readWholeFile(path, text); !status.ok()) return status;
-
-    GalaxyFileData data;
-    if (GalaxyFileStatus status = parseGalaxyText(text, galaxy.scaleName, data); !status.ok()) {
+    if (GalaxyFileStatus status = parseGalaxyText(text, scaleNames, out); !status.ok()) {
         return naming(path, std::move(status));
     }
+    return {};
+}
+
+}  // namespace
+
+GalaxyFileStatus loadGalaxyFile(CGalaxy& galaxy, const std::string& path) {
+    GalaxyFileData data;
+    if (GalaxyFileStatus status = readGalaxyFile(path, galaxy.scaleName, data); !status.ok()) return status;
 
     // reset obtains the new arrays before it drops the old ones, so the
     // galaxy is released only once the file's stars are sure to fit.
@@ -319,5 +327,55 @@ GalaxyFileStatus loadGalaxyFile(CGalaxy& galaxy, const std::string& path) {
     }
     galaxy.scale = data.scale;
     galaxy.setScale(galaxy.scale);
+    return {};
+}
+
+GalaxyFileStatus mergeGalaxyFile(CGalaxy& galaxy, const std::string& path, const double offset[3],
+                                 const double velocity[3]) {
+    GalaxyFileData added;
+    if (GalaxyFileStatus status = readGalaxyFile(path, galaxy.scaleName, added); !status.ok()) return status;
+    const long long total = static_cast<long long>(galaxy.numStars) + added.count();
+    if (!CGalaxy::canHold(total)) return naming(path, tooManyStars());
+
+    GalaxyFileData both;
+    try {
+        std::vector<double>* const fields[] = {&both.mass, &both.x, &both.y, &both.z, &both.vx, &both.vy, &both.vz};
+        for (auto* field : fields) field->reserve(static_cast<std::size_t>(total));
+        both.color.reserve(static_cast<std::size_t>(total));
+        const CGalaxy& g = galaxy;
+        for (int i = 0; i < g.numStars; ++i) {
+            const double star[] = {g.mass[i], g.pos.x[i], g.pos.y[i], g.pos.z[i], g.vel.x[i], g.vel.y[i], g.vel.z[i]};
+            for (int f = 0; f < 7; ++f) fields[f]->push_back(star[f]);
+            both.color.push_back(g.color[i]);
+        }
+        for (int i = 0; i < added.count(); ++i) {
+            const double star[] = {added.mass[i],        added.x[i] + offset[0],   added.y[i] + offset[1],
+                                   added.z[i] + offset[2], added.vx[i] + velocity[0], added.vy[i] + velocity[1],
+                                   added.vz[i] + velocity[2]};
+            for (int f = 0; f < 7; ++f) fields[f]->push_back(star[f]);
+            both.color.push_back(added.color[i]);
+        }
+    } catch (const std::bad_alloc&) {
+        return naming(path, tooManyStars());
+    }
+
+    // reset restores the scale setting, the time and the camera: a merge is
+    // the same galaxy going on with more stars, so they are put back.
+    const int scale = galaxy.scale;
+    const double time = galaxy.time;
+    const Quaternion orientation = galaxy.orientation;
+    const double panX = galaxy.panX, panY = galaxy.panY;
+    Vec3Arrays positions, velocities;
+    positions.view(both.x.data(), both.y.data(), both.z.data());
+    velocities.view(both.vx.data(), both.vy.data(), both.vz.data());
+    if (!galaxy.reset(both.count(), positions, velocities, both.mass.data(), both.color.data())) {
+        return naming(path, tooManyStars());
+    }
+    galaxy.scale = scale;
+    galaxy.setScale(scale);
+    galaxy.time = time;
+    galaxy.orientation = orientation;
+    galaxy.panX = panX;
+    galaxy.panY = panY;
     return {};
 }

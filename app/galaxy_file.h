@@ -49,3 +49,10 @@ GalaxyFileStatus parseGalaxyText(std::string_view text, const CGalaxy::NameTable
 // Reads, parses and installs a file: the galaxy gets the file's stars and
 // scale, everything else as reset leaves it. On failure the galaxy is unchanged.
 GalaxyFileStatus loadGalaxyFile(CGalaxy& galaxy, const std::string& path);
+
+// Adds the stars of a file to the galaxy, each shifted by offset and given the
+// extra velocity: two galaxies set on a collision course. The galaxy keeps its
+// scale, its time and its camera; the file's numbers are taken as they stand.
+// On failure the galaxy is unchanged.
+GalaxyFileStatus mergeGalaxyFile(CGalaxy& galaxy, const std::string& path, const double offset[3],
+                                 const double velocity[3]);

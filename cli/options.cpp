@@ -133,6 +133,20 @@ std::string readSize(std::string_view text, PictureOptions& out) {
     return {};
 }
 
+// X,Y,Z: three finite numbers for the galaxy added last.
+std::string readTriple(std::string_view text, SimOptions& o, double (AddedGalaxy::*field)[3]) {
+    if (o.added.empty()) return "belongs to an --add before it";
+    double values[3];
+    for (int k = 0; k < 3; ++k) {
+        const std::size_t comma = k < 2 ? text.find(',') : text.size();
+        if (comma == std::string_view::npos) return "not X,Y,Z";
+        if (std::string why = readReal(text.substr(0, comma), anyReal, values[k]); !why.empty()) return "not X,Y,Z";
+        text.remove_prefix(std::min(comma + 1, text.size()));
+    }
+    std::copy(values, values + 3, o.added.back().*field);
+    return {};
+}
+
 std::string setFlag(bool& flag, bool value) {
     flag = value;
     return {};
@@ -208,6 +222,18 @@ const OptionInfo kOptions[] = {
 
     {"Run:", "load", "FILE.zyr", "start from a galaxy file instead of generating one", nullptr, nullptr,
      [](SimOptions& o, std::string_view v) { return readPath(v, o.loadPath); }},
+    {nullptr, "add", "FILE.zyr", "add the stars of a galaxy file before the first step; may be repeated", nullptr,
+     nullptr,
+     [](SimOptions& o, std::string_view v) {
+         o.added.emplace_back();
+         return readPath(v, o.added.back().path);
+     }},
+    {nullptr, "offset", "X,Y,Z", "shift the stars of the --add before it by this position", nullptr,
+     [](const CGalaxy&) { return std::string("0,0,0"); },
+     [](SimOptions& o, std::string_view v) { return readTriple(v, o, &AddedGalaxy::offset); }},
+    {nullptr, "velocity", "VX,VY,VZ", "and add this velocity to them: a collision course", nullptr,
+     [](const CGalaxy&) { return std::string("0,0,0"); },
+     [](SimOptions& o, std::string_view v) { return readTriple(v, o, &AddedGalaxy::velocity); }},
     {nullptr, "steps", "N", "number of integration steps, 0 or more", nullptr,
      [](const CGalaxy&) { return std::to_string(kDefaultSteps); },
      [](SimOptions& o, std::string_view v) { return readWhole(v, 0, INT_MAX, "must not be negative", o.steps); }},

@@ -2,6 +2,7 @@
 
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "cli/pictures.h"
 
@@ -10,6 +11,14 @@ class CGalaxy;
 // Steps taken when --steps is not given: enough to see the energies move,
 // short enough to finish at once for the desktop program's default galaxy.
 inline constexpr int kDefaultSteps = 100;
+
+// A galaxy file added to the galaxy before the first step, shifted by offset
+// and given the extra velocity.
+struct AddedGalaxy {
+    std::string path;
+    double offset[3] = {0.0, 0.0, 0.0};
+    double velocity[3] = {0.0, 0.0, 0.0};
+};
 
 // What the command line asks for. A setting left unset keeps the value the
 // galaxy was constructed with, which is the desktop program's default.
@@ -34,6 +43,7 @@ struct SimOptions {
 
     // the run
     std::string loadPath;
+    std::vector<AddedGalaxy> added;
     std::string savePath;
     std::string csvPath;
     std::string statePath;

@@ -33,11 +33,15 @@ bool setUpGalaxy(const SimOptions& options, std::string& error) {
     if (!options.loadPath.empty()) {
         const GalaxyFileStatus status = loadGalaxyFile(g, options.loadPath);
         error = status.message;
-        return status.ok();
-    }
-    if (!g.newGalaxy()) {
+        if (!status.ok()) return false;
+    } else if (!g.newGalaxy()) {
         error = "a galaxy of " + std::to_string(g.requestedStars) + " stars does not fit into memory";
         return false;
+    }
+    for (const AddedGalaxy& added : options.added) {
+        const GalaxyFileStatus status = mergeGalaxyFile(g, added.path, added.offset, added.velocity);
+        error = status.message;
+        if (!status.ok()) return false;
     }
     return true;
 }

@@ -1,4 +1,5 @@
 #include "app/galaxy_file.h"
+#include "tests/support/galaxy_builder.h"
 
 #include <gtest/gtest.h>
 
@@ -439,4 +440,42 @@ TEST_F(GalaxyFileTest, CommaLocaleChangesNoByte) {
     EXPECT_EQ(loaded.pos.x[0], 1.25);
     EXPECT_EQ(loaded.vel.y[1], -0.02);
     EXPECT_EQ(loaded.color[1], 3);
+}
+
+TEST(GalaxyFileMerge, AddsTheFilesStarsShiftedAndKeepsTheGalaxyGoing) {
+    char pattern[] = "/tmp/zyr-merge-XXXXXX";
+    ASSERT_NE(mkdtemp(pattern), nullptr);
+    const std::string dir = pattern;
+    CGalaxy other;
+    other.scaleSetting = UnitScale::EarthSun;  // the merge keeps the galaxy's own scale
+    ASSERT_TRUE(installStars(other, {{7, 1, 2, 3, 0.5, 0, -0.5, 4}, {8, -1, 0, 0, 0, 0.25, 0, 6}}));
+    ASSERT_TRUE(saveGalaxyFile(other, dir + "/other.zyr").ok());
+
+    CGalaxy g;
+    ASSERT_TRUE(installStars(g, {{400, 0.125, 0, 0, 0, 0.5, 0, 1}}));
+    g.time = 96.0;
+    g.orientation = Quaternion(0, 0, 1, 0);
+    const double offset[3] = {10, -20, 0.5}, velocity[3] = {-0.25, 0, 1};
+    ASSERT_TRUE(mergeGalaxyFile(g, dir + "/other.zyr", offset, velocity).ok());
+    ASSERT_EQ(g.numStars, 3);
+    EXPECT_EQ(g.mass[0], 400.0);
+    EXPECT_EQ(g.pos.x[0], 0.125);
+    EXPECT_EQ(g.color[0], 1);
+    EXPECT_EQ(g.mass[1], 7.0);
+    EXPECT_EQ(g.pos.x[1], 11.0);
+    EXPECT_EQ(g.pos.y[1], -18.0);
+    EXPECT_EQ(g.pos.z[1], 3.5);
+    EXPECT_EQ(g.vel.x[1], 0.25);
+    EXPECT_EQ(g.vel.z[1], 0.5);
+    EXPECT_EQ(g.pos.x[2], 9.0);
+    EXPECT_EQ(g.vel.y[2], 0.25);
+    EXPECT_EQ(g.color[2], 6);
+    EXPECT_EQ(g.scale, UnitScale::Galactic);
+    EXPECT_EQ(g.time, 96.0);
+    EXPECT_EQ(g.orientation.y, 1.0);
+
+    // a file that cannot be read changes nothing
+    EXPECT_EQ(mergeGalaxyFile(g, dir + "/missing.zyr", offset, velocity).error, GalaxyFileError::CannotOpen);
+    EXPECT_EQ(g.numStars, 3);
+    std::filesystem::remove_all(dir);
 }

@@ -114,7 +114,7 @@ TEST(ZyrSimHelp, ListsEveryOptionAndTheDesktopDefaults) {
          {"--shape", "--stars", "--star-mass", "--central-mass", "--rotation", "--dark-matter", "--dark-radius",
           "--dark-fraction", "--scale", "--seed", "--force", "--integrator", "--dt", "--shield", "--load", "--steps",
           "--save", "--report-every", "--csv", "--state", "--png", "--frames", "--every", "--size", "--tilt", "--turn",
-          "--zoom", "--colouring", "--star-size", "--balls", "--no-depth-cue", "--white-background", "--no-box",
+          "--zoom", "--colouring", "--add", "--offset", "--velocity", "--star-size", "--balls", "--no-depth-cue", "--white-background", "--no-box",
           "--trace", "--help"}) {
         EXPECT_NE(run.out.find(std::string(option) + " "), std::string::npos) << option;
     }
@@ -133,6 +133,10 @@ TEST(ZyrSimArguments, BadArgumentsExitTwoNamingTheOption) {
     };
     const Case cases[] = {
         {{"--bogus"}, "--bogus"},
+        {{"--offset", "1,2,3"}, "--offset"},
+        {{"--add", "a.zyr", "--offset", "1,2"}, "--offset"},
+        {{"--add", "a.zyr", "--velocity", "1,x,3"}, "--velocity"},
+        {{"--add", "a.zyr", "--velocity", "1,2,3,4"}, "--velocity"},
         {{"stray"}, "stray"},
         {{"--stars"}, "--stars"},
         {{"--stars", "many"}, "--stars"},

@@ -392,8 +392,8 @@ void fastDirectSum(int n, const double* x, const double* y, const double* z, con
                        partial(p, 2));
     });
 
-    // Part 0 starts at column 0; the later parts are added to it in part
-    // order, whichever thread finished first.
+    // Partition 0 starts at column 0; the later partitions are added to it in
+    // partition order, whichever thread finished first.
     double* out[3] = {ax, ay, az};
     for (int axis = 0; axis < 3; ++axis) {
         double* sum = partial(0, axis);

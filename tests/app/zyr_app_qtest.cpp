@@ -894,7 +894,8 @@ void ZyrAppTest::idleStepsAndRepaintCadence() {
     QCOMPARE(infoPaints.count, 4);  // 0, 10, 20, 30
     QCOMPARE(listPaints.count, 4);
     QCOMPARE(galaxyPaints.count, 0);
-    QCOMPARE(g.iteration, 25);
+    // The report's bookkeeping restarts the step counter of its rate
+    // measurement, so only the time tells that no step was taken.
     QCOMPARE(g.time, expectedTime);
 }
 

@@ -10,6 +10,9 @@
 class CZyrDoc : public Document {
 public:
     ~CZyrDoc() override;
+    // Writes the galaxy file; the galaxy window is the only one that saves
+    // galaxy data.
+    void OnFileSave() override;
     // The information window closes with the galaxy window.
     void OnCloseDocument() override;
 };

@@ -8,7 +8,11 @@
 #include "app/command_ids.h"
 #include "app/documents.h"
 #include "app/main_frame.h"
+#include "dialogs/font_size_dlg.h"
+#include "dialogs/galaxy_settings_dlg.h"
+#include "dialogs/model_settings_dlg.h"
 #include "dialogs/note_view.h"
+#include "dialogs/star_info_help_dlg.h"
 #include "model/galaxy.h"
 #include "physics/forces.h"
 #include "physics/methods.h"
@@ -114,6 +118,7 @@ void CZyrApp::registerCommands() {
     CGalaxy& g = g_galaxy;
 
     onCommand(FrameworkId::FileNew, [this] { OnNewGalaxy(); });
+    onCommand(FrameworkId::FileOpen, [this] { OnFileOpen(); });
     onCommand(C::Run, [this] { OnRun(); });
     onCommand(C::Stop, [this] { OnStop(); });
     onCommand(C::ForwardOneStep, [this] { OnForwardOneStep(); });
@@ -121,6 +126,8 @@ void CZyrApp::registerCommands() {
     onCommand(C::DoubleTimestep, [this] { OnDoubleTimestep(); });
     onCommand(C::ShowInfo, [this] { OnShowInfo(); });
     onCommand(C::ShowList, [this] { OnShowList(); });
+    onCommand(C::FontSizeDialog, [this] { OnFontSizeDialog(); });
+    onCommand(C::StarInfoHelp, [this] { OnStarInfoHelp(); });
 
     const std::pair<int, int> fontSizes[] = {{C::ListFont12, 12}, {C::ListFont14, 14}, {C::ListFont16, 16}};
     for (const auto& [id, size] : fontSizes) {
@@ -163,6 +170,8 @@ void CZyrApp::registerCommands() {
     onCommand(C::RotateDown, [this] { OnRotate(aboutViewX(-0.01), true); });
     onCommand(C::RotateRight, [this] { OnRotate(aboutViewY(0.01), false); });
     onCommand(C::RotateLeft, [this] { OnRotate(aboutViewY(-0.01), true); });
+    onCommand(C::GalaxySettings, [this] { OnGalaxySettings(); });
+    onCommand(C::ModelSettings, [this] { OnModelSettings(); });
     onCommand(C::RotateDialog, [this] { OnRotateDialog(); });
     onCommand(FrameworkId::AppAbout, [this] { OnAppAbout(); });
 }
@@ -235,6 +244,18 @@ void CZyrApp::OnShowList() {
 
 void CZyrApp::OnListFontSize(int size) { g_galaxy.listFontSize = size; }
 
+void CZyrApp::OnFontSizeDialog() {
+    CFontSizeDlg dialog(mainFrame());
+    dialog.exec();
+    OnShowList();
+}
+
+void CZyrApp::OnStarInfoHelp() {
+    CStarInfoHelpDlg dialog(mainFrame());
+    dialog.exec();
+    OnShowList();
+}
+
 void CZyrApp::OnScale(int scale) {
     g_galaxy.scale = scale;
     g_galaxy.scaleSetting = scale;
@@ -289,6 +310,16 @@ void CZyrApp::OnRotate(const Quaternion& increment, bool clearSpin) {
     if (clearSpin) spinning = 0;
     g_galaxy.orientation = increment * g_galaxy.orientation;
     RedrawGalaxyView();
+}
+
+void CZyrApp::OnGalaxySettings() {
+    CGalaxySettingsDlg dialog(mainFrame());
+    dialog.exec();
+}
+
+void CZyrApp::OnModelSettings() {
+    CModelSettingsDlg dialog(mainFrame());
+    dialog.exec();
 }
 
 void CZyrApp::OnRotateDialog() {

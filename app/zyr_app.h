@@ -29,6 +29,9 @@ public:
     // Afterwards a galaxy document with a view exists and g_galaxyDoc and
     // g_galaxyView name them; an existing window is not brought forward.
     void ShowGalaxyWindow();
+    // What Open does once a name is chosen: stops run and spin, loads the
+    // file (telling the user when it cannot), shows it in the galaxy window.
+    void openGalaxyFile(const QString& path);
 
     DocTemplate* galaxyTemplate = nullptr;
     DocTemplate* infoTemplate = nullptr;
@@ -37,6 +40,7 @@ public:
 
     // ---- commands ------------------------------------------------------------
     void OnNewGalaxy();
+    void OnFileOpen();
     void OnRun();
     void OnStop();
     void OnForwardOneStep();
@@ -45,6 +49,8 @@ public:
     void OnShowInfo();
     void OnShowList();
     void OnListFontSize(int size);
+    void OnFontSizeDialog();
+    void OnStarInfoHelp();
     void OnScale(int scale);
     void OnStarSize(int size);
     void OnBalls();
@@ -55,6 +61,8 @@ public:
     void OnZoomOut();
     // The four rotate accelerators; clearSpin is false only for Ctrl+Right.
     void OnRotate(const Quaternion& increment, bool clearSpin);
+    void OnGalaxySettings();
+    void OnModelSettings();
     void OnRotateDialog();
     void OnAppAbout();
 

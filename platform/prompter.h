@@ -15,6 +15,8 @@ struct FileRequest {
     QString filter;
     QString defaultSuffix;
     QString fileName;
+    // Saving over an existing file asks first unless this is cleared.
+    bool confirmOverwrite = true;
 };
 
 // Every message box and file dialog of the program goes through one of these,

@@ -1,0 +1,77 @@
+// Open and Save of galaxy files: the file dialogs, the messages, and what the
+// windows and the run state do around the reader and writer.
+#include <QFile>
+#include <optional>
+
+#include "app/app_globals.h"
+#include "app/documents.h"
+#include "app/galaxy_file.h"
+#include "app/zyr_app.h"
+#include "model/galaxy.h"
+#include "platform/prompter.h"
+#include "view/zyr_view.h"
+
+namespace {
+
+// Both dialogs start with the pattern as the name, so that the list shows
+// galaxy files only until a name is typed.
+FileRequest galaxyFileRequest(const char* caption) {
+    FileRequest request;
+    request.caption = QString::fromLatin1(caption);
+    request.filter = QStringLiteral("Galaxy Files (*.zyr)");
+    request.fileName = QStringLiteral("*.zyr");
+    return request;
+}
+
+std::string nativePath(const QString& path) { return QFile::encodeName(path).toStdString(); }
+
+// Text and caption alike, as for every failure of a galaxy file.
+void fileMessage(const QString& text) {
+    CZyrApp::instance()->prompter().messageBox(text, text, MessageButtons::Ok, MessageIcon::None);
+}
+
+}  // namespace
+
+void CZyrApp::OnFileOpen() {
+    const std::optional<QString> path = prompter().openFileName(galaxyFileRequest("Open"));
+    if (path) openGalaxyFile(*path);
+}
+
+void CZyrApp::openGalaxyFile(const QString& path) {
+    // Stopped whether or not the file can be read.
+    spinning = 0;
+    running = 0;
+
+    // The reader installs the stars only once the whole file is read and
+    // they fit in memory; on any failure the galaxy stays as it was.
+    const GalaxyFileStatus status = loadGalaxyFile(g_galaxy, nativePath(path));
+    switch (status.error) {
+    case GalaxyFileError::None:
+        break;
+    case GalaxyFileError::CannotOpen:
+    case GalaxyFileError::CannotCreate:
+        fileMessage(QStringLiteral("File not found"));
+        return;
+    case GalaxyFileError::BadCount:
+    case GalaxyFileError::TooManyStars:
+        // The file is there but is not a galaxy this program can load.
+        prompter().messageBox(QString::fromStdString(status.message), QStringLiteral("Not a Galaxy File"),
+                              MessageButtons::Ok, MessageIcon::None);
+        return;
+    }
+
+    ShowGalaxyWindow();
+    g_galaxy.orientation = Quaternion();
+    g_galaxyView->RedrawNow();
+}
+
+void CZyrDoc::OnFileSave() {
+    FileRequest request = galaxyFileRequest("Save As");
+    request.defaultSuffix = QStringLiteral("zyr");
+    request.confirmOverwrite = false;
+    const std::optional<QString> path = CZyrApp::instance()->prompter().saveFileName(request);
+    if (!path) return;
+    // The writer replaces the target only once the new file is complete, so
+    // a failed save leaves an older file as it was.
+    if (!saveGalaxyFile(g_galaxy, nativePath(*path)).ok()) fileMessage(QStringLiteral("Could Not Create"));
+}

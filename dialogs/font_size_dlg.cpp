@@ -1,0 +1,44 @@
+#include "dialogs/font_size_dlg.h"
+
+#include <QComboBox>
+#include <QLineEdit>
+#include <QPushButton>
+
+#include "dialogs/dialog_controls.h"
+#include "dialogs/note_view.h"
+#include "model/galaxy.h"
+#include "platform/data_exchange.h"
+#include "platform/dialog_units.h"
+
+CFontSizeDlg::CFontSizeDlg(QWidget* parent) : QDialog(parent), fontSize(g_galaxy.listFontSize) {
+    setWindowTitle(QStringLiteral("Dialog"));
+    const DialogUnits du(font());
+    setFixedSize(du.size(160, 70));
+    makeStaticText(this, QStringLiteral("Font Size:"), du.rect(10, 12, 50, 12));
+    auto* combo = makeComboBox(this, IdFontSize, ComboKind::DropDown, sortedItems({"12", "14", "16"}),
+                               du.rect(65, 12, 80, 12));
+
+    auto* ok = new QPushButton(QStringLiteral("OK"), this);
+    ok->setDefault(true);
+    ok->setGeometry(du.rect(20, 46, 50, 14));
+    connect(ok, &QPushButton::clicked, this, &QDialog::accept);
+    auto* cancel = new QPushButton(QStringLiteral("Cancel"), this);
+    cancel->setGeometry(du.rect(90, 46, 50, 14));
+    connect(cancel, &QPushButton::clicked, this, &QDialog::reject);
+
+    DataExchange dx(false);
+    dx.number(combo->lineEdit(), fontSize);
+}
+
+QWidget* CFontSizeDlg::control(int id) const { return findChild<QWidget*>(QString::number(id)); }
+
+void CFontSizeDlg::accept() {
+    DataExchange dx(true);
+    dx.number(static_cast<QComboBox*>(control(IdFontSize))->lineEdit(), fontSize);
+    if (dx.failed()) return;
+    EntryChecks checks;
+    checks.check(fontSize < kMinListFontSize || fontSize > kMaxListFontSize, "Font size must be between 5 and 100");
+    if (!checks.passed()) return;
+    g_galaxy.listFontSize = fontSize;
+    QDialog::accept();
+}

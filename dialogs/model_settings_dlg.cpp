@@ -1,0 +1,96 @@
+#include "dialogs/model_settings_dlg.h"
+
+#include <QComboBox>
+#include <QLabel>
+#include <QPushButton>
+
+#include "dialogs/dialog_controls.h"
+#include "model/galaxy.h"
+#include "platform/data_exchange.h"
+#include "platform/dialog_units.h"
+
+CModelSettingsDlg::CModelSettingsDlg(QWidget* parent)
+    : QDialog(parent),
+      forceIndex(g_galaxy.forceMethod),
+      integrationIndex(g_galaxy.integrationMethod),
+      timeStepText(formatFixed(g_galaxy.timeStepSetting)),
+      shieldText(formatFixed(g_galaxy.shieldSetting)) {
+    setWindowTitle(QStringLiteral("b"));
+    const DialogUnits du(font());
+    setFixedSize(du.size(187, 166));
+
+    makeHeadingPicture(this, IdHeading, QStringLiteral("Model Settings"), QSize(122, 23), true)
+        ->move(du.x(32), du.y(7));
+
+    // Particle-Mesh and Dynamic Euler are not offered here.
+    const ComboRow rows[] = {
+        {"Time Step", IdTimeStep, ComboKind::DropDown, sortedItems({"0.25", "0.5", "1", "2", "4", "8"})},
+        {"Force calculation method", IdForceMethod, ComboKind::DropDownList, {"Direct", "Barnes-Hut"}},
+        {"Integration Method", IdIntegration, ComboKind::DropDownList,
+         {"Euler", "Improved Euler", "Runge Kutta 4", "Adams-Moulton"}},
+        {"Sheild Radius Modifier", IdShield, ComboKind::DropDown, {"0.1", "0.5", "1", "5", "10"}},
+    };
+    int top = 40;
+    for (const ComboRow& row : rows) {
+        makeStaticText(this, QString::fromLatin1(row.label), du.rect(7, top, 90, 20));
+        makeComboBox(this, row.id, row.kind, row.entries, du.rect(100, top + 4, 80, 12));
+        top += 23;
+    }
+
+    auto* ok = new QPushButton(QStringLiteral("OK"), this);
+    ok->setDefault(true);
+    ok->setGeometry(du.rect(35, 140, 50, 14));
+    connect(ok, &QPushButton::clicked, this, &QDialog::accept);
+    auto* cancel = new QPushButton(QStringLiteral("Cancel"), this);
+    cancel->setGeometry(du.rect(102, 140, 50, 14));
+    connect(cancel, &QPushButton::clicked, this, &QDialog::reject);
+
+    UpdateData(false);
+}
+
+QWidget* CModelSettingsDlg::control(int id) const { return findChild<QWidget*>(QString::number(id)); }
+
+bool CModelSettingsDlg::UpdateData(bool saveAndValidate) {
+    DataExchange dx(saveAndValidate);
+    DoDataExchange(dx);
+    return !dx.failed();
+}
+
+void CModelSettingsDlg::DoDataExchange(DataExchange& dx) {
+    auto combo = [this](int id) { return static_cast<QComboBox*>(control(id)); };
+    dx.listIndex(combo(IdForceMethod), forceIndex);
+    dx.listIndex(combo(IdIntegration), integrationIndex);
+    dx.text(combo(IdTimeStep), timeStepText);
+    dx.text(combo(IdShield), shieldText);
+}
+
+void CModelSettingsDlg::accept() {
+    if (!UpdateData(true)) return;
+    CGalaxy& g = g_galaxy;
+
+    // A text that does not begin with a number keeps the present setting.
+    double timeStep = g.timeStepSetting;
+    double shield = g.shieldSetting;
+    const ScanResult timeStepScan = scanDouble(timeStepText, timeStep);
+    const ScanResult shieldScan = scanDouble(shieldText, shield);
+
+    // As values, "nan" and "inf" would pass both comparisons below.
+    EntryChecks checks;
+    checks.check(timeStepScan == ScanResult::OutOfRange, "Timestep must be a finite number");
+    checks.check(timeStep == 0.0, "Timestep cannot be 0");
+    checks.check(shieldScan == ScanResult::OutOfRange, "Shield radius must be a finite number");
+    checks.check(shield < 0.0, "Shield radius cannot be negative");
+    if (!checks.passed()) return;
+
+    g.timeStepSetting = timeStep;
+    g.timeStep = timeStep;
+    g.forceSetting = forceIndex;
+    g.forceMethod = forceIndex;
+    g.integrationSetting = integrationIndex;
+    g.integrationMethod = integrationIndex;
+    g.shieldSetting = shield;
+    g.shieldModifier = shield;
+    // Adams-Moulton starts its history anew, even when nothing changed.
+    g.historyCount = 0;
+    QDialog::accept();
+}

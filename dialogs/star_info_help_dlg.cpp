@@ -1,0 +1,20 @@
+#include "dialogs/star_info_help_dlg.h"
+
+#include <QPushButton>
+
+#include "dialogs/dialog_controls.h"
+#include "platform/dialog_units.h"
+
+CStarInfoHelpDlg::CStarInfoHelpDlg(QWidget* parent) : QDialog(parent) {
+    setWindowTitle(QStringLiteral("About StarInfo"));
+    const DialogUnits du(font());
+    setFixedSize(du.size(230, 70));
+    makeStaticText(this, QStringLiteral("a) To highlight a star, click on the respective row"),
+                   du.rect(10, 10, 210, 10));
+    makeStaticText(this, QStringLiteral("b) To modify star information, double click on that row"),
+                   du.rect(10, 24, 210, 10));
+    auto* ok = new QPushButton(QStringLiteral("OK"), this);
+    ok->setDefault(true);
+    ok->setGeometry(du.rect(90, 46, 50, 14));
+    connect(ok, &QPushButton::clicked, this, &QDialog::accept);
+}

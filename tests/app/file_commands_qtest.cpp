@@ -1,0 +1,428 @@
+// Open and Save as the user meets them: the file dialogs asked for, the
+// messages, the run state and the windows around the galaxy file, and the
+// Save of the windows that hold no galaxy data.
+#include <QAbstractButton>
+#include <QApplication>
+#include <QDir>
+#include <QFile>
+#include <QFileDialog>
+#include <QLineEdit>
+#include <QMessageBox>
+#include <QTemporaryDir>
+#include <QTimer>
+#include <QtTest>
+#include <memory>
+
+#include "app/app_globals.h"
+#include "app/command_ids.h"
+#include "app/documents.h"
+#include "app/galaxy_file.h"
+#include "app/zyr_app.h"
+#include "model/galaxy.h"
+#include "platform/child_frame.h"
+#include "platform/doc_template.h"
+#include "platform/document.h"
+#include "platform/framework_ids.h"
+#include "platform/mdi_frame.h"
+#include "platform/prompter.h"
+#include "view/zyr_view.h"
+
+namespace {
+
+namespace F = FrameworkId;
+
+constexpr int kStars = 16;
+
+QByteArray readAll(const QString& path) {
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
+void writeFile(const QString& path, const QByteArray& bytes) {
+    QFile file(path);
+    QVERIFY(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
+    QCOMPARE(file.write(bytes), bytes.size());
+}
+
+// The first star of the galaxy, field by field, to compare galaxies by.
+QList<double> starFields(int i) {
+    const CGalaxy& g = g_galaxy;
+    return {g.mass[i], g.pos.x[i], g.pos.y[i], g.pos.z[i], g.vel.x[i], g.vel.y[i], g.vel.z[i], double(g.color[i])};
+}
+
+class PaintCounter : public QObject {
+public:
+    explicit PaintCounter(QWidget* widget) { widget->installEventFilter(this); }
+    int count = 0;
+
+protected:
+    bool eventFilter(QObject*, QEvent* event) override {
+        if (event->type() == QEvent::Paint) ++count;
+        return false;
+    }
+};
+
+}  // namespace
+
+class FileCommandsTest : public QObject {
+    Q_OBJECT
+
+private slots:
+    void initTestCase() { QApplication::setQuitOnLastWindowClosed(false); }
+    void init();
+    void cleanup();
+
+    void openAsksForGalaxyFiles();
+    void openCancelledWhileRunningKeepsRunning();
+    void openMissingFileStopsAndKeepsGalaxy();
+    void openReadOnlyFile();
+    void openLineEndsAndExponents_data();
+    void openLineEndsAndExponents();
+    void openUnreadableCount_data();
+    void openUnreadableCount();
+    void openWithoutGalaxyWindowCreatesIt();
+    void openFromTheCommandLineAsksNothing();
+
+    void saveAsksForGalaxyFileWithoutOverwriteQuestion();
+    void saveReplacesExistingFileAndKeepsRunning();
+    void saveFailureLeavesTargetAlone();
+    void saveThenOpenRoundTrip();
+    void saveDialogAppendsExtensionAndOverwritesSilently();
+    void saveInInformationWindowWritesEmptyFile();
+    void saveWithoutWindowIsDisabled();
+
+private:
+    // Sends Open or Save with the given answer of the file dialog.
+    void openFile(const QString& path);
+    void saveFile(const QString& path);
+
+    std::unique_ptr<CZyrApp> app_;
+    ScriptedPrompter* prompter_ = nullptr;
+    MdiFrame* frame_ = nullptr;
+    // A fresh folder for every test.
+    std::unique_ptr<QTemporaryDir> dir_;
+};
+
+void FileCommandsTest::init() {
+    g_galaxy.requestedStars = kStars;
+    g_galaxy.randomSeed = 11u;
+    g_galaxy.scaleSetting = UnitScale::Galactic;
+    app_ = std::make_unique<CZyrApp>();
+    auto prompter = std::make_unique<ScriptedPrompter>();
+    prompter_ = prompter.get();
+    app_->setPrompter(std::move(prompter));
+    QVERIFY(app_->InitInstance());
+    frame_ = app_->mainFrame();
+    QVERIFY(QTest::qWaitForWindowExposed(frame_));
+    dir_ = std::make_unique<QTemporaryDir>();
+    QVERIFY(dir_->isValid());
+}
+
+void FileCommandsTest::cleanup() {
+    app_.reset();
+    dir_.reset();
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    QVERIFY(QApplication::topLevelWidgets().isEmpty());
+}
+
+void FileCommandsTest::openFile(const QString& path) {
+    prompter_->files.push_back(path);
+    QVERIFY(frame_->executeCommand(F::FileOpen));
+    QVERIFY(prompter_->files.empty());
+}
+
+void FileCommandsTest::saveFile(const QString& path) {
+    prompter_->files.push_back(path);
+    QVERIFY(frame_->executeCommand(F::FileSave));
+    QVERIFY(prompter_->files.empty());
+}
+
+// ---- Open ---------------------------------------------------------------------
+
+void FileCommandsTest::openAsksForGalaxyFiles() {
+    QVERIFY(frame_->executeCommand(F::FileOpen));
+    QCOMPARE(prompter_->fileRequests.size(), std::size_t{1});
+    const FileRequest& request = prompter_->fileRequests.front();
+    QCOMPARE(request.fileName, QStringLiteral("*.zyr"));
+    QCOMPARE(request.filter, QStringLiteral("Galaxy Files (*.zyr)"));
+    QVERIFY(request.defaultSuffix.isEmpty());
+    // Open works with no window open as well.
+    app_->closeAllDocuments();
+    QVERIFY(frame_->executeCommand(F::FileOpen));
+    QCOMPARE(prompter_->fileRequests.size(), std::size_t{2});
+}
+
+void FileCommandsTest::openCancelledWhileRunningKeepsRunning() {
+    app_->OnRun();
+    spinning = 1;
+    const QList<double> before = starFields(3);
+    QVERIFY(frame_->executeCommand(F::FileOpen));  // no answer queued: cancelled
+    QCOMPARE(app_->running, 1);
+    QCOMPARE(spinning, 1);
+    QCOMPARE(starFields(3), before);
+    QVERIFY(prompter_->messages.empty());
+    spinning = 0;
+}
+
+void FileCommandsTest::openMissingFileStopsAndKeepsGalaxy() {
+    app_->OnRun();
+    spinning = 1;
+    const QList<double> before = starFields(5);
+    openFile(dir_->filePath("missing.zyr"));
+    QCOMPARE(app_->running, 0);
+    QCOMPARE(spinning, 0);
+    QCOMPARE(prompter_->messages.size(), std::size_t{1});
+    QCOMPARE(prompter_->messages[0].text, QStringLiteral("File not found"));
+    QCOMPARE(prompter_->messages[0].caption, QStringLiteral("File not found"));
+    QCOMPARE(prompter_->messages[0].buttons, MessageButtons::Ok);
+    QCOMPARE(g_galaxy.numStars, kStars);
+    QCOMPARE(starFields(5), before);
+}
+
+void FileCommandsTest::openReadOnlyFile() {
+    // Opening needs read access only: a sample file the user may not change loads.
+    const QString path = dir_->filePath("sample.zyr");
+    writeFile(path, "//Quasarix Version  2.000000 \r\nScale: Solar System \r\n1 \r\n"
+                    "2.500000 1.000000 2.000000 3.000000 -0.100000 0.200000 -0.300000 5 \r\n");
+    QVERIFY(QFile::setPermissions(path, QFileDevice::ReadOwner | QFileDevice::ReadGroup | QFileDevice::ReadOther));
+    openFile(path);
+    QVERIFY(prompter_->messages.empty());
+    QCOMPARE(g_galaxy.numStars, 1);
+    QCOMPARE(starFields(0), QList<double>({2.5, 1.0, 2.0, 3.0, -0.1, 0.2, -0.3, 5.0}));
+    QCOMPARE(g_galaxy.scale, int(UnitScale::SolarSystem));
+    // The next New Galaxy still uses the scale chosen from the menu.
+    QCOMPARE(g_galaxy.scaleSetting, int(UnitScale::Galactic));
+}
+
+void FileCommandsTest::openLineEndsAndExponents_data() {
+    QTest::addColumn<QByteArray>("lineEnd");
+    QTest::newRow("CR LF") << QByteArray(" \r\n");
+    QTest::newRow("LF") << QByteArray("\n");
+}
+
+void FileCommandsTest::openLineEndsAndExponents() {
+    QFETCH(QByteArray, lineEnd);
+    const QString path = dir_->filePath("exponents.zyr");
+    const QByteArray text = "//Quasarix Version  2.000000" + lineEnd + "Scale: Earth-Sun" + lineEnd + "2" + lineEnd +
+                            "4e2\t1.5E-3  -2e+1 0 0 0 7.25e0 3" + lineEnd + "1 2 3" + lineEnd;
+    writeFile(path, text);
+    g_galaxy.orientation = Quaternion(0.6, 0.8, 0.0, 0.0);
+    openFile(path);
+    QVERIFY(prompter_->messages.empty());
+    QCOMPARE(g_galaxy.numStars, 2);
+    QCOMPARE(starFields(0), QList<double>({400.0, 0.0015, -20.0, 0.0, 0.0, 0.0, 7.25, 3.0}));
+    // A short line keeps zeros and White for the fields it lacks.
+    QCOMPARE(starFields(1), QList<double>({1.0, 2.0, 3.0, 0.0, 0.0, 0.0, 0.0, 0.0}));
+    QCOMPARE(g_galaxy.scale, int(UnitScale::EarthSun));
+    const Quaternion& q = g_galaxy.orientation;
+    QVERIFY(q.w == 1.0 && q.x == 0.0 && q.y == 0.0 && q.z == 0.0);
+}
+
+void FileCommandsTest::openUnreadableCount_data() {
+    QTest::addColumn<QByteArray>("countLine");
+    QTest::newRow("not a number") << QByteArray("many");
+    QTest::newRow("negative") << QByteArray("-4");
+    QTest::newRow("missing") << QByteArray();
+    QTest::newRow("beyond memory") << QByteArray("999999999999999999");
+}
+
+void FileCommandsTest::openUnreadableCount() {
+    QFETCH(QByteArray, countLine);
+    const QString path = dir_->filePath("broken.zyr");
+    QByteArray text = "//Quasarix Version  2.000000 \r\nScale: Galactic \r\n";
+    if (!countLine.isEmpty()) text += countLine + " \r\n1 2 3 4 5 6 7 1 \r\n";
+    writeFile(path, text);
+    app_->OnRun();
+    const QList<double> before = starFields(2);
+    openFile(path);
+    QCOMPARE(app_->running, 0);
+    QCOMPARE(prompter_->messages.size(), std::size_t{1});
+    const ScriptedPrompter::Message& message = prompter_->messages[0];
+    // The file was found; the box says what is wrong with it instead.
+    QCOMPARE(message.caption, QStringLiteral("Not a Galaxy File"));
+    QVERIFY2(message.text.contains(QStringLiteral("broken.zyr")) && message.text.contains(QStringLiteral("line 3")),
+             qPrintable(message.text));
+    QCOMPARE(g_galaxy.numStars, kStars);
+    QCOMPARE(starFields(2), before);
+}
+
+void FileCommandsTest::openWithoutGalaxyWindowCreatesIt() {
+    const QString path = dir_->filePath("two.zyr");
+    writeFile(path, "//Quasarix Version  2.000000 \r\nScale: Galactic \r\n2 \r\n"
+                    "400.000000 1.250000 -0.500000 0.000000 0.010000 0.020000 0.000000 0 \r\n"
+                    "400.000000 -1.250000 0.500000 0.000000 -0.010000 -0.020000 0.000000 3 \r\n");
+    app_->closeAllDocuments();
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    QVERIFY(!g_galaxyView);
+    g_galaxy.orientation = Quaternion(0.0, 0.0, 1.0, 0.0);
+    openFile(path);
+    QCOMPARE(app_->galaxyTemplate->documents().size(), std::size_t{1});
+    QCOMPARE(app_->FindGalaxyView(), 1);
+    QCOMPARE(frame_->activeChild(), g_galaxyView->parentFrame());
+    QCOMPARE(g_galaxyView->parentFrame()->geometry(), QRect(0, 0, 300, 300));
+    QCOMPARE(g_galaxy.numStars, 2);
+    QCOMPARE(g_galaxy.color[1], 3);
+    QCOMPARE(g_galaxy.orientation.w, 1.0);
+    // The title is not the file's: Open does not touch the document.
+    QCOMPARE(g_galaxyDoc->pathName(), QString());
+
+    // With the window in place, Open repaints it at once.
+    QVERIFY(QTest::qWaitForWindowExposed(g_galaxyView));
+    PaintCounter paints(g_galaxyView);
+    openFile(path);
+    QCOMPARE(paints.count, 1);
+}
+
+void FileCommandsTest::openFromTheCommandLineAsksNothing() {
+    // "zyr --open FILE" goes the way of File > Open without its dialog.
+    const QString path = dir_->filePath("given.zyr");
+    writeFile(path, "//Quasarix Version  2.000000 \r\nScale: Earth-Sun \r\n1 \r\n"
+                    "3.000000 0.500000 0.000000 0.000000 0.000000 0.000000 0.000000 2 \n");
+    app_->OnRun();
+    app_->openGalaxyFile(path);
+    QVERIFY(prompter_->fileRequests.empty());
+    QVERIFY(prompter_->messages.empty());
+    QCOMPARE(app_->running, 0);
+    QCOMPARE(g_galaxy.numStars, 1);
+    QCOMPARE(g_galaxy.scale, int(UnitScale::EarthSun));
+    app_->openGalaxyFile(dir_->filePath("missing.zyr"));
+    QCOMPARE(prompter_->messages.size(), std::size_t{1});
+    QCOMPARE(g_galaxy.numStars, 1);
+}
+
+// ---- Save ---------------------------------------------------------------------
+
+void FileCommandsTest::saveAsksForGalaxyFileWithoutOverwriteQuestion() {
+    QVERIFY(frame_->executeCommand(F::FileSave));  // cancelled
+    QCOMPARE(prompter_->fileRequests.size(), std::size_t{1});
+    const FileRequest& request = prompter_->fileRequests.front();
+    QCOMPARE(request.fileName, QStringLiteral("*.zyr"));
+    QCOMPARE(request.filter, QStringLiteral("Galaxy Files (*.zyr)"));
+    QCOMPARE(request.defaultSuffix, QStringLiteral("zyr"));
+    QVERIFY(!request.confirmOverwrite);
+    QVERIFY(prompter_->messages.empty());
+    QVERIFY(QDir(dir_->path()).isEmpty());
+}
+
+void FileCommandsTest::saveReplacesExistingFileAndKeepsRunning() {
+    const QString path = dir_->filePath("old.zyr");
+    writeFile(path, QByteArray(5000, 'x'));
+    app_->OnRun();
+    const double time = g_galaxy.time;
+    saveFile(path);
+    QVERIFY(prompter_->messages.empty());
+    QCOMPARE(readAll(path), QByteArray::fromStdString(formatGalaxyFile(g_galaxy)));
+    QCOMPARE(app_->running, 1);
+    QCOMPARE(g_galaxy.time, time);
+    // No temporary file is left beside it.
+    QCOMPARE(QDir(dir_->path()).entryList(QDir::Files | QDir::Hidden), QStringList{"old.zyr"});
+    // The document keeps no path, so the next Save asks again.
+    QVERIFY(g_galaxyDoc->pathName().isEmpty());
+}
+
+void FileCommandsTest::saveFailureLeavesTargetAlone() {
+    // A directory where the file should go: nothing can replace it.
+    const QString target = dir_->filePath("taken.zyr");
+    QVERIFY(QDir().mkdir(target));
+    writeFile(target + "/inside.txt", "keep me");
+    saveFile(target);
+    QCOMPARE(prompter_->messages.size(), std::size_t{1});
+    QCOMPARE(prompter_->messages[0].text, QStringLiteral("Could Not Create"));
+    QCOMPARE(prompter_->messages[0].caption, QStringLiteral("Could Not Create"));
+    QCOMPARE(prompter_->messages[0].buttons, MessageButtons::Ok);
+    QCOMPARE(readAll(target + "/inside.txt"), QByteArray("keep me"));
+    QCOMPARE(QDir(dir_->path()).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot),
+             QStringList{"taken.zyr"});
+
+    // A folder that does not exist cannot take the file either.
+    saveFile(dir_->filePath("no/such/folder.zyr"));
+    QCOMPARE(prompter_->messages.size(), std::size_t{2});
+    QCOMPARE(prompter_->messages[1].text, QStringLiteral("Could Not Create"));
+}
+
+void FileCommandsTest::saveThenOpenRoundTrip() {
+    CGalaxy& g = g_galaxy;
+    app_->OnScale(UnitScale::EarthSun);
+    g.mass[0] = 0.0000004;
+    g.pos.x[1] = 2.5e9;
+    g.vel.z[2] = -123.5;
+    g.color[3] = 7;
+    const QString path = dir_->filePath("round.zyr");
+    saveFile(path);
+    const QList<double> star4 = starFields(4);
+    app_->OnScale(UnitScale::Galactic);
+    app_->OnNewGalaxy();
+    openFile(path);
+    QVERIFY(prompter_->messages.empty());
+    QCOMPARE(g.numStars, kStars);
+    QCOMPARE(g.scale, int(UnitScale::EarthSun));
+    QCOMPARE(g.mass[0], 0.0);
+    QCOMPARE(g.pos.x[1], 2.5e9);
+    QCOMPARE(g.vel.z[2], -123.5);
+    QCOMPARE(g.color[3], 7);
+    for (int field = 0; field < 8; ++field) QVERIFY(std::abs(starFields(4)[field] - star4[field]) <= 5e-7);
+}
+
+void FileCommandsTest::saveDialogAppendsExtensionAndOverwritesSilently() {
+    // Qt's own dialog, as the user sees it.
+    app_->setPrompter(std::make_unique<QtPrompter>());
+    const QString existing = dir_->filePath("named.zyr");
+    writeFile(existing, "old contents");
+    int modalsAfterAccept = -1;
+    QTimer::singleShot(0, this, [&] {
+        auto* dialog = qobject_cast<QFileDialog*>(QApplication::activeModalWidget());
+        if (!dialog) return;
+        QCOMPARE(dialog->defaultSuffix(), QStringLiteral("zyr"));
+        dialog->setDirectory(dir_->path());
+        auto* name = dialog->findChild<QLineEdit*>(QStringLiteral("fileNameEdit"));
+        QVERIFY(name);
+        QCOMPARE(name->text(), QStringLiteral("*.zyr"));
+        name->setText(QStringLiteral("named"));
+        // A question about replacing the file would open inside accept() and
+        // be the modal window this timer finds.
+        QTimer::singleShot(0, this, [&] {
+            QWidget* modal = QApplication::activeModalWidget();
+            modalsAfterAccept = modal ? 1 : 0;
+            if (auto* box = qobject_cast<QMessageBox*>(modal)) box->button(QMessageBox::Yes)->click();
+        });
+        static_cast<QDialog*>(dialog)->accept();
+    });
+    QVERIFY(frame_->executeCommand(F::FileSave));
+    QCOMPARE(readAll(existing), QByteArray::fromStdString(formatGalaxyFile(g_galaxy)));
+    QTRY_VERIFY(modalsAfterAccept >= 0);
+    QCOMPARE(modalsAfterAccept, 0);
+    QVERIFY(!QFile::exists(dir_->filePath("named")));
+}
+
+void FileCommandsTest::saveInInformationWindowWritesEmptyFile() {
+    app_->OnShowInfo();
+    Document* info = app_->infoTemplate->firstDocument();
+    QCOMPARE(frame_->activeView()->document(), info);
+    const QString path = dir_->filePath("report");
+    saveFile(path);
+    QCOMPARE(prompter_->fileRequests.size(), std::size_t{1});
+    const FileRequest& request = prompter_->fileRequests.front();
+    QCOMPARE(request.caption, QStringLiteral("Save As"));
+    QCOMPARE(request.filter, QStringLiteral("All Files (*)"));
+    QVERIFY(request.confirmOverwrite);
+    QVERIFY(prompter_->messages.empty());
+    QVERIFY(QFile::exists(path));
+    QCOMPARE(readAll(path), QByteArray());
+    QCOMPARE(info->title(), QStringLiteral("report"));
+    QCOMPARE(frame_->activeChild()->windowTitle(), QStringLiteral("report"));
+    QCOMPARE(frame_->windowTitle(), QStringLiteral("Zyr - report"));
+    // It now has a path: the next Save writes there without asking.
+    QVERIFY(frame_->executeCommand(F::FileSave));
+    QCOMPARE(prompter_->fileRequests.size(), std::size_t{1});
+}
+
+void FileCommandsTest::saveWithoutWindowIsDisabled() {
+    app_->closeAllDocuments();
+    QVERIFY(!frame_->queryCommand(F::FileSave).enabled());
+    QVERIFY(!frame_->executeCommand(F::FileSave));
+    QVERIFY(prompter_->fileRequests.empty());
+    QVERIFY(frame_->queryCommand(F::FileOpen).enabled());
+}
+
+QTEST_MAIN(FileCommandsTest)
+#include "file_commands_qtest.moc"

@@ -1,0 +1,21 @@
+#!/usr/bin/env bash
+# Installs the build into a temporary prefix and checks that the tree holds
+# what a desktop needs to open galaxy files with zyr.
+set -euo pipefail
+build=$1
+prefix=$(mktemp -d)
+trap 'rm -rf "$prefix"' EXIT
+cmake --install "$build" --prefix "$prefix" >/dev/null
+status=0
+for f in bin/zyr bin/zyr-sim share/applications/zyr.desktop share/mime/packages/zyr-galaxy.xml \
+         share/icons/hicolor/scalable/apps/zyr.svg share/zyr/data/two-star-orbit.zyr \
+         share/zyr/data/colliding-discs.zyr; do
+  if [ ! -e "$prefix/$f" ]; then echo "missing: $f"; status=1; fi
+done
+[ -x "$prefix/bin/zyr-sim" ] && "$prefix/bin/zyr-sim" --load "$prefix/share/zyr/data/two-star-orbit.zyr" --steps 2 >/dev/null \
+  || { echo "installed zyr-sim does not run"; status=1; }
+grep -q '^Exec=zyr --open %f$' "$prefix/share/applications/zyr.desktop" || { echo "desktop entry does not open files"; status=1; }
+grep -q '^MimeType=application/x-zyr-galaxy;$' "$prefix/share/applications/zyr.desktop" || { echo "desktop entry lacks the MIME type"; status=1; }
+grep -q 'pattern="\*.zyr"' "$prefix/share/mime/packages/zyr-galaxy.xml" || { echo "MIME type lacks *.zyr"; status=1; }
+[ $status -eq 0 ] && echo "install tree complete"
+exit $status

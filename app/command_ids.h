@@ -61,5 +61,7 @@ enum : int {
     ListFont12 = 32850,
     ListFont14 = 32851,
     ListFont16 = 32852,
+    AddGalaxy = 32860,
+    EnergyPlot = 32861,
 };
 }

@@ -64,6 +64,7 @@ std::vector<Item> galaxyItems(bool childWindow) {
         Item::command("Forward One Step\t Alt + F", id(C::ForwardOneStep)),
         Item::separator(),
         Item::command("Show Info", id(C::ShowInfo)),
+        Item::command("Energy Plot", id(C::EnergyPlot)),
         Item::command("Stop Bookkeeping", id(C::StopBookkeeping)),
         Item::command("Halve Timestep\tAlt + [", id(C::HalveTimestep)),
         Item::command("Double Timestep\tAlt + ]", id(C::DoubleTimestep)),
@@ -71,6 +72,7 @@ std::vector<Item> galaxyItems(bool childWindow) {
         listOptions,
         Item::command("Galaxy Settings", C::GalaxySettings),
         Item::command("Model Settings", C::ModelSettings),
+        Item::command("Add Galaxy...", C::AddGalaxy),
         scalePopup(),
     };
 }

@@ -26,4 +26,8 @@ CInfoFrm::CInfoFrm() { setWindowIcon(infoIcon()); }
 
 std::optional<QRect> CInfoFrm::PreCreateWindow() const { return QRect(0, 275, 500, 200); }
 
+CPlotFrm::CPlotFrm() { setWindowIcon(infoIcon()); }
+
+std::optional<QRect> CPlotFrm::PreCreateWindow() const { return QRect(300, 0, 200, 275); }
+
 CNoteFrm::CNoteFrm() { setWindowIcon(listIcon()); }

@@ -3,7 +3,7 @@
 #include "platform/child_frame.h"
 #include "platform/document.h"
 
-// The documents of the three window kinds hold nothing: every window shows the
+// The documents of the four window kinds hold nothing: every window shows the
 // one galaxy of the process. They exist so that windows can be created, routed
 // to and closed.
 
@@ -21,6 +21,8 @@ class CInfoDoc : public Document {};
 
 class CNoteDoc : public Document {};
 
+class CPlotDoc : public Document {};
+
 // The galaxy window, at the top left of the client area, 300 by 300.
 class CChildFrame : public ChildFrame {
     Q_OBJECT
@@ -34,6 +36,14 @@ class CInfoFrm : public ChildFrame {
     Q_OBJECT
 public:
     CInfoFrm();
+    std::optional<QRect> PreCreateWindow() const override;
+};
+
+// The energy plot, right of the galaxy window, 200 by 275.
+class CPlotFrm : public ChildFrame {
+    Q_OBJECT
+public:
+    CPlotFrm();
     std::optional<QRect> PreCreateWindow() const override;
 };
 

@@ -1,12 +1,14 @@
-// Open and Save of galaxy files: the file dialogs, the messages, and what the
-// windows and the run state do around the reader and writer.
+// Open, Add Galaxy and Save of galaxy files: the file dialogs, the messages,
+// and what the windows and the run state do around the reader and writer.
 #include <QFile>
 #include <optional>
 
 #include "app/app_globals.h"
 #include "app/documents.h"
 #include "app/galaxy_file.h"
+#include "app/main_frame.h"
 #include "app/zyr_app.h"
+#include "dialogs/add_galaxy_dlg.h"
 #include "model/galaxy.h"
 #include "platform/prompter.h"
 #include "view/zyr_view.h"
@@ -30,6 +32,26 @@ void fileMessage(const QString& text) {
     CZyrApp::instance()->prompter().messageBox(text, text, MessageButtons::Ok, MessageIcon::None);
 }
 
+// Tells the user why a galaxy file could not be read; true when it was.
+bool readSucceeded(const GalaxyFileStatus& status) {
+    switch (status.error) {
+    case GalaxyFileError::None:
+        return true;
+    case GalaxyFileError::CannotOpen:
+    case GalaxyFileError::CannotCreate:
+        fileMessage(QStringLiteral("File not found"));
+        return false;
+    case GalaxyFileError::BadCount:
+    case GalaxyFileError::TooManyStars:
+        // The file is there but is not a galaxy this program can load.
+        CZyrApp::instance()->prompter().messageBox(QString::fromStdString(status.message),
+                                                   QStringLiteral("Not a Galaxy File"), MessageButtons::Ok,
+                                                   MessageIcon::None);
+        return false;
+    }
+    return false;
+}
+
 }  // namespace
 
 void CZyrApp::OnFileOpen() {
@@ -44,24 +66,26 @@ void CZyrApp::openGalaxyFile(const QString& path) {
 
     // The reader installs the stars only once the whole file is read and
     // they fit in memory; on any failure the galaxy stays as it was.
-    const GalaxyFileStatus status = loadGalaxyFile(g_galaxy, nativePath(path));
-    switch (status.error) {
-    case GalaxyFileError::None:
-        break;
-    case GalaxyFileError::CannotOpen:
-    case GalaxyFileError::CannotCreate:
-        fileMessage(QStringLiteral("File not found"));
-        return;
-    case GalaxyFileError::BadCount:
-    case GalaxyFileError::TooManyStars:
-        // The file is there but is not a galaxy this program can load.
-        prompter().messageBox(QString::fromStdString(status.message), QStringLiteral("Not a Galaxy File"),
-                              MessageButtons::Ok, MessageIcon::None);
-        return;
-    }
+    if (!readSucceeded(loadGalaxyFile(g_galaxy, nativePath(path)))) return;
 
     ShowGalaxyWindow();
     g_galaxy.orientation = Quaternion();
+    g_galaxyView->RedrawNow();
+}
+
+void CZyrApp::OnAddGalaxy() {
+    CAddGalaxyDlg dialog(mainFrame());
+    if (dialog.exec() == QDialog::Accepted) addGalaxyFile(dialog.fileName, dialog.offset, dialog.velocity);
+}
+
+void CZyrApp::addGalaxyFile(const QString& path, const double offset[3], const double velocity[3]) {
+    spinning = 0;
+    running = 0;
+    // Like loading, merging changes the galaxy only once the whole file is
+    // read; the camera stays where it is, so the newcomer is seen arriving.
+    if (!readSucceeded(mergeGalaxyFile(g_galaxy, nativePath(path), offset, velocity))) return;
+
+    ShowGalaxyWindow();
     g_galaxyView->RedrawNow();
 }
 

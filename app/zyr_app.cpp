@@ -19,6 +19,7 @@
 #include "platform/doc_template.h"
 #include "platform/framework_ids.h"
 #include "platform/prompter.h"
+#include "view/energy_plot_view.h"
 #include "view/info_view.h"
 #include "view/rotate_dlg.h"
 #include "view/zyr_view.h"
@@ -71,6 +72,8 @@ bool CZyrApp::InitInstance() {
         makeTemplate<CInfoDoc, CInfoFrm, CInfoView>(130, "\nInfo\n\n\n\nInfo.Document\nInfo Document"));
     noteTemplate = addDocTemplate(makeTemplate<CNoteDoc, CNoteFrm, CNoteView>(
         131, "\nNotebook\n\n\n\nNotebook.Document\nNoteBook Document"));
+    plotTemplate = addDocTemplate(
+        makeTemplate<CPlotDoc, CPlotFrm, CEnergyPlotView>(132, "\nEnergy\n\n\n\nEnergy.Document\nEnergy Document"));
 
     setMainFrame(std::make_unique<CMainFrame>(*this));
     if (!processShellCommand()) return false;
@@ -92,6 +95,7 @@ bool CZyrApp::OnIdle(long idleCount) {
     if (idleCount % 10 == 0) {
         if (View* info = firstViewOf(infoTemplate)) info->RedrawNow();
         if (View* list = firstViewOf(noteTemplate)) list->RedrawNow();
+        if (View* plot = firstViewOf(plotTemplate)) plot->RedrawNow();
     }
     return true;
 }
@@ -125,6 +129,7 @@ void CZyrApp::registerCommands() {
     onCommand(C::HalveTimestep, [this] { OnHalveTimestep(); });
     onCommand(C::DoubleTimestep, [this] { OnDoubleTimestep(); });
     onCommand(C::ShowInfo, [this] { OnShowInfo(); });
+    onCommand(C::EnergyPlot, [this] { OnShowEnergyPlot(); });
     onCommand(C::ShowList, [this] { OnShowList(); });
     onCommand(C::FontSizeDialog, [this] { OnFontSizeDialog(); });
     onCommand(C::StarInfoHelp, [this] { OnStarInfoHelp(); });
@@ -172,6 +177,7 @@ void CZyrApp::registerCommands() {
     onCommand(C::RotateLeft, [this] { OnRotate(aboutViewY(-0.01), true); });
     onCommand(C::GalaxySettings, [this] { OnGalaxySettings(); });
     onCommand(C::ModelSettings, [this] { OnModelSettings(); });
+    onCommand(C::AddGalaxy, [this] { OnAddGalaxy(); });
     onCommand(C::RotateDialog, [this] { OnRotateDialog(); });
     onCommand(FrameworkId::AppAbout, [this] { OnAppAbout(); });
 }
@@ -233,6 +239,12 @@ void CZyrApp::OnDoubleTimestep() {
 void CZyrApp::OnShowInfo() {
     bool created = false;
     View* view = firstViewOrNew(infoTemplate, created);
+    if (!created) view->parentFrame()->activateFrame();
+}
+
+void CZyrApp::OnShowEnergyPlot() {
+    bool created = false;
+    View* view = firstViewOrNew(plotTemplate, created);
     if (!created) view->parentFrame()->activateFrame();
 }
 

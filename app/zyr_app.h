@@ -8,7 +8,7 @@ class DocTemplate;
 class View;
 struct Quaternion;
 
-// The application object of zyr: starts the program, owns the three window
+// The application object of zyr: starts the program, owns the four window
 // kinds and the run flag, advances the simulation at idle time and handles
 // nearly every command, so that commands work whichever window is active.
 class CZyrApp : public Application {
@@ -20,7 +20,7 @@ public:
 
     bool InitInstance() override;
     // One integration step (or one spin increment) per call, the galaxy view
-    // repainted after it, the other two windows on every tenth call.
+    // repainted after it, the other windows on every tenth call.
     bool OnIdle(long idleCount) override;
 
     // Looks up the first galaxy document and its first view into g_galaxyDoc
@@ -32,21 +32,28 @@ public:
     // What Open does once a name is chosen: stops run and spin, loads the
     // file (telling the user when it cannot), shows it in the galaxy window.
     void openGalaxyFile(const QString& path);
+    // What Add Galaxy does once the dialog is answered: stops run and spin,
+    // adds the file's stars shifted by offset and moving with the extra
+    // velocity (telling the user when it cannot), shows the galaxy window.
+    void addGalaxyFile(const QString& path, const double offset[3], const double velocity[3]);
 
     DocTemplate* galaxyTemplate = nullptr;
     DocTemplate* infoTemplate = nullptr;
     DocTemplate* noteTemplate = nullptr;
+    DocTemplate* plotTemplate = nullptr;
     int running = 0;
 
     // ---- commands ------------------------------------------------------------
     void OnNewGalaxy();
     void OnFileOpen();
+    void OnAddGalaxy();
     void OnRun();
     void OnStop();
     void OnForwardOneStep();
     void OnHalveTimestep();
     void OnDoubleTimestep();
     void OnShowInfo();
+    void OnShowEnergyPlot();
     void OnShowList();
     void OnListFontSize(int size);
     void OnFontSizeDialog();

@@ -332,6 +332,7 @@ void ZyrAppTest::childMenuLayout() {
         "Galaxy/Forward One Step\t Alt + F=32775",
         "Galaxy/-",
         "Galaxy/Show Info=32776",
+        "Galaxy/Energy Plot=32861",
         "Galaxy/Stop Bookkeeping=32777",
         "Galaxy/Halve Timestep\tAlt + [=32778",
         "Galaxy/Double Timestep\tAlt + ]=32779",
@@ -342,6 +343,7 @@ void ZyrAppTest::childMenuLayout() {
         "Galaxy/List Options/16 pt=32852",
         "Galaxy/Galaxy Settings=32781",
         "Galaxy/Model Settings=32782",
+        "Galaxy/Add Galaxy...=32860",
         "Galaxy/Scale/Solar System=32826",
         "Galaxy/Scale/Galactic=32827",
         "Galaxy/Scale/Earth - Sun=32828",
@@ -376,6 +378,7 @@ void ZyrAppTest::mainFrameMenuLayoutWithoutChildWindow() {
         "Galaxy/Forward One Step\t Alt + F=32833",
         "Galaxy/-",
         "Galaxy/Show Info=32833",
+        "Galaxy/Energy Plot=32833",
         "Galaxy/Stop Bookkeeping=32833",
         "Galaxy/Halve Timestep\tAlt + [=32833",
         "Galaxy/Double Timestep\tAlt + ]=32833",
@@ -383,6 +386,7 @@ void ZyrAppTest::mainFrameMenuLayoutWithoutChildWindow() {
         "Galaxy/List Options=32833",
         "Galaxy/Galaxy Settings=32781",
         "Galaxy/Model Settings=32782",
+        "Galaxy/Add Galaxy...=32860",
         "Galaxy/Scale/Solar System=32826",
         "Galaxy/Scale/Galactic=32827",
         "Galaxy/Scale/Earth - Sun=32828",
@@ -395,9 +399,10 @@ void ZyrAppTest::mainFrameMenuLayoutWithoutChildWindow() {
 
     frame_->updateCommandUI();
     const QList<QAction*> inert = frame_->commandActions(C::NoWindow);
-    QCOMPARE(inert.size(), 8);
+    QCOMPARE(inert.size(), 9);
     for (const QAction* item : inert) QVERIFY2(!item->isEnabled(), qPrintable(item->text()));
     QVERIFY(enabled(F::FileNew));
+    QVERIFY(enabled(C::AddGalaxy));
     QVERIFY(enabled(C::ScaleSolarSystem));
     QVERIFY(checked(C::ScaleGalactic));
     QVERIFY(!enabled(F::WindowCascade));

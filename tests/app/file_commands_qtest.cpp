@@ -26,6 +26,7 @@
 #include "platform/mdi_frame.h"
 #include "platform/prompter.h"
 #include "view/zyr_view.h"
+#include "tests/support/program_under_test.h"
 
 namespace {
 
@@ -49,18 +50,6 @@ QList<double> starFields(int i) {
     const CGalaxy& g = g_galaxy;
     return {g.mass[i], g.pos.x[i], g.pos.y[i], g.pos.z[i], g.vel.x[i], g.vel.y[i], g.vel.z[i], double(g.color[i])};
 }
-
-class PaintCounter : public QObject {
-public:
-    explicit PaintCounter(QWidget* widget) { widget->installEventFilter(this); }
-    int count = 0;
-
-protected:
-    bool eventFilter(QObject*, QEvent* event) override {
-        if (event->type() == QEvent::Paint) ++count;
-        return false;
-    }
-};
 
 }  // namespace
 
@@ -104,25 +93,17 @@ private:
 };
 
 void FileCommandsTest::init() {
-    g_galaxy.requestedStars = kStars;
-    g_galaxy.randomSeed = 11u;
     g_galaxy.scaleSetting = UnitScale::Galactic;
-    app_ = std::make_unique<CZyrApp>();
-    auto prompter = std::make_unique<ScriptedPrompter>();
-    prompter_ = prompter.get();
-    app_->setPrompter(std::move(prompter));
-    QVERIFY(app_->InitInstance());
+    prompter_ = startProgram(app_, kStars, 11u);
+    if (QTest::currentTestFailed()) return;
     frame_ = app_->mainFrame();
-    QVERIFY(QTest::qWaitForWindowExposed(frame_));
     dir_ = std::make_unique<QTemporaryDir>();
     QVERIFY(dir_->isValid());
 }
 
 void FileCommandsTest::cleanup() {
-    app_.reset();
+    stopProgram(app_);
     dir_.reset();
-    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
-    QVERIFY(QApplication::topLevelWidgets().isEmpty());
 }
 
 void FileCommandsTest::openFile(const QString& path) {

@@ -31,6 +31,7 @@
 #include "platform/mdi_frame.h"
 #include "platform/prompter.h"
 #include "view/zyr_view.h"
+#include "tests/support/program_under_test.h"
 
 namespace {
 
@@ -38,19 +39,6 @@ namespace C = CommandId;
 namespace F = FrameworkId;
 
 constexpr int kStars = 16;
-
-// Counts the paint events a widget receives.
-class PaintCounter : public QObject {
-public:
-    explicit PaintCounter(QWidget* widget) { widget->installEventFilter(this); }
-    int count = 0;
-
-protected:
-    bool eventFilter(QObject*, QEvent* event) override {
-        if (event->type() == QEvent::Paint) ++count;
-        return false;
-    }
-};
 
 void dumpMenu(const QMenu* menu, const QString& path, QStringList& out) {
     for (const QAction* action : menu->actions()) {
@@ -177,9 +165,7 @@ void ZyrAppTest::init() {
 }
 
 void ZyrAppTest::cleanup() {
-    app_.reset();
-    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
-    QVERIFY(QApplication::topLevelWidgets().isEmpty());
+    stopProgram(app_);
     QVERIFY(g_galaxyView == nullptr);
     QVERIFY(g_galaxyDoc == nullptr);
 }

@@ -19,6 +19,7 @@
 #include "platform/mdi_frame.h"
 #include "platform/prompter.h"
 #include "view/zyr_view.h"
+#include "tests/support/program_under_test.h"
 
 namespace {
 
@@ -105,9 +106,7 @@ void AddGalaxyTest::init() {
 }
 
 void AddGalaxyTest::cleanup() {
-    app_.reset();
-    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
-    QVERIFY(QApplication::topLevelWidgets().isEmpty());
+    stopProgram(app_);
 }
 
 void AddGalaxyTest::runDialog(const std::function<void(QDialog*)>& drive) {

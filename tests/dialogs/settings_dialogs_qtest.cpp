@@ -25,6 +25,7 @@
 #include "platform/framework_ids.h"
 #include "platform/mdi_frame.h"
 #include "platform/prompter.h"
+#include "tests/support/program_under_test.h"
 
 namespace {
 
@@ -135,9 +136,7 @@ void SettingsDialogsTest::init() {
 }
 
 void SettingsDialogsTest::cleanup() {
-    app_.reset();
-    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
-    QVERIFY(QApplication::topLevelWidgets().isEmpty());
+    stopProgram(app_);
 }
 
 void SettingsDialogsTest::runDialog(int command, const std::function<void(QDialog*)>& drive) {

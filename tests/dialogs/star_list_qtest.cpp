@@ -24,6 +24,7 @@
 #include "platform/mdi_frame.h"
 #include "platform/prompter.h"
 #include "tests/support/galaxy_builder.h"
+#include "tests/support/program_under_test.h"
 
 namespace {
 
@@ -105,9 +106,7 @@ void StarListTest::init() {
 }
 
 void StarListTest::cleanup() {
-    app_.reset();
-    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
-    QVERIFY(QApplication::topLevelWidgets().isEmpty());
+    stopProgram(app_);
 }
 
 CNoteView* StarListTest::showList() {

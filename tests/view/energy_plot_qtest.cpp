@@ -17,6 +17,7 @@
 #include "platform/prompter.h"
 #include "view/energy_plot_view.h"
 #include "view/zyr_view.h"
+#include "tests/support/program_under_test.h"
 
 namespace {
 
@@ -51,18 +52,12 @@ private:
 };
 
 void EnergyPlotTest::init() {
-    g_galaxy.requestedStars = 24;
-    g_galaxy.randomSeed = 9u;
-    app_ = std::make_unique<CZyrApp>();
-    app_->setPrompter(std::make_unique<ScriptedPrompter>());
-    QVERIFY(app_->InitInstance());
-    QVERIFY(QTest::qWaitForWindowExposed(app_->mainFrame()));
+    startProgram(app_, 24, 9u);
+    if (QTest::currentTestFailed()) return;
 }
 
 void EnergyPlotTest::cleanup() {
-    app_.reset();
-    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
-    QVERIFY(QApplication::topLevelWidgets().isEmpty());
+    stopProgram(app_);
 }
 
 CEnergyPlotView* EnergyPlotTest::plot() const {

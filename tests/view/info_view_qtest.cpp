@@ -25,20 +25,9 @@
 #include "platform/prompter.h"
 #include "view/info_view.h"
 #include "view/zyr_view.h"
+#include "tests/support/program_under_test.h"
 
 namespace {
-
-class PaintCounter : public QObject {
-public:
-    explicit PaintCounter(QWidget* widget) { widget->installEventFilter(this); }
-    int count = 0;
-
-protected:
-    bool eventFilter(QObject*, QEvent* event) override {
-        if (event->type() == QEvent::Paint) ++count;
-        return false;
-    }
-};
 
 using Lines = std::vector<std::tuple<int, int, std::string>>;
 
@@ -140,12 +129,8 @@ private:
 };
 
 void InfoViewTest::init() {
-    g_galaxy.requestedStars = 16;
-    g_galaxy.randomSeed = 7u;
-    app_ = std::make_unique<CZyrApp>();
-    app_->setPrompter(std::make_unique<ScriptedPrompter>());
-    QVERIFY(app_->InitInstance());
-    QVERIFY(QTest::qWaitForWindowExposed(app_->mainFrame()));
+    startProgram(app_, 16, 7u);
+    if (QTest::currentTestFailed()) return;
     app_->OnShowInfo();
     view_ = qobject_cast<CInfoView*>(app_->infoTemplate->firstDocument()->firstView());
     QVERIFY(view_);
@@ -154,9 +139,7 @@ void InfoViewTest::init() {
 }
 
 void InfoViewTest::cleanup() {
-    app_.reset();
-    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
-    QVERIFY(QApplication::topLevelWidgets().isEmpty());
+    stopProgram(app_);
 }
 
 void InfoViewTest::pagesOfAKnownGalaxy() {

@@ -19,20 +19,9 @@
 #include "platform/up_down_control.h"
 #include "view/rotate_dlg.h"
 #include "view/zyr_view.h"
+#include "tests/support/program_under_test.h"
 
 namespace {
-
-class PaintCounter : public QObject {
-public:
-    explicit PaintCounter(QWidget* widget) { widget->installEventFilter(this); }
-    int count = 0;
-
-protected:
-    bool eventFilter(QObject*, QEvent* event) override {
-        if (event->type() == QEvent::Paint) ++count;
-        return false;
-    }
-};
 
 bool equal(const Quaternion& a, const Quaternion& b) { return a.w == b.w && a.x == b.x && a.y == b.y && a.z == b.z; }
 
@@ -70,21 +59,15 @@ private:
 };
 
 void RotateDlgTest::init() {
-    g_galaxy.requestedStars = 16;
-    g_galaxy.randomSeed = 3u;
-    app_ = std::make_unique<CZyrApp>();
-    app_->setPrompter(std::make_unique<ScriptedPrompter>());
-    QVERIFY(app_->InitInstance());
-    QVERIFY(QTest::qWaitForWindowExposed(app_->mainFrame()));
+    startProgram(app_, 16, 3u);
+    if (QTest::currentTestFailed()) return;
     // Start from a turned view, so that restoring means more than the identity.
     app_->mainFrame()->executeCommand(CommandId::RotateUp);
     app_->mainFrame()->executeCommand(CommandId::RotateRight);
 }
 
 void RotateDlgTest::cleanup() {
-    app_.reset();
-    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
-    QVERIFY(QApplication::topLevelWidgets().isEmpty());
+    stopProgram(app_);
 }
 
 void RotateDlgTest::runDialog(const std::function<void(CRotateDlg*)>& drive) {

@@ -15,6 +15,7 @@
 #include "view/galaxy_renderer.h"
 #include "view/raster.h"
 #include "view/zyr_view.h"
+#include "tests/support/program_under_test.h"
 
 namespace {
 
@@ -70,12 +71,8 @@ private:
 void WindowPixelsTest::init() {
     const CGalaxy& g = g_galaxy;
     saved_ = {g.redshift, g.chromaDepth, g.depthCue, g.blackBackground, g.starSize, g.ballMode, 1};
-    g_galaxy.requestedStars = 40;
-    g_galaxy.randomSeed = 11u;
-    app_ = std::make_unique<CZyrApp>();
-    app_->setPrompter(std::make_unique<ScriptedPrompter>());
-    QVERIFY(app_->InitInstance());
-    QVERIFY(QTest::qWaitForWindowExposed(app_->mainFrame()));
+    startProgram(app_, 40, 11u);
+    if (QTest::currentTestFailed()) return;
     QVERIFY(g_galaxyView);
 }
 

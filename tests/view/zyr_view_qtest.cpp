@@ -14,6 +14,7 @@
 #include "platform/mdi_frame.h"
 #include "platform/prompter.h"
 #include "view/zyr_view.h"
+#include "tests/support/program_under_test.h"
 
 namespace {
 
@@ -27,19 +28,6 @@ bool near(const Quaternion& a, const Quaternion& b) {
 Quaternion turnBy(double angle, double ax, double ay) {
     return {std::cos(angle / 2), std::sin(angle / 2) * ax, std::sin(angle / 2) * ay, 0.0};
 }
-
-// Counts the paint events a widget receives.
-class PaintCounter : public QObject {
-public:
-    explicit PaintCounter(QWidget* widget) { widget->installEventFilter(this); }
-    int count = 0;
-
-protected:
-    bool eventFilter(QObject*, QEvent* event) override {
-        if (event->type() == QEvent::Paint) ++count;
-        return false;
-    }
-};
 
 }  // namespace
 
@@ -71,20 +59,14 @@ private:
 };
 
 void ZyrViewTest::init() {
-    g_galaxy.requestedStars = 16;
-    g_galaxy.randomSeed = 5u;
-    app_ = std::make_unique<CZyrApp>();
-    app_->setPrompter(std::make_unique<ScriptedPrompter>());
-    QVERIFY(app_->InitInstance());
-    QVERIFY(QTest::qWaitForWindowExposed(app_->mainFrame()));
+    startProgram(app_, 16, 5u);
+    if (QTest::currentTestFailed()) return;
     view_ = g_galaxyView;
     QVERIFY(view_);
 }
 
 void ZyrViewTest::cleanup() {
-    app_.reset();
-    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
-    QVERIFY(QApplication::topLevelWidgets().isEmpty());
+    stopProgram(app_);
 }
 
 void ZyrViewTest::press(Qt::MouseButton button, QPoint p, Qt::KeyboardModifiers modifiers) {

@@ -1,10 +1,10 @@
 #include "app/about_dlg.h"
 
 #include <QLabel>
-#include <QPushButton>
 
 #include "app/icons.h"
 #include "platform/dialog_units.h"
+#include "platform/dialog_buttons.h"
 
 namespace {
 
@@ -41,8 +41,5 @@ CAboutDlg::CAboutDlg(QWidget* parent) : QDialog(parent) {
         ->setGeometry(du.rect(40, 82, 130, 56));
     iconLabel(infoIcon(), this)->setGeometry(du.rect(185, 82, 21, 20));
 
-    auto* ok = new QPushButton(QStringLiteral("OK"), this);
-    ok->setDefault(true);
-    ok->setGeometry(du.rect(160, 7, 50, 14));
-    connect(ok, &QPushButton::clicked, this, &QDialog::accept);
+    addOkButton(this, du.rect(160, 7, 50, 14));
 }

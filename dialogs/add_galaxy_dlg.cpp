@@ -10,6 +10,7 @@
 #include "platform/data_exchange.h"
 #include "platform/dialog_units.h"
 #include "platform/prompter.h"
+#include "platform/dialog_buttons.h"
 
 CAddGalaxyDlg::CAddGalaxyDlg(QWidget* parent) : QDialog(parent) {
     setWindowTitle(QStringLiteral("Add Galaxy"));
@@ -38,13 +39,8 @@ CAddGalaxyDlg::CAddGalaxyDlg(QWidget* parent) : QDialog(parent) {
         top += 19;
     }
 
-    auto* ok = new QPushButton(QStringLiteral("OK"), this);
-    ok->setDefault(true);
-    ok->setGeometry(du.rect(40, 172, 50, 14));
-    connect(ok, &QPushButton::clicked, this, &QDialog::accept);
-    auto* cancel = new QPushButton(QStringLiteral("Cancel"), this);
-    cancel->setGeometry(du.rect(116, 172, 50, 14));
-    connect(cancel, &QPushButton::clicked, this, &QDialog::reject);
+    addOkButton(this, du.rect(40, 172, 50, 14));
+    addCancelButton(this, du.rect(116, 172, 50, 14));
 
     UpdateData(false);
 }

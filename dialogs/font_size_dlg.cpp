@@ -2,13 +2,13 @@
 
 #include <QComboBox>
 #include <QLineEdit>
-#include <QPushButton>
 
 #include "dialogs/dialog_controls.h"
 #include "dialogs/note_view.h"
 #include "model/galaxy.h"
 #include "platform/data_exchange.h"
 #include "platform/dialog_units.h"
+#include "platform/dialog_buttons.h"
 
 CFontSizeDlg::CFontSizeDlg(QWidget* parent) : QDialog(parent), fontSize(g_galaxy.listFontSize) {
     setWindowTitle(QStringLiteral("Dialog"));
@@ -18,13 +18,8 @@ CFontSizeDlg::CFontSizeDlg(QWidget* parent) : QDialog(parent), fontSize(g_galaxy
     auto* combo = makeComboBox(this, IdFontSize, ComboKind::DropDown, sortedItems({"12", "14", "16"}),
                                du.rect(65, 12, 80, 12));
 
-    auto* ok = new QPushButton(QStringLiteral("OK"), this);
-    ok->setDefault(true);
-    ok->setGeometry(du.rect(20, 46, 50, 14));
-    connect(ok, &QPushButton::clicked, this, &QDialog::accept);
-    auto* cancel = new QPushButton(QStringLiteral("Cancel"), this);
-    cancel->setGeometry(du.rect(90, 46, 50, 14));
-    connect(cancel, &QPushButton::clicked, this, &QDialog::reject);
+    addOkButton(this, du.rect(20, 46, 50, 14));
+    addCancelButton(this, du.rect(90, 46, 50, 14));
 
     DataExchange dx(false);
     dx.number(combo->lineEdit(), fontSize);

@@ -2,12 +2,12 @@
 
 #include <QComboBox>
 #include <QLabel>
-#include <QPushButton>
 
 #include "dialogs/dialog_controls.h"
 #include "model/galaxy.h"
 #include "platform/data_exchange.h"
 #include "platform/dialog_units.h"
+#include "platform/dialog_buttons.h"
 
 namespace {
 
@@ -55,13 +55,8 @@ CGalaxySettingsDlg::CGalaxySettingsDlg(QWidget* parent)
                                   "selected."),
                    du.rect(7, top + 2, 206, 24));
 
-    auto* ok = new QPushButton(QStringLiteral("OK"), this);
-    ok->setDefault(true);
-    ok->setGeometry(du.rect(163, 7, 50, 14));
-    connect(ok, &QPushButton::clicked, this, &QDialog::accept);
-    auto* cancel = new QPushButton(QStringLiteral("Cancel"), this);
-    cancel->setGeometry(du.rect(163, 24, 50, 14));
-    connect(cancel, &QPushButton::clicked, this, &QDialog::reject);
+    addOkButton(this, du.rect(163, 7, 50, 14));
+    addCancelButton(this, du.rect(163, 24, 50, 14));
 
     UpdateData(false);
 }

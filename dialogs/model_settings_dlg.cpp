@@ -2,12 +2,12 @@
 
 #include <QComboBox>
 #include <QLabel>
-#include <QPushButton>
 
 #include "dialogs/dialog_controls.h"
 #include "model/galaxy.h"
 #include "platform/data_exchange.h"
 #include "platform/dialog_units.h"
+#include "platform/dialog_buttons.h"
 
 CModelSettingsDlg::CModelSettingsDlg(QWidget* parent)
     : QDialog(parent),
@@ -37,13 +37,8 @@ CModelSettingsDlg::CModelSettingsDlg(QWidget* parent)
         top += 23;
     }
 
-    auto* ok = new QPushButton(QStringLiteral("OK"), this);
-    ok->setDefault(true);
-    ok->setGeometry(du.rect(35, 140, 50, 14));
-    connect(ok, &QPushButton::clicked, this, &QDialog::accept);
-    auto* cancel = new QPushButton(QStringLiteral("Cancel"), this);
-    cancel->setGeometry(du.rect(102, 140, 50, 14));
-    connect(cancel, &QPushButton::clicked, this, &QDialog::reject);
+    addOkButton(this, du.rect(35, 140, 50, 14));
+    addCancelButton(this, du.rect(102, 140, 50, 14));
 
     UpdateData(false);
 }

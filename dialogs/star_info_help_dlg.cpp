@@ -1,9 +1,9 @@
 #include "dialogs/star_info_help_dlg.h"
 
-#include <QPushButton>
 
 #include "dialogs/dialog_controls.h"
 #include "platform/dialog_units.h"
+#include "platform/dialog_buttons.h"
 
 CStarInfoHelpDlg::CStarInfoHelpDlg(QWidget* parent) : QDialog(parent) {
     setWindowTitle(QStringLiteral("About StarInfo"));
@@ -13,8 +13,5 @@ CStarInfoHelpDlg::CStarInfoHelpDlg(QWidget* parent) : QDialog(parent) {
                    du.rect(10, 10, 210, 10));
     makeStaticText(this, QStringLiteral("b) To modify star information, double click on that row"),
                    du.rect(10, 24, 210, 10));
-    auto* ok = new QPushButton(QStringLiteral("OK"), this);
-    ok->setDefault(true);
-    ok->setGeometry(du.rect(90, 46, 50, 14));
-    connect(ok, &QPushButton::clicked, this, &QDialog::accept);
+    addOkButton(this, du.rect(90, 46, 50, 14));
 }

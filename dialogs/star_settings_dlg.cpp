@@ -2,7 +2,6 @@
 
 #include <QComboBox>
 #include <QLineEdit>
-#include <QPushButton>
 #include <charconv>
 
 #include "dialogs/dialog_controls.h"
@@ -10,6 +9,7 @@
 #include "model/galaxy.h"
 #include "platform/data_exchange.h"
 #include "platform/dialog_units.h"
+#include "platform/dialog_buttons.h"
 
 namespace {
 
@@ -60,13 +60,8 @@ CStarSettingsDlg::CStarSettingsDlg(QWidget* parent) : QDialog(parent), star_(sel
         top += 18;
     }
 
-    auto* ok = new QPushButton(QStringLiteral("OK"), this);
-    ok->setDefault(true);
-    ok->setGeometry(du.rect(30, 172, 50, 14));
-    connect(ok, &QPushButton::clicked, this, &QDialog::accept);
-    auto* cancel = new QPushButton(QStringLiteral("Cancel"), this);
-    cancel->setGeometry(du.rect(106, 172, 50, 14));
-    connect(cancel, &QPushButton::clicked, this, &QDialog::reject);
+    addOkButton(this, du.rect(30, 172, 50, 14));
+    addCancelButton(this, du.rect(106, 172, 50, 14));
 
     // Shown with more digits than the data exchange would write them.
     static_cast<QComboBox*>(control(IdMass))->lineEdit()->setText(formatSignificant(massValue));

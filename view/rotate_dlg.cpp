@@ -1,7 +1,6 @@
 #include "view/rotate_dlg.h"
 
 #include <QLabel>
-#include <QPushButton>
 #include <cmath>
 
 #include "app/app_globals.h"
@@ -9,6 +8,7 @@
 #include "platform/dialog_units.h"
 #include "platform/up_down_control.h"
 #include "view/zyr_view.h"
+#include "platform/dialog_buttons.h"
 
 namespace {
 
@@ -33,13 +33,8 @@ CRotateDlg::CRotateDlg(QWidget* parent)
     const DialogUnits du(font());
     setFixedSize(du.size(155, 116));
 
-    auto* ok = new QPushButton(QStringLiteral("OK"), this);
-    ok->setDefault(true);
-    ok->setGeometry(du.rect(98, 7, 50, 14));
-    connect(ok, &QPushButton::clicked, this, &QDialog::accept);
-    auto* cancel = new QPushButton(QStringLiteral("Cancel"), this);
-    cancel->setGeometry(du.rect(98, 24, 50, 14));
-    connect(cancel, &QPushButton::clicked, this, &QDialog::reject);
+    addOkButton(this, du.rect(98, 7, 50, 14));
+    addCancelButton(this, du.rect(98, 24, 50, 14));
 
     spinY_->setObjectName(QStringLiteral("Spin1"));
     spinY_->setGeometry(du.rect(53, 84, 34, 7));

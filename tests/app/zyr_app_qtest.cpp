@@ -154,14 +154,9 @@ void ZyrAppTest::initTestCase() { QApplication::setQuitOnLastWindowClosed(false)
 
 void ZyrAppTest::init() {
     restoreGalaxySettings();
-    app_ = std::make_unique<CZyrApp>();
-    auto prompter = std::make_unique<ScriptedPrompter>();
-    prompter_ = prompter.get();
-    app_->setPrompter(std::move(prompter));
-    QVERIFY(app_->InitInstance());
+    prompter_ = startProgram(app_);
+    if (QTest::currentTestFailed()) return;
     frame_ = app_->mainFrame();
-    // Immediate repaints reach only windows the platform has exposed.
-    QVERIFY(QTest::qWaitForWindowExposed(frame_));
 }
 
 void ZyrAppTest::cleanup() {

@@ -96,12 +96,8 @@ void AddGalaxyTest::initTestCase() {
 void AddGalaxyTest::init() {
     g_galaxy.requestedStars = kStars;
     g_galaxy.randomSeed = 7u;
-    app_ = std::make_unique<CZyrApp>();
-    auto prompter = std::make_unique<ScriptedPrompter>();
-    prompter_ = prompter.get();
-    app_->setPrompter(std::move(prompter));
-    QVERIFY(app_->InitInstance());
-    QVERIFY(QTest::qWaitForWindowExposed(app_->mainFrame()));
+    prompter_ = startProgram(app_);
+    if (QTest::currentTestFailed()) return;
     QCOMPARE(g_galaxy.numStars, kStars);
 }
 

@@ -127,12 +127,8 @@ private:
 
 void SettingsDialogsTest::init() {
     restoreDefaults();
-    app_ = std::make_unique<CZyrApp>();
-    auto prompter = std::make_unique<ScriptedPrompter>();
-    prompter_ = prompter.get();
-    app_->setPrompter(std::move(prompter));
-    QVERIFY(app_->InitInstance());
-    QVERIFY(QTest::qWaitForWindowExposed(app_->mainFrame()));
+    prompter_ = startProgram(app_);
+    if (QTest::currentTestFailed()) return;
 }
 
 void SettingsDialogsTest::cleanup() {

@@ -97,12 +97,8 @@ void StarListTest::init() {
     g_galaxy.requestedStars = 16;
     g_galaxy.listFontSize = 12;
     selectedRow = -1;
-    app_ = std::make_unique<CZyrApp>();
-    auto prompter = std::make_unique<ScriptedPrompter>();
-    prompter_ = prompter.get();
-    app_->setPrompter(std::move(prompter));
-    QVERIFY(app_->InitInstance());
-    QVERIFY(QTest::qWaitForWindowExposed(app_->mainFrame()));
+    prompter_ = startProgram(app_);
+    if (QTest::currentTestFailed()) return;
 }
 
 void StarListTest::cleanup() {

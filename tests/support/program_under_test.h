@@ -26,12 +26,10 @@ protected:
     }
 };
 
-// Starts the program object as main() does, on a galaxy of the given size and
-// seed, with every dialog answered by the returned scripted prompter. Check
+// Starts the program object as main() does, with every dialog answered by
+// the returned scripted prompter; the galaxy settings are the caller's. Check
 // QTest::currentTestFailed() afterwards.
-inline ScriptedPrompter* startProgram(std::unique_ptr<CZyrApp>& app, int stars, unsigned seed) {
-    g_galaxy.requestedStars = stars;
-    g_galaxy.randomSeed = seed;
+inline ScriptedPrompter* startProgram(std::unique_ptr<CZyrApp>& app) {
     app = std::make_unique<CZyrApp>();
     auto prompter = std::make_unique<ScriptedPrompter>();
     ScriptedPrompter* scripted = prompter.get();
@@ -42,6 +40,13 @@ inline ScriptedPrompter* startProgram(std::unique_ptr<CZyrApp>& app, int stars, 
         QVERIFY(QTest::qWaitForWindowExposed(app->mainFrame()));
     }();
     return scripted;
+}
+
+// The same on a galaxy of the given size and seed.
+inline ScriptedPrompter* startProgram(std::unique_ptr<CZyrApp>& app, int stars, unsigned seed) {
+    g_galaxy.requestedStars = stars;
+    g_galaxy.randomSeed = seed;
+    return startProgram(app);
 }
 
 // Ends the program object and checks that no top-level window outlives it.

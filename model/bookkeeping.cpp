@@ -31,8 +31,9 @@ void CGalaxy::bookkeeping() {
     double ke = 0.0, pe = 0.0;
 
     std::vector<double> shield(static_cast<std::size_t>(n));
+    ShieldRule shieldOf(timeStep, shieldModifier);
     for (int i = 0; i < n; ++i) {
-        shield[i] = ShieldRadius(G * mass[i], timeStep, shieldModifier);
+        shield[i] = shieldOf(G * mass[i]);
         totalMass += mass[i];
     }
 

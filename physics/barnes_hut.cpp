@@ -4,7 +4,6 @@
 
 #include "model/galaxy.h"
 #include "physics/forces.h"
-#include "physics/workers.h"
 
 COctreeNode* g_octreeRoot = nullptr;
 
@@ -148,7 +147,8 @@ Accel3 COctreeNode::Acceleration(int s, double x, double y, double z, double m, 
     if (starIndex == s) return {0.0, 0.0, 0.0};
     if (state == kBucket) {
         for (int j = 0; j < static_cast<int>(bucket.size()); ++j)
-            if (bucket[j].index == s) return BucketMemberAcceleration(j, gravity, exponent);
+            if (bucket[j].index == s)
+                return bucketMemberPull(bucket.data(), static_cast<int>(bucket.size()), j, gravity, exponent);
     }
     const double dx = massCentre[0] - x, dy = massCentre[1] - y, dz = massCentre[2] - z;
     const double r2 = dx * dx + dy * dy + dz * dz;
@@ -163,21 +163,8 @@ Accel3 COctreeNode::Acceleration(int s, double x, double y, double z, double m, 
 
 Accel3 COctreeNode::OpenedAcceleration(int s, double x, double y, double z, double m, double gravity,
                                        double exponent, double timeStep) const {
+    if (state == kBucket) return bucketPull(bucket.data(), static_cast<int>(bucket.size()), x, y, z, gravity, exponent);
     Accel3 sum = {0.0, 0.0, 0.0};
-    if (state == kBucket) {
-        // Each star of the bucket acts like a one-star cell of its own.
-        for (const BucketStar& b : bucket) {
-            const double dx = b.x - x, dy = b.y - y, dz = b.z - z;
-            const double r2 = dx * dx + dy * dy + dz * dz;
-            const double r = std::sqrt(r2);
-            if (r < b.shield) continue;
-            const double k = PointMassFactor(gravity * b.m, r2, r, exponent);
-            sum[0] += k * dx;
-            sum[1] += k * dy;
-            sum[2] += k * dz;
-        }
-        return sum;
-    }
     for (int i = 0; i < childCount; ++i) {
         const Accel3 a = children[childList[i]]->Acceleration(s, x, y, z, m, gravity, exponent, timeStep);
         sum[0] += a[0];
@@ -187,15 +174,32 @@ Accel3 COctreeNode::OpenedAcceleration(int s, double x, double y, double z, doub
     return sum;
 }
 
+Accel3 bucketPull(const OctreeStar* stars, int count, double x, double y, double z, double gravity,
+                  double exponent) {
+    Accel3 sum = {0.0, 0.0, 0.0};
+    for (int j = 0; j < count; ++j) {
+        const OctreeStar& b = stars[j];
+        const double dx = b.x - x, dy = b.y - y, dz = b.z - z;
+        const double r2 = dx * dx + dy * dy + dz * dz;
+        const double r = std::sqrt(r2);
+        if (r < b.shield) continue;
+        const double k = PointMassFactor(gravity * b.m, r2, r, exponent);
+        sum[0] += k * dx;
+        sum[1] += k * dy;
+        sum[2] += k * dz;
+    }
+    return sum;
+}
+
 // Inside a bucket the stars pull each other as in direct summation: a pair
 // acts only when its distance exceeds both shield radii, so coincident stars
 // (r = 0) never divide by zero.
-Accel3 COctreeNode::BucketMemberAcceleration(int member, double gravity, double exponent) const {
-    const BucketStar& self = bucket[member];
+Accel3 bucketMemberPull(const OctreeStar* stars, int count, int member, double gravity, double exponent) {
+    const OctreeStar& self = stars[member];
     Accel3 sum = {0.0, 0.0, 0.0};
-    for (int j = 0; j < static_cast<int>(bucket.size()); ++j) {
+    for (int j = 0; j < count; ++j) {
         if (j == member) continue;
-        const BucketStar& b = bucket[j];
+        const OctreeStar& b = stars[j];
         const double dx = b.x - self.x, dy = b.y - self.y, dz = b.z - self.z;
         const double r2 = dx * dx + dy * dy + dz * dz;
         const double r = std::sqrt(r2);
@@ -220,41 +224,8 @@ void COctreeNode::DeleteChildren() {
     hasChildren = 0;
 }
 
-namespace {
-
-void appendStars(const COctreeNode& node, std::vector<int>& order) {
-    switch (node.state) {
-    case COctreeNode::kOneStar:
-        order.push_back(node.starIndex);
-        break;
-    case COctreeNode::kSubdivided:
-        for (int c = 0; c < 8; ++c) appendStars(*node.children[c], order);
-        break;
-    case COctreeNode::kBucket:
-        for (const COctreeNode::BucketStar& b : node.bucket) order.push_back(b.index);
-        break;
-    default:
-        break;
-    }
-}
-
-// Stars 0..n-1, those in the tree in depth-first order (near in space, near in
-// the list), then those left out of it.
-std::vector<int> walkOrder(const COctreeNode& root, int n) {
-    std::vector<int> order;
-    order.reserve(static_cast<std::size_t>(n));
-    appendStars(root, order);
-    std::vector<char> inTree(static_cast<std::size_t>(n), 0);
-    for (const int i : order) inTree[i] = 1;
-    for (int i = 0; i < n; ++i)
-        if (!inTree[i]) order.push_back(i);
-    return order;
-}
-
-}  // namespace
-
-void barnesHutForces(const CGalaxy& g, int n, const double* x, const double* y, const double* z, double* ax,
-                     double* ay, double* az) {
+void barnesHutReference(const CGalaxy& g, int n, const double* x, const double* y, const double* z, double* ax,
+                        double* ay, double* az) {
     COctreeNode root(0.0, 0.0, 0.0, 50.0 * g.boxSize);
     // Clears the global however the evaluation ends; the root's destructor
     // then deletes the tree.
@@ -265,15 +236,10 @@ void barnesHutForces(const CGalaxy& g, int n, const double* x, const double* y, 
 
     for (int i = 0; i < n; ++i) root.Insert(i, x[i], y[i], z[i], g.mass[i]);
     root.ComputeMass(g.gravity, g.timeStep, g.shieldModifier);
-    // Each star's walk only reads the tree, so the walks may run in any order
-    // and on any thread without changing a bit of any result. In the order of
-    // the tree, consecutive walks find most of their cells still in the cache.
-    const std::vector<int> order = walkOrder(root, n);
-    parallelForEach(n, [&](int k) {
-        const int i = order[k];
+    for (int i = 0; i < n; ++i) {
         const Accel3 a = root.Acceleration(i, x[i], y[i], z[i], g.mass[i], g.gravity, -2.0, g.timeStep);
         ax[i] = a[0];
         ay[i] = a[1];
         az[i] = a[2];
-    });
+    }
 }

@@ -6,6 +6,20 @@
 
 class CGalaxy;
 
+// A star held by a cell, with its own shield radius.
+struct OctreeStar {
+    int index;
+    double x, y, z, m;
+    double shield;
+};
+
+// The pull of the stars of a bucket cell on a star at (x, y, z) that is not
+// one of them: each acts like a one-star cell of its own.
+Accel3 bucketPull(const OctreeStar* stars, int count, double x, double y, double z, double gravity,
+                  double exponent);
+// The pull of the others on member `member` of a bucket cell.
+Accel3 bucketMemberPull(const OctreeStar* stars, int count, int member, double gravity, double exponent);
+
 // One cube of the Barnes-Hut octree.
 class COctreeNode {
 public:
@@ -21,12 +35,7 @@ public:
     // any coordinate of the size of the root.
     static constexpr int kMaxDepth = 64;
 
-    // A star kept in a bucket cell, with its own shield radius.
-    struct BucketStar {
-        int index;
-        double x, y, z, m;
-        double shield;
-    };
+    using BucketStar = OctreeStar;
 
     int state = kEmpty;
     double centre[3] = {};
@@ -62,13 +71,20 @@ public:
 private:
     Accel3 OpenedAcceleration(int starIndex, double x, double y, double z, double m, double gravity,
                               double exponent, double timeStep) const;
-    Accel3 BucketMemberAcceleration(int member, double gravity, double exponent) const;
 };
 
 // The tree of the evaluation in progress; null between evaluations.
 extern COctreeNode* g_octreeRoot;
 
-// Accelerations of stars 0..n-1 from an octree built over them for this one
-// evaluation (the tree lives in g_octreeRoot meanwhile). Assigns ax, ay, az.
+// Accelerations of stars 0..n-1 from an octree of COctreeNode built over them
+// for this one evaluation (the tree lives in g_octreeRoot meanwhile), walked
+// star by star in index order on the calling thread. Assigns ax, ay, az.
+void barnesHutReference(const CGalaxy& galaxy, int n, const double* x, const double* y, const double* z,
+                        double* ax, double* ay, double* az);
+
+// The same accelerations, bit for bit, from the selected build of the kernels
+// (see PairKernels): the tree is built from sorted keys into one array and
+// walked by groups of nearby stars at once, one vector lane per star, on the
+// worker threads. PairKernels::Plain runs barnesHutReference.
 void barnesHutForces(const CGalaxy& galaxy, int n, const double* x, const double* y, const double* z,
                      double* ax, double* ay, double* az);

@@ -10,6 +10,7 @@
 #include <new>
 #include <vector>
 
+#include "physics/simd.h"
 #include "physics/workers.h"
 
 void directSumReference(int n, const double* x, const double* y, const double* z, const double* mass,
@@ -127,37 +128,6 @@ struct Row {
     double x, y, z, m, s;
 };
 
-// The kernels are written once on GCC's generic vectors of W doubles and
-// compiled for each instruction set by the functions further down that
-// inline them.
-template <int W>
-struct Simd;
-template <>
-struct Simd<2> {
-    typedef double V __attribute__((vector_size(16)));
-};
-template <>
-struct Simd<4> {
-    typedef double V __attribute__((vector_size(32)));
-};
-template <>
-struct Simd<8> {
-    typedef double V __attribute__((vector_size(64)));
-};
-
-template <class V>
-[[gnu::always_inline]] inline void load(V& v, const double* p) {
-    std::memcpy(&v, p, sizeof v);
-}
-template <class V>
-[[gnu::always_inline]] inline void store(double* p, const V& v) {
-    std::memcpy(p, &v, sizeof v);
-}
-// Lane by lane, which the vectoriser turns into one vector square root.
-template <int W, class V>
-[[gnu::always_inline]] inline void squareRoot(V& v) {
-    for (int e = 0; e < W; ++e) v[e] = __builtin_sqrt(v[e]);
-}
 // The lanes of one chunk in a fixed order.
 template <class V>
 [[gnu::always_inline]] inline double chunkSum(const V* sums) {

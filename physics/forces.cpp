@@ -1,5 +1,6 @@
 #include "physics/forces.h"
 
+#include <bit>
 #include <cmath>
 #include <vector>
 
@@ -8,8 +9,20 @@
 #include "physics/direct_sum.h"
 #include "physics/particle_mesh.h"
 
-double ShieldRadius(double gm, double dt, double modifier) {
-    return std::pow(gm, 0.333) * std::pow(std::fabs(dt), 0.667) * modifier;
+double ShieldRadius(double gm, double dt, double modifier) { return ShieldRule(dt, modifier)(gm); }
+
+ShieldRule::ShieldRule(double dt, double modifier) : stepFactor_(std::pow(std::fabs(dt), 0.667)), modifier_(modifier) {}
+
+double ShieldRule::operator()(double gm) {
+    // Compared by their bits, so that a NaN mass is remembered too.
+    const std::uint64_t bits = std::bit_cast<std::uint64_t>(gm);
+    const int slot = static_cast<int>((bits * 0x9E3779B97F4A7C15ULL) >> 58);
+    if (!known_[slot] || masses_[slot] != bits) {
+        masses_[slot] = bits;
+        radii_[slot] = std::pow(gm, 0.333) * stepFactor_ * modifier_;
+        known_[slot] = true;
+    }
+    return radii_[slot];
 }
 
 void ComputeDerivatives(int stateLen, double time, double* state, double* deriv) {
@@ -41,8 +54,9 @@ void ComputeDerivatives(const CGalaxy& g, int stateLen, double /*time*/, double*
         break;
     default: {
         std::vector<double> shield(static_cast<std::size_t>(n));
+        ShieldRule shieldOf(g.timeStep, g.shieldModifier);
         for (int i = 0; i < n; ++i) {
-            shield[i] = ShieldRadius(g.gravity * g.mass[i], g.timeStep, g.shieldModifier);
+            shield[i] = shieldOf(g.gravity * g.mass[i]);
             ax[i] = ay[i] = az[i] = 0.0;
         }
         directSumAccelerations(n, x, y, z, g.mass, shield.data(), g.gravity, ax, ay, az);

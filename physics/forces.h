@@ -2,6 +2,7 @@
 
 #include <array>
 #include <cmath>
+#include <cstdint>
 
 class CGalaxy;
 
@@ -19,6 +20,22 @@ inline double PointMassFactor(double gm, double r2, double r, double exponent) {
 // The step enters by its magnitude, so integrating backwards in time keeps
 // gravity switched on.
 double ShieldRadius(double gm, double dt, double modifier);
+
+// ShieldRadius of many masses for one step and modifier, with the same bits:
+// the step's factor is computed once, and a mass met a moment ago (the
+// masses of a generated galaxy are all equal) is not computed again.
+class ShieldRule {
+public:
+    ShieldRule(double dt, double modifier);
+    double operator()(double gm);
+
+private:
+    static constexpr int kRemembered = 64;
+    double stepFactor_, modifier_;
+    std::uint64_t masses_[kRemembered];
+    double radii_[kRemembered];
+    bool known_[kRemembered] = {};
+};
 
 // The right-hand side of the equations of motion for the one simulation of the
 // process (a DerivativeFunc). time is accepted and ignored.

@@ -62,6 +62,7 @@ void CParticleMesh::AssignStar(int starIndex, double x, double y, double z, doub
 }
 
 void CParticleMesh::ComputeCells(double gravity, double timeStep, double shieldModifier) {
+    ShieldRule shieldOf(timeStep, shieldModifier);
     for (int c = 0; c < static_cast<int>(cellStars.size()); ++c) {
         CMeshCell& cell = cellStars[c];
         double sx = 0.0, sy = 0.0, sz = 0.0, total = 0.0;
@@ -71,7 +72,7 @@ void CParticleMesh::ComputeCells(double gravity, double timeStep, double shieldM
             sy += e.m * e.y;
             sz += e.m * e.z;
             total += e.m;
-            e.shield = ShieldRadius(gravity * e.m, timeStep, shieldModifier);
+            e.shield = shieldOf(gravity * e.m);
         }
         cellMass[c] = total;
         if (cell.count > 0) {
@@ -79,7 +80,7 @@ void CParticleMesh::ComputeCells(double gravity, double timeStep, double shieldM
             cellMassCentreY[c] = sy / total;
             cellMassCentreZ[c] = sz / total;
         }
-        cellShield[c] = ShieldRadius(gravity * total, timeStep, shieldModifier);
+        cellShield[c] = shieldOf(gravity * total);
     }
 }
 

@@ -1,7 +1,10 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <bit>
 #include <cmath>
+#include <cstdint>
+#include <limits>
 #include <vector>
 
 #include "model/galaxy.h"
@@ -48,6 +51,22 @@ TEST(ShieldRadius, UsesTheDecimalExponents) {
     EXPECT_EQ(ShieldRadius(5, 8, 0), 0.0);
     // integrating backwards keeps the same shield, instead of NaN
     EXPECT_EQ(ShieldRadius(2, -8, 10), ShieldRadius(2, 8, 10));
+}
+
+TEST(ShieldRadius, ARuleForOneStepGivesEveryMassItsOwnRadius) {
+    // Many masses, most met again and many sharing a remembered slot.
+    std::vector<double> masses = {0.0, -0.0, -2.0, 1e300, std::numeric_limits<double>::quiet_NaN()};
+    for (int i = 0; i < 2000; ++i) masses.push_back(1.0 + (i * 37) % 301);
+    ShieldRule rule(-3.5, 0.7);
+    for (int pass = 0; pass < 2; ++pass)
+        for (const double m : masses) {
+            const double want = std::pow(m, 0.333) * std::pow(3.5, 0.667) * 0.7;
+            const double got = rule(m);
+            if (std::isnan(want))
+                EXPECT_TRUE(std::isnan(got)) << m;
+            else
+                EXPECT_EQ(std::bit_cast<std::uint64_t>(got), std::bit_cast<std::uint64_t>(want)) << m;
+        }
 }
 
 TEST(DirectForces, NoPairsMeansOnlyVelocities) {

@@ -47,18 +47,22 @@ const char* kernelsName(PairKernels k) {
     }
 }
 
-// How a row computes the forces. Only the direct method uses the pair
-// kernels; the tree and the grid use the threads.
+// How a row computes the forces. The direct sum and the tree have vectorised
+// kernels and plain loops; the grid only uses the threads.
 struct Variant {
     const char* name;
     int force;
     bool plain;  // the plain loop instead of the best kernels
     bool avx2;   // the AVX2 kernels, as on a processor without AVX-512
 };
-enum : int { kPlain, kDirect, kDirectAvx2, kBarnesHut, kParticleMesh };
+enum : int { kPlain, kDirect, kDirectAvx2, kBarnesHutPlain, kBarnesHut, kBarnesHutAvx2, kParticleMesh };
 constexpr Variant kVariants[] = {
-    {"direct", ForceMethod::Direct, true, false},        {"direct", ForceMethod::Direct, false, false},
-    {"direct", ForceMethod::Direct, false, true},        {"barnes-hut", ForceMethod::BarnesHut, false, false},
+    {"direct", ForceMethod::Direct, true, false},
+    {"direct", ForceMethod::Direct, false, false},
+    {"direct", ForceMethod::Direct, false, true},
+    {"barnes-hut", ForceMethod::BarnesHut, true, false},
+    {"barnes-hut", ForceMethod::BarnesHut, false, false},
+    {"barnes-hut", ForceMethod::BarnesHut, false, true},
     {"particle-mesh", ForceMethod::ParticleMesh, false, false},
 };
 
@@ -85,7 +89,7 @@ public:
         selectPairKernels(kernels);
         setWorkerThreads(v.plain ? 1 : threads);
         std::string label = v.name;
-        if (v.force == ForceMethod::Direct) label += std::string(", ") + kernelsName(kernels);
+        if (v.force != ForceMethod::ParticleMesh) label += std::string(", ") + kernelsName(kernels);
         label += ", " + std::to_string(v.plain ? 1 : threads) + (threads == 1 || v.plain ? " thread" : " threads");
         st.SetLabel(label);
     }
@@ -128,7 +132,8 @@ void BM_ImprovedEuler(benchmark::State& st) {
 
 void forceRows(benchmark::internal::Benchmark* b) {
     for (const int stars : {512, 2048, 8192, 65536})
-        for (const int variant : {kPlain, kDirect, kDirectAvx2, kBarnesHut, kParticleMesh})
+        for (const int variant :
+             {kPlain, kDirect, kDirectAvx2, kBarnesHutPlain, kBarnesHut, kBarnesHutAvx2, kParticleMesh})
             b->Args({stars, variant, 0});
     // How the fast direct sum grows with the threads.
     for (const int stars : {512, 8192}) b->Args({stars, kDirect, 1});

@@ -174,44 +174,6 @@ Accel3 COctreeNode::OpenedAcceleration(int s, double x, double y, double z, doub
     return sum;
 }
 
-Accel3 bucketPull(const OctreeStar* stars, int count, double x, double y, double z, double gravity,
-                  double exponent) {
-    Accel3 sum = {0.0, 0.0, 0.0};
-    for (int j = 0; j < count; ++j) {
-        const OctreeStar& b = stars[j];
-        const double dx = b.x - x, dy = b.y - y, dz = b.z - z;
-        const double r2 = dx * dx + dy * dy + dz * dz;
-        const double r = std::sqrt(r2);
-        if (r < b.shield) continue;
-        const double k = PointMassFactor(gravity * b.m, r2, r, exponent);
-        sum[0] += k * dx;
-        sum[1] += k * dy;
-        sum[2] += k * dz;
-    }
-    return sum;
-}
-
-// Inside a bucket the stars pull each other as in direct summation: a pair
-// acts only when its distance exceeds both shield radii, so coincident stars
-// (r = 0) never divide by zero.
-Accel3 bucketMemberPull(const OctreeStar* stars, int count, int member, double gravity, double exponent) {
-    const OctreeStar& self = stars[member];
-    Accel3 sum = {0.0, 0.0, 0.0};
-    for (int j = 0; j < count; ++j) {
-        if (j == member) continue;
-        const OctreeStar& b = stars[j];
-        const double dx = b.x - self.x, dy = b.y - self.y, dz = b.z - self.z;
-        const double r2 = dx * dx + dy * dy + dz * dz;
-        const double r = std::sqrt(r2);
-        if (!(r > self.shield && r > b.shield)) continue;
-        const double k = PointMassFactor(gravity * b.m, r2, r, exponent);
-        sum[0] += k * dx;
-        sum[1] += k * dy;
-        sum[2] += k * dz;
-    }
-    return sum;
-}
-
 void COctreeNode::DeleteChildren() {
     if (!hasChildren) return;
     for (int c = 0; c < 8; ++c) {

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cmath>
 #include <vector>
 
 #include "physics/forces.h"
@@ -14,11 +15,46 @@ struct OctreeStar {
 };
 
 // The pull of the stars of a bucket cell on a star at (x, y, z) that is not
-// one of them: each acts like a one-star cell of its own.
-Accel3 bucketPull(const OctreeStar* stars, int count, double x, double y, double z, double gravity,
-                  double exponent);
-// The pull of the others on member `member` of a bucket cell.
-Accel3 bucketMemberPull(const OctreeStar* stars, int count, int member, double gravity, double exponent);
+// one of them: each acts like a one-star cell of its own. (Inline, so that the
+// vectorised walk needs no call.)
+inline Accel3 bucketPull(const OctreeStar* stars, int count, double x, double y, double z, double gravity,
+                         double exponent) {
+    Accel3 sum = {0.0, 0.0, 0.0};
+    for (int j = 0; j < count; ++j) {
+        const OctreeStar& b = stars[j];
+        const double dx = b.x - x, dy = b.y - y, dz = b.z - z;
+        const double r2 = dx * dx + dy * dy + dz * dz;
+        const double r = std::sqrt(r2);
+        if (r < b.shield) continue;
+        const double k = PointMassFactor(gravity * b.m, r2, r, exponent);
+        sum[0] += k * dx;
+        sum[1] += k * dy;
+        sum[2] += k * dz;
+    }
+    return sum;
+}
+
+// The pull of the others on member `member` of a bucket cell. Inside a bucket
+// the stars pull each other as in direct summation: a pair acts only when its
+// distance exceeds both shield radii, so coincident stars (r = 0) never divide
+// by zero.
+inline Accel3 bucketMemberPull(const OctreeStar* stars, int count, int member, double gravity, double exponent) {
+    const OctreeStar& self = stars[member];
+    Accel3 sum = {0.0, 0.0, 0.0};
+    for (int j = 0; j < count; ++j) {
+        if (j == member) continue;
+        const OctreeStar& b = stars[j];
+        const double dx = b.x - self.x, dy = b.y - self.y, dz = b.z - self.z;
+        const double r2 = dx * dx + dy * dy + dz * dz;
+        const double r = std::sqrt(r2);
+        if (!(r > self.shield && r > b.shield)) continue;
+        const double k = PointMassFactor(gravity * b.m, r2, r, exponent);
+        sum[0] += k * dx;
+        sum[1] += k * dy;
+        sum[2] += k * dz;
+    }
+    return sum;
+}
 
 // One cube of the Barnes-Hut octree.
 class COctreeNode {

@@ -7,6 +7,10 @@
 #include <limits>
 #include <utility>
 
+#if defined(__x86_64__) || defined(__i386__)
+#include <immintrin.h>
+#endif
+
 #include "model/galaxy.h"
 #include "physics/direct_sum.h"
 #include "physics/forces.h"
@@ -64,7 +68,7 @@ struct CFlatOctree::Cell {
 
 namespace {
 
-// ---- keys -----------------------------------------------------------------------
+// ---- the kernels, once per instruction set ------------------------------------------
 
 struct KeyJob {
     const CFlatOctree::Cell* cell;
@@ -73,59 +77,6 @@ struct KeyJob {
     int count;
     const double *x, *y, *z;
 };
-
-// One level down along one axis: the point's half (set lanes: the upper
-// half, the one from the centre on) is appended to the key, and the faces
-// become those of that half.
-template <class V, class M>
-[[gnu::always_inline]] inline void halve(const V& p, V& low, V& centre, double halfSize, M& key) {
-    const V zero = {};
-    const M upper = ~(p < centre);
-    key = key << 1 | (upper & 1);
-    const V next = low + halfSize / 2 + (upper ? halfSize - zero : zero);
-    low = upper ? centre : low;
-    centre = next;
-}
-
-// The keys of entries of a block: the octants of each star's path from the
-// cell down, W stars at once.
-template <int W>
-[[gnu::always_inline]] inline void keysBlock(const KeyJob& job, int block) {
-    using V = typename Simd<W>::V;
-    using M = typename Simd<W>::Mask;
-    const CFlatOctree::Cell& cell = *job.cell;
-    const int end = std::min(job.count, (block + 1) * kBlock);
-    for (int k = block * kBlock; k < end; k += W) {
-        const int lanes = std::min(W, end - k);
-        double position[3][W] = {};
-        for (int l = 0; l < lanes; ++l) {
-            const int s = job.entries[k + l].star;
-            position[0][l] = job.x[s];
-            position[1][l] = job.y[s];
-            position[2][l] = job.z[s];
-        }
-        V px, py, pz;
-        load(px, position[0]);
-        load(py, position[1]);
-        load(pz, position[2]);
-        // value - 0.0 is the value in every lane, -0.0 included.
-        V lowX = cell.low[0] - V{}, lowY = cell.low[1] - V{}, lowZ = cell.low[2] - V{};
-        V centreX = cell.centre[0] - V{}, centreY = cell.centre[1] - V{}, centreZ = cell.centre[2] - V{};
-        double h = cell.halfSize;
-        M key = {};
-        for (int level = 0; level < job.levels; ++level) {
-            halve(px, lowX, centreX, h, key);
-            halve(py, lowY, centreY, h, key);
-            halve(pz, lowZ, centreZ, h, key);
-            h = h / 2;
-        }
-        long keys[W];
-        std::memcpy(keys, &key, sizeof keys);
-        for (int l = 0; l < lanes; ++l) job.entries[k + l].key = static_cast<std::uint64_t>(keys[l]);
-    }
-}
-
-// ---- the walk -------------------------------------------------------------------
 
 struct Walk {
     const CFlatOctree::Node* nodes;
@@ -139,180 +90,55 @@ struct Walk {
     double *ax, *ay, *az;
 };
 
-template <class M>
-[[gnu::always_inline]] inline bool anyLane(const M& m) {
-    long any = 0;
-    for (int l = 0; l < static_cast<int>(sizeof m / sizeof any); ++l) any |= m[l];
-    return any != 0;
-}
+}  // namespace
 
-// A bucket cell: the lanes of its members take the pull of the others, the
-// lanes that open it the pull of each member, as COctreeNode does; the
-// members' lanes are taken out of those that take the cell whole. Rare, so
-// done lane by lane, on copies: indexing the vectors by a variable lane would
-// keep them in memory on every path of the walk.
-template <int W, class V, class M>
-[[gnu::always_inline]] inline void bucketLanes(const Walk& w, const CFlatOctree::Node& node, const M& liveLanes,
-                                               M& acceptLanes, const int* stars, const V& px, const V& py,
-                                               const V& pz, V& sx, V& sy, V& sz) {
-    const CFlatOctree::Bucket& b = w.buckets[node.bucket];
-    const OctreeStar* members = w.stars + b.first;
-    long live[W], accept[W];
-    double x[W], y[W], z[W], pull[3][W];
-    std::memcpy(live, &liveLanes, sizeof live);
-    std::memcpy(accept, &acceptLanes, sizeof accept);
-    std::memcpy(x, &px, sizeof x);
-    std::memcpy(y, &py, sizeof y);
-    std::memcpy(z, &pz, sizeof z);
-    for (int l = 0; l < W; ++l) {
-        pull[0][l] = pull[1][l] = pull[2][l] = -0.0;
-        if (!live[l]) continue;
-        int member = 0;
-        while (member < b.count && members[member].index != stars[l]) ++member;
-        Accel3 a;
-        if (member < b.count) {
-            a = bucketMemberPull(members, b.count, member, w.gravity, -2.0);
-            accept[l] = 0;
-        } else if (!accept[l]) {
-            a = bucketPull(members, b.count, x[l], y[l], z[l], w.gravity, -2.0);
-        } else {
-            continue;
-        }
-        for (int c = 0; c < 3; ++c) pull[c][l] = a[c];
-    }
-    std::memcpy(&acceptLanes, accept, sizeof accept);
-    V add[3];
-    std::memcpy(add, pull, sizeof add);
-    sx += add[0];
-    sy += add[1];
-    sz += add[2];
-}
+// Every function of a build carries its instruction set, so that g++ keeps
+// the comparisons of the walk in mask registers and inlines the instructions
+// that test them.
+#define ZYR_KERNEL [[gnu::always_inline]] inline
+#define ZYR_ENTRY
+namespace flat_octree_generic {
+constexpr int W = 2, kVectors = 2;
+#include "physics/flat_octree_kernels.inc"
+}  // namespace flat_octree_generic
+#undef ZYR_KERNEL
+#undef ZYR_ENTRY
+#if defined(__x86_64__) || defined(__i386__)
+#define ZYR_KERNEL [[gnu::target("avx2"), gnu::always_inline]] inline
+#define ZYR_ENTRY [[gnu::target("avx2")]]
+namespace flat_octree_avx2 {
+constexpr int W = 4, kVectors = 2;
+#include "physics/flat_octree_kernels.inc"
+}  // namespace flat_octree_avx2
+#undef ZYR_KERNEL
+#undef ZYR_ENTRY
+#define ZYR_KERNEL [[gnu::target("avx512f"), gnu::always_inline]] inline
+#define ZYR_ENTRY [[gnu::target("avx512f")]]
+namespace flat_octree_avx512 {
+constexpr int W = 8, kVectors = 2;
+#include "physics/flat_octree_kernels.inc"
+}  // namespace flat_octree_avx512
+#undef ZYR_KERNEL
+#undef ZYR_ENTRY
+#endif
 
-// The walk of COctreeNode::Acceleration for W stars at once, one lane each.
-// A lane takes part in a cell when its own walk reaches it, and does there
-// what that walk does; cells no lane reaches are skipped. Each opened cell
-// sums its children's pulls in a running sum of its own, per lane and in
-// child order, and hands it to its parent's when its subtree is done, so every
-// lane adds the same numbers in the same order as the recursion. A lane that
-// does not take part adds -0.0, which leaves every sum as it is.
-template <int W>
-[[gnu::always_inline]] inline void walkGroup(const Walk& w, const int* stars, int lanes) {
-    using V = typename Simd<W>::V;
-    using M = typename Simd<W>::Mask;
-    const V negZero = -0.0 - V{};
-    double p[3][W] = {};
-    long ids[W], lives[W] = {};
-    for (int l = 0; l < W; ++l) {
-        ids[l] = -2;  // matches no cell
-        if (l >= lanes) continue;
-        const int s = stars[l];
-        p[0][l] = w.x[s];
-        p[1][l] = w.y[s];
-        p[2][l] = w.z[s];
-        ids[l] = s;
-        lives[l] = -1;
-    }
-    V px, py, pz;
-    load(px, p[0]);
-    load(py, p[1]);
-    load(pz, p[2]);
-    M id, live0;
-    std::memcpy(&id, ids, sizeof id);
-    std::memcpy(&live0, lives, sizeof live0);
-    // The running sum of the cell whose children are being visited (depth
-    // d - 1 for a child at depth d), and saved[e] that of the cell at depth
-    // e - 1 while one of its children at depth e is open; open[e]: the lanes
-    // that opened the cell whose children are at depth e.
-    V sx = {}, sy = {}, sz = {};
-    V savedX[kMaxDepth + 1], savedY[kMaxDepth + 1], savedZ[kMaxDepth + 1];
-    M open[kMaxDepth + 2];
-    // The root is always opened (depth 0, and more than one star).
-    open[1] = live0;
-    int i = 1;
-    while (i < w.count) {
-        const CFlatOctree::Node& node = w.nodes[i];
-        const int d = node.depth;
-        const V dx = node.massCentre[0] - px, dy = node.massCentre[1] - py, dz = node.massCentre[2] - pz;
-        const V r2 = dx * dx + dy * dy + dz * dz;
-        V r = r2;
-        squareRoot<W>(r);
-        const M live = open[d] & (id != node.star);
-        // A leaf is taken whole by every star outside its shield radius (even
-        // at a NaN distance), another cell only beyond its opening limit.
-        // (Combined with the leaf's mask, g++ keeps the comparisons in vector
-        // registers inside a function built for a wider instruction set.)
-        const M leaf = M{} - static_cast<long>(node.kind == CFlatOctree::kLeaf);
-        M accept = live & ~(r < node.shield) & (leaf | (node.openLimit < r));
-        if (node.kind == CFlatOctree::kBucket) bucketLanes<W>(w, node, live, accept, stars, px, py, pz, sx, sy, sz);
-        const V k = node.gm / (r2 * r);
-        sx += accept ? k * dx : negZero;
-        sy += accept ? k * dy : negZero;
-        sz += accept ? k * dz : negZero;
-        int next = node.next;
-        if (node.kind == CFlatOctree::kSubdivided) {
-            const M opened = live & ~accept;
-            if (anyLane(opened)) {
-                savedX[d] = sx;
-                savedY[d] = sy;
-                savedZ[d] = sz;
-                sx = sy = sz = V{};
-                open[d + 1] = opened;
-                next = i + 1;
-            }
-        }
-        // Leaving subtrees: each finished cell hands its sum to its parent.
-        const int nextDepth = next < w.count ? w.nodes[next].depth : 1;
-        for (int e = d - 1; e >= nextDepth; --e) {
-            sx = savedX[e] + (open[e + 1] ? sx : negZero);
-            sy = savedY[e] + (open[e + 1] ? sy : negZero);
-            sz = savedZ[e] + (open[e + 1] ? sz : negZero);
-        }
-        i = next;
-    }
-    double result[3][W];
-    store(result[0], sx);
-    store(result[1], sy);
-    store(result[2], sz);
-    for (int l = 0; l < lanes; ++l) {
-        const int s = stars[l];
-        w.ax[s] = result[0][l];
-        w.ay[s] = result[1][l];
-        w.az[s] = result[2][l];
-    }
-}
-
-template <int W>
-[[gnu::always_inline]] inline void walkBlock(const Walk& w, int block) {
-    const int end = std::min(w.n, (block + 1) * kBlock);
-    for (int k = block * kBlock; k < end; k += W) walkGroup<W>(w, w.order + k, std::min(W, end - k));
-}
-
-// ---- one build per instruction set ------------------------------------------------
+namespace {
 
 struct Kernels {
     void (*keys)(const KeyJob&, int block);
     void (*walk)(const Walk&, int block);
 };
 
-void keysGeneric(const KeyJob& job, int block) { keysBlock<2>(job, block); }
-void walkGeneric(const Walk& w, int block) { walkBlock<2>(w, block); }
-#if defined(__x86_64__) || defined(__i386__)
-[[gnu::target("avx2")]] void keysAvx2(const KeyJob& job, int block) { keysBlock<4>(job, block); }
-[[gnu::target("avx2")]] void walkAvx2(const Walk& w, int block) { walkBlock<4>(w, block); }
-[[gnu::target("avx512f")]] void keysAvx512(const KeyJob& job, int block) { keysBlock<8>(job, block); }
-[[gnu::target("avx512f")]] void walkAvx512(const Walk& w, int block) { walkBlock<8>(w, block); }
-#endif
-
 Kernels kernels() {
     switch (selectedPairKernels()) {
 #if defined(__x86_64__) || defined(__i386__)
     case PairKernels::Avx512:
-        return {keysAvx512, walkAvx512};
+        return {flat_octree_avx512::keys, flat_octree_avx512::walk};
     case PairKernels::Avx2:
-        return {keysAvx2, walkAvx2};
+        return {flat_octree_avx2::keys, flat_octree_avx2::walk};
 #endif
     default:
-        return {keysGeneric, walkGeneric};
+        return {flat_octree_generic::keys, flat_octree_generic::walk};
     }
 }
 

@@ -90,39 +90,9 @@ struct Walk {
     double *ax, *ay, *az;
 };
 
-}  // namespace
-
-// Every function of a build carries its instruction set, so that g++ keeps
-// the comparisons of the walk in mask registers and inlines the instructions
-// that test them.
-#define ZYR_KERNEL [[gnu::always_inline]] inline
-#define ZYR_ENTRY
-namespace flat_octree_generic {
-constexpr int W = 2, kVectors = 2;
-#include "physics/flat_octree_kernels.inc"
-}  // namespace flat_octree_generic
-#undef ZYR_KERNEL
-#undef ZYR_ENTRY
-#if defined(__x86_64__) || defined(__i386__)
-#define ZYR_KERNEL [[gnu::target("avx2"), gnu::always_inline]] inline
-#define ZYR_ENTRY [[gnu::target("avx2")]]
-namespace flat_octree_avx2 {
-constexpr int W = 4, kVectors = 2;
-#include "physics/flat_octree_kernels.inc"
-}  // namespace flat_octree_avx2
-#undef ZYR_KERNEL
-#undef ZYR_ENTRY
-#define ZYR_KERNEL [[gnu::target("avx512f"), gnu::always_inline]] inline
-#define ZYR_ENTRY [[gnu::target("avx512f")]]
-namespace flat_octree_avx512 {
-constexpr int W = 8, kVectors = 2;
-#include "physics/flat_octree_kernels.inc"
-}  // namespace flat_octree_avx512
-#undef ZYR_KERNEL
-#undef ZYR_ENTRY
-#endif
-
-namespace {
+#define ZYR_KERNELS_FILE "physics/flat_octree_kernels.inc"
+#include "physics/simd_builds.inc"
+#undef ZYR_KERNELS_FILE
 
 struct Kernels {
     void (*keys)(const KeyJob&, int block);
@@ -133,12 +103,12 @@ Kernels kernels() {
     switch (selectedPairKernels()) {
 #if defined(__x86_64__) || defined(__i386__)
     case PairKernels::Avx512:
-        return {flat_octree_avx512::keys, flat_octree_avx512::walk};
+        return {avx512::keys, avx512::walk};
     case PairKernels::Avx2:
-        return {flat_octree_avx2::keys, flat_octree_avx2::walk};
+        return {avx2::keys, avx2::walk};
 #endif
     default:
-        return {flat_octree_generic::keys, flat_octree_generic::walk};
+        return {generic::keys, generic::walk};
     }
 }
 
@@ -146,10 +116,6 @@ void computeKeys(const KeyJob& job) {
     const auto keys = kernels().keys;
     parallelFor((job.count + kBlock - 1) / kBlock, [&](int block) { keys(job, block); });
 }
-
-}  // namespace
-
-namespace {
 
 // Least significant digit first, eleven bits per pass: stable, so that stars
 // with the same key stay in index order.

@@ -1,9 +1,14 @@
 #include "physics/particle_mesh.h"
 
+#include <algorithm>
+#include <cstring>
 #include <memory>
+#include <vector>
 
 #include "model/galaxy.h"
+#include "physics/direct_sum.h"
 #include "physics/forces.h"
+#include "physics/simd.h"
 #include "physics/workers.h"
 
 CParticleMesh* g_particleMesh = nullptr;
@@ -15,6 +20,92 @@ struct MeshOwner {
     std::unique_ptr<CParticleMesh> mesh;
     ~MeshOwner() { g_particleMesh = nullptr; }
 } s_meshOwner;
+
+// ---- the vectorised pass ----------------------------------------------------------
+
+// Stars first..first+count-1 of the pass's list, all in one cell (-1: outside
+// the grid). The cut depends on the stars alone, never on the threads.
+struct MeshGroup {
+    int cell, first, count;
+};
+constexpr int kMaxGroup = 64;
+
+// An occupied cell as a point mass.
+struct OccupiedCell {
+    int index;
+    double x, y, z, gm, shield;
+};
+
+struct MeshPass {
+    const CParticleMesh* mesh;
+    const MeshGroup* groups;
+    const int* stars;
+    const OccupiedCell* occupied;
+    int occupiedCount;
+    double gravity;
+    const double *x, *y, *z;
+    double *ax, *ay, *az;
+};
+
+#define ZYR_KERNELS_FILE "physics/particle_mesh_kernels.inc"
+#include "physics/simd_builds.inc"
+#undef ZYR_KERNELS_FILE
+
+using PassFn = void (*)(const MeshPass&, int group);
+
+PassFn passKernel() {
+    switch (selectedPairKernels()) {
+#if defined(__x86_64__) || defined(__i386__)
+    case PairKernels::Avx512:
+        return avx512::passGroup;
+    case PairKernels::Avx2:
+        return avx2::passGroup;
+#endif
+    default:
+        return generic::passGroup;
+    }
+}
+
+// Kept from one evaluation to the next by each calling thread.
+struct PassLists {
+    std::vector<MeshGroup> groups;
+    std::vector<int> stars;
+    std::vector<OccupiedCell> occupied;
+};
+
+// The pull of the grid on each star, as CParticleMesh::Acceleration gives it
+// bit for bit: the stars of one cell take the same cells and entries in the
+// same order, so they go through them together, one vector lane each.
+void vectorisedPass(const CParticleMesh& mesh, const CGalaxy& g, int n, const double* x, const double* y,
+                    const double* z, double* ax, double* ay, double* az) {
+    thread_local PassLists lists;
+    lists.groups.clear();
+    lists.stars.clear();
+    lists.occupied.clear();
+    const auto addGroups = [&](int cell, int first) {
+        const int end = static_cast<int>(lists.stars.size());
+        for (int k = first; k < end; k += kMaxGroup) lists.groups.push_back({cell, k, std::min(kMaxGroup, end - k)});
+    };
+    const int cells = static_cast<int>(mesh.cellStars.size());
+    for (int c = 0; c < cells; ++c) {
+        if (mesh.cellCount[c] == 0) continue;
+        lists.occupied.push_back({c, mesh.cellMassCentreX[c], mesh.cellMassCentreY[c], mesh.cellMassCentreZ[c],
+                                  g.gravity * mesh.cellMass[c], mesh.cellShield[c]});
+        const CMeshCell& cell = mesh.cellStars[c];
+        const int first = static_cast<int>(lists.stars.size());
+        for (int i = 0; i < cell.count; ++i) lists.stars.push_back(cell.entries[i].starIndex);
+        addGroups(c, first);
+    }
+    const int first = static_cast<int>(lists.stars.size());
+    for (int i = 0; i < n; ++i)
+        if (mesh.CellOf(x[i], y[i], z[i]) < 0) lists.stars.push_back(i);
+    addGroups(-1, first);
+
+    const MeshPass pass = {&mesh, lists.groups.data(), lists.stars.data(), lists.occupied.data(),
+                           static_cast<int>(lists.occupied.size()), g.gravity, x, y, z, ax, ay, az};
+    const PassFn kernel = passKernel();
+    parallelFor(static_cast<int>(lists.groups.size()), [&](int k) { kernel(pass, k); });
+}
 
 }  // namespace
 
@@ -140,6 +231,10 @@ void particleMeshForces(const CGalaxy& g, int n, const double* x, const double* 
 
     for (int i = 0; i < n; ++i) mesh.AssignStar(i, x[i], y[i], z[i], g.mass[i]);
     mesh.ComputeCells(g.gravity, g.timeStep, g.shieldModifier);
+    if (selectedPairKernels() != PairKernels::Plain) {
+        vectorisedPass(mesh, g, n, x, y, z, ax, ay, az);
+        return;
+    }
     // Each star's walk only reads the grid, so the stars can be shared out
     // among the threads in blocks without changing a bit of any result.
     parallelForEach(n, [&](int i) {

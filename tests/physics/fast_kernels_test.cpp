@@ -376,13 +376,16 @@ TEST(FastWalks, TreeGivesTheSerialWalksBitsForAGeneratedGalaxy) {
     g_galaxy.requestedStars = 512;
 }
 
-TEST(FastWalks, GridGivesTheSerialWalksBitsForEveryThreadCount) {
+TEST(FastWalks, GridGivesTheSerialWalksBitsForEveryBuildAndThreadCount) {
     const KeepDefaults keep;
     for (const int n : kSizes) {
         SCOPED_TRACE("n = " + std::to_string(n));
         useStars(walkStars(n), 0.5, 1.0, 0.2, ForceMethod::ParticleMesh);
         expectSerialWalkBits<GridField>(ForceMethod::ParticleMesh, gridOf);
     }
+    SCOPED_TRACE("awkward stars");
+    useStars(awkwardStars(), 0.5, 1.0, 0.2, ForceMethod::ParticleMesh);
+    expectSerialWalkBits<GridField>(ForceMethod::ParticleMesh, gridOf);
 }
 
 TEST(WorkerPool, RunsEveryTaskOnceWhateverTheThreadCount) {

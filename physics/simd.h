@@ -37,3 +37,23 @@ template <int W, class V>
 [[gnu::always_inline]] inline void squareRoot(V& v) {
     for (int e = 0; e < W; ++e) v[e] = __builtin_sqrt(v[e]);
 }
+
+// Lanes 0..lanes-1 of an array of vectors from values[stars[l]], the other
+// lanes 0.
+template <class V, int K>
+[[gnu::always_inline]] inline void gatherLanes(V (&out)[K], const double* values, const int* stars, int lanes) {
+    double lane[K * (sizeof(V) / sizeof(double))] = {};
+    for (int l = 0; l < lanes; ++l) lane[l] = values[stars[l]];
+    std::memcpy(out, lane, sizeof out);
+}
+
+// values[stars[l]] from lanes 0..lanes-1 of an array of vectors. The lanes
+// are read one by one, which keeps the vectors in registers before.
+template <class V, int K>
+[[gnu::always_inline]] inline void scatterLanes(const V (&in)[K], double* values, const int* stars, int lanes) {
+    constexpr int kW = sizeof(V) / sizeof(double);
+    double lane[K * kW];
+    for (int v = 0; v < K; ++v)
+        for (int l = 0; l < kW; ++l) lane[v * kW + l] = in[v][l];
+    for (int l = 0; l < lanes; ++l) values[stars[l]] = lane[l];
+}

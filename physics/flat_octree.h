@@ -47,11 +47,6 @@ public:
                        double* ay, double* az) const;
 
     int starsInTree() const { return static_cast<int>(stars_.size()); }
-    const std::vector<Node>& nodes() const { return nodes_; }
-    // The stars of the tree in the order of the tree; the shield radius is
-    // set for the members of bucket cells only.
-    const std::vector<OctreeStar>& stars() const { return stars_; }
-    const std::vector<Bucket>& buckets() const { return buckets_; }
 
     struct Entry {
         std::uint64_t key;  // octants of the path below the cell the key starts at, the first the highest
@@ -72,6 +67,8 @@ private:
     std::vector<Node> nodes_;
     std::vector<Bucket> buckets_;
     std::vector<Entry> entries_, sortSpace_;
+    // The stars of the tree in the order of the tree; the shield radius is
+    // set for the members of bucket cells only.
     std::vector<OctreeStar> stars_;
     // Stars in walking order: those of the tree, so that neighbours in the
     // list are neighbours in space, then the others.

@@ -40,3 +40,17 @@ PairKernels bestPairKernels();
 // by the best one it can.
 void selectPairKernels(PairKernels kernels);
 PairKernels selectedPairKernels();
+
+// Of the three builds of a kernel, the one the selected build of the pair sums
+// names (the generic one for Plain).
+template <class Kernel>
+Kernel selectedBuild(Kernel generic, Kernel avx2, Kernel avx512) {
+    switch (selectedPairKernels()) {
+    case PairKernels::Avx512:
+        return avx512;
+    case PairKernels::Avx2:
+        return avx2;
+    default:
+        return generic;
+    }
+}

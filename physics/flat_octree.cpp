@@ -94,26 +94,8 @@ struct Walk {
 #include "physics/simd_builds.inc"
 #undef ZYR_KERNELS_FILE
 
-struct Kernels {
-    void (*keys)(const KeyJob&, int block);
-    void (*walk)(const Walk&, int block);
-};
-
-Kernels kernels() {
-    switch (selectedPairKernels()) {
-#if defined(__x86_64__) || defined(__i386__)
-    case PairKernels::Avx512:
-        return {avx512::keys, avx512::walk};
-    case PairKernels::Avx2:
-        return {avx2::keys, avx2::walk};
-#endif
-    default:
-        return {generic::keys, generic::walk};
-    }
-}
-
 void computeKeys(const KeyJob& job) {
-    const auto keys = kernels().keys;
+    const auto keys = selectedBuild(generic::keys, avx2::keys, avx512::keys);
     parallelFor((job.count + kBlock - 1) / kBlock, [&](int block) { keys(job, block); });
 }
 
@@ -269,7 +251,7 @@ void CFlatOctree::accelerations(const double* x, const double* y, const double* 
                     z,             gravity,
                     ax,            ay,
                     az};
-    const auto walk = kernels().walk;
+    const auto walk = selectedBuild(generic::walk, avx2::walk, avx512::walk);
     parallelFor((walkers + kBlock - 1) / kBlock, [&](int block) { walk(w, block); });
 }
 

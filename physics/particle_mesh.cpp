@@ -51,21 +51,6 @@ struct MeshPass {
 #include "physics/simd_builds.inc"
 #undef ZYR_KERNELS_FILE
 
-using PassFn = void (*)(const MeshPass&, int group);
-
-PassFn passKernel() {
-    switch (selectedPairKernels()) {
-#if defined(__x86_64__) || defined(__i386__)
-    case PairKernels::Avx512:
-        return avx512::passGroup;
-    case PairKernels::Avx2:
-        return avx2::passGroup;
-#endif
-    default:
-        return generic::passGroup;
-    }
-}
-
 // Kept from one evaluation to the next by each calling thread.
 struct PassLists {
     std::vector<MeshGroup> groups;
@@ -103,7 +88,7 @@ void vectorisedPass(const CParticleMesh& mesh, const CGalaxy& g, int n, const do
 
     const MeshPass pass = {&mesh, lists.groups.data(), lists.stars.data(), lists.occupied.data(),
                            static_cast<int>(lists.occupied.size()), g.gravity, x, y, z, ax, ay, az};
-    const PassFn kernel = passKernel();
+    const auto kernel = selectedBuild(generic::passGroup, avx2::passGroup, avx512::passGroup);
     parallelFor(static_cast<int>(lists.groups.size()), [&](int k) { kernel(pass, k); });
 }
 

@@ -47,15 +47,24 @@ const char* kernelsName(PairKernels k) {
     }
 }
 
-// How a row computes the forces. The direct sum and the tree have vectorised
-// kernels and plain loops; the grid only uses the threads.
+// How a row computes the forces: the vectorised kernels of an instruction set
+// on the threads, or the plain loops on one thread.
 struct Variant {
     const char* name;
     int force;
     bool plain;  // the plain loop instead of the best kernels
     bool avx2;   // the AVX2 kernels, as on a processor without AVX-512
 };
-enum : int { kPlain, kDirect, kDirectAvx2, kBarnesHutPlain, kBarnesHut, kBarnesHutAvx2, kParticleMesh };
+enum : int {
+    kPlain,
+    kDirect,
+    kDirectAvx2,
+    kBarnesHutPlain,
+    kBarnesHut,
+    kBarnesHutAvx2,
+    kParticleMeshPlain,
+    kParticleMesh
+};
 constexpr Variant kVariants[] = {
     {"direct", ForceMethod::Direct, true, false},
     {"direct", ForceMethod::Direct, false, false},
@@ -63,6 +72,7 @@ constexpr Variant kVariants[] = {
     {"barnes-hut", ForceMethod::BarnesHut, true, false},
     {"barnes-hut", ForceMethod::BarnesHut, false, false},
     {"barnes-hut", ForceMethod::BarnesHut, false, true},
+    {"particle-mesh", ForceMethod::ParticleMesh, true, false},
     {"particle-mesh", ForceMethod::ParticleMesh, false, false},
 };
 
@@ -89,7 +99,7 @@ public:
         selectPairKernels(kernels);
         setWorkerThreads(v.plain ? 1 : threads);
         std::string label = v.name;
-        if (v.force != ForceMethod::ParticleMesh) label += std::string(", ") + kernelsName(kernels);
+        label += std::string(", ") + kernelsName(kernels);
         label += ", " + std::to_string(v.plain ? 1 : threads) + (threads == 1 || v.plain ? " thread" : " threads");
         st.SetLabel(label);
     }
@@ -132,8 +142,8 @@ void BM_ImprovedEuler(benchmark::State& st) {
 
 void forceRows(benchmark::internal::Benchmark* b) {
     for (const int stars : {512, 2048, 8192, 65536})
-        for (const int variant :
-             {kPlain, kDirect, kDirectAvx2, kBarnesHutPlain, kBarnesHut, kBarnesHutAvx2, kParticleMesh})
+        for (const int variant : {kPlain, kDirect, kDirectAvx2, kBarnesHutPlain, kBarnesHut, kBarnesHutAvx2,
+                                  kParticleMeshPlain, kParticleMesh})
             b->Args({stars, variant, 0});
     // How the fast direct sum grows with the threads.
     for (const int stars : {512, 8192}) b->Args({stars, kDirect, 1});

@@ -1,6 +1,9 @@
 // Fourth-order Adams predictor-corrector on a history of four derivatives.
 // The history keeps the real times of its values, so halving or doubling the
-// step in the middle of a run stays correct.
+// step in the middle of a run stays correct. The polynomials are set up in
+// time since the newest history point: in absolute time their coefficients
+// would lose about (t/h)^3 of the step's precision, and a long run would
+// come apart.
 #include <climits>
 #include <cstring>
 
@@ -32,24 +35,26 @@ void CGalaxy::AdamsMoultonStep(double h, DerivativeFunc f) {
     CPolyInterpolator poly(4);
     double xs[4], ys[4];
     for (int i = 0; i < n; ++i) {
+        const double t4 = T[4][i];
         for (int k = 0; k < 4; ++k) {
-            xs[k] = T[k + 1][i];
+            xs[k] = T[k + 1][i] - t4;
             ys[k] = F[k + 1][i];
         }
         poly.SetPoints(xs, ys);
-        state[i] = y0[i] + poly.Integrate(T[4][i], time);
+        state[i] = y0[i] + poly.Integrate(0.0, time - t4);
     }
     f(n, time, state, deriv);
 
     for (int i = 0; i < n; ++i) {
+        const double t4 = T[4][i];
         for (int k = 0; k < 3; ++k) {
-            xs[k] = T[k + 2][i];
+            xs[k] = T[k + 2][i] - t4;
             ys[k] = F[k + 2][i];
         }
-        xs[3] = time;
+        xs[3] = time - t4;
         ys[3] = deriv[i];
         poly.SetPoints(xs, ys);
-        state[i] = y0[i] + poly.Integrate(T[4][i], time);
+        state[i] = y0[i] + poly.Integrate(0.0, time - t4);
     }
     f(n, time, state, deriv);
 

@@ -3,8 +3,10 @@
 #include <vector>
 
 // Interpolating polynomial through n points by divided differences, kept as
-// the coefficients of its antiderivative in powers of the absolute abscissa,
-// so that it can be integrated over any interval (unequal steps included).
+// the coefficients of its antiderivative in powers of the abscissa, so that it
+// can be integrated over any interval (unequal steps included). The powers
+// lose precision with the distance of the points from zero: give abscissas
+// measured from a point near them.
 class CPolyInterpolator {
 public:
     explicit CPolyInterpolator(int n);

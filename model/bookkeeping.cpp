@@ -44,12 +44,17 @@ void CGalaxy::bookkeeping() {
     // threads. The sums over the stars below stay in index order.
     std::vector<double> pairSums(static_cast<std::size_t>(n));
     pairPotentials(n, x, y, z, mass, shield.data(), G, pairSums.data());
+    // The halo pulls as a uniform sphere of the halo's own mass inside its
+    // radius and as that mass at the origin outside; this is the potential of
+    // that pull (per unit mass, sign reversed), continuous at the radius.
+    const bool halo = darkMatter == DarkMatterModel::Sphere;
+    const double haloGm = halo ? G * (totalMass * darkFraction / (1.0 - darkFraction)) : 0.0;
     for (int i = 0; i < n; ++i) {
         double S = pairSums[i];
-        if (darkMatter == DarkMatterModel::Sphere) {
+        if (halo) {
             const double rho = std::sqrt(x[i] * x[i] + y[i] * y[i] + z[i] * z[i]);
             const double R = darkRadius;
-            S += rho < R ? G * totalMass * rho * rho / (R * R * R) : G * totalMass / rho;
+            S += rho <= R ? haloGm * (3.0 * R * R - rho * rho) / (2.0 * R * R * R) : haloGm / rho;
         }
         const double mi = mass[i];
         pe = pe - mi * S;

@@ -42,6 +42,11 @@ void directSumReference(int n, const double* x, const double* y, const double* z
 
 namespace {
 
+// A pair pulls only while it is farther apart than both shield radii, so its
+// potential is flat inside the larger of the two: the energy of the force
+// actually applied.
+inline double pairShield(double si, double sj) { return si < sj ? sj : si; }
+
 // Columns are taken in chunks of kLanes, each lane with a running sum of its
 // own: one vector of eight doubles with AVX-512, two of four with AVX2, four of
 // two with SSE2. The lane count is fixed rather than taken from the
@@ -225,11 +230,11 @@ template <int W>
 
 // Star i (row) against the columns 0 .. len-1 of a tile, of which the first
 // `live` count; the others are star i itself and later stars. gm holds the
-// masses times the constant of gravity.
+// masses times the constant of gravity, s the shield radii.
 template <int W>
 [[gnu::always_inline]] inline double potentialRow(const double* __restrict x, const double* __restrict y,
-                                                  const double* __restrict z, const double* __restrict gm, int len,
-                                                  int live, const Row& row) {
+                                                  const double* __restrict z, const double* __restrict gm,
+                                                  const double* __restrict s, int len, int live, const Row& row) {
     using V = typename Simd<W>::V;
     constexpr int kVectors = kLanes / W;
     const V zero = {};
@@ -242,15 +247,17 @@ template <int W>
         const V remaining = zero + (live - q);
         for (int v = 0; v < kVectors; ++v) {
             const int j = q + v * W;
-            V xj, yj, zj, gmj;
+            V xj, yj, zj, gmj, sj;
             load(xj, x + j);
             load(yj, y + j);
             load(zj, z + j);
             load(gmj, gm + j);
+            load(sj, s + j);
             const V dx = xj - xi, dy = yj - yi, dz = zj - zi;
             V r = dx * dx + dy * dy + dz * dz;
             squareRoot<W>(r);
-            const V term = gmj / (r < si ? si : r);
+            const V sij = si < sj ? sj : si;  // as pairShield
+            const V term = gmj / (r < sij ? sij : r);
             sums[v] += lane[v] < remaining ? term : zero;
         }
     }
@@ -265,7 +272,7 @@ template <int W>
             const int c1 = std::min(t0 + kTile, alignUp(i));
             if (c1 <= t0) continue;
             const Row row = {st.x[i], st.y[i], st.z[i], 0.0, st.s[i]};
-            S[i] += potentialRow<W>(st.x + t0, st.y + t0, st.z + t0, st.m + t0, c1 - t0, i - t0, row);
+            S[i] += potentialRow<W>(st.x + t0, st.y + t0, st.z + t0, st.m + t0, st.s + t0, c1 - t0, i - t0, row);
         }
     }
 }
@@ -334,7 +341,8 @@ void plainPotentials(int n, const double* x, const double* y, const double* z, c
         for (int j = 0; j < i; ++j) {
             const double dx = x[j] - x[i], dy = y[j] - y[i], dz = z[j] - z[i];
             const double r = std::sqrt(dx * dx + dy * dy + dz * dz);
-            sum += r < si ? gravity * mass[j] / si : gravity * mass[j] / r;
+            const double s = pairShield(si, shield[j]);
+            sum += r < s ? gravity * mass[j] / s : gravity * mass[j] / r;
         }
         S[i] = sum;
     }

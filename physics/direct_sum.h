@@ -19,10 +19,10 @@ void directSumAccelerations(int n, const double* x, const double* y, const doubl
                             const double* shield, double gravity, double* ax, double* ay, double* az);
 
 // The pair sums of the potential energy: overwrites S[i] with the sum over
-// j < i of gravity*m_j/r_ij, where a distance below star i's shield radius
-// counts as that radius (each pair once, softened by its later star). With a
-// vectorised build each S[i] is summed by one thread in an order fixed by i and
-// n alone.
+// j < i of gravity*m_j/r_ij, where a distance below the larger of the two
+// shield radii counts as that radius (each pair once; inside that radius the
+// pair exerts no force, so its potential stays flat). With a vectorised build
+// each S[i] is summed by one thread in an order fixed by i and n alone.
 void pairPotentials(int n, const double* x, const double* y, const double* z, const double* mass,
                     const double* shield, double gravity, double* S);
 

@@ -192,7 +192,8 @@ std::vector<double> plainPotentials(const Cloud& c, double G) {
         for (int j = 0; j < i; ++j) {
             const double dx = c.x[j] - c.x[i], dy = c.y[j] - c.y[i], dz = c.z[j] - c.z[i];
             const double r = std::sqrt(dx * dx + dy * dy + dz * dz);
-            S[i] += r < c.s[i] ? G * c.m[j] / c.s[i] : G * c.m[j] / r;
+            const double s = std::max(c.s[i], c.s[j]);
+            S[i] += r < s ? G * c.m[j] / s : G * c.m[j] / r;
         }
     return S;
 }

@@ -4,8 +4,8 @@
 // time since the newest history point: in absolute time their coefficients
 // would lose about (t/h)^3 of the step's precision, and a long run would
 // come apart.
+#include <algorithm>
 #include <climits>
-#include <cstring>
 
 #include "model/galaxy.h"
 #include "physics/poly_interpolator.h"
@@ -23,13 +23,13 @@ void CGalaxy::AdamsMoultonStep(double h, DerivativeFunc f) {
         ImprovedEulerStep(h, f);
         f(n, time, state, deriv);
         const int s = historyCount;
-        std::memcpy(F[s], deriv, sizeof(double) * n);
+        std::copy_n(deriv, n, F[s]);
         for (int i = 0; i < n; ++i) T[s][i] = time;
         return;
     }
 
     double* y0 = scratch[0];
-    std::memcpy(y0, state, sizeof(double) * n);
+    std::copy_n(state, n, y0);
     time += h;
 
     CPolyInterpolator poly(4);

@@ -1,11 +1,13 @@
 // The one-step solvers for dy/dt = f(t, y) over the whole state vector. They
 // know nothing of gravity: f fills deriv from state.
-#include <cstring>
+#include <algorithm>
 
 #include "model/galaxy.h"
 
 namespace {
-void copyVector(double* to, const double* from, int n) { std::memcpy(to, from, sizeof(double) * n); }
+// An empty galaxy has no vectors at all: copy_n copies nothing from and to
+// null pointers, where memcpy would not be allowed to see them.
+void copyVector(double* to, const double* from, int n) { std::copy_n(from, n, to); }
 }  // namespace
 
 void CGalaxy::EulerStep(double h, DerivativeFunc f) {

@@ -2,6 +2,7 @@
 
 #include <cmath>
 #include <functional>
+#include <string>
 #include <vector>
 
 #include "model/galaxy.h"
@@ -319,6 +320,27 @@ TEST(DynamicEuler, OneSharedShieldFromTheSecondStar) {
     ASSERT_GT(s, 0.3);
     g.DynamicEulerStep(1.0);
     for (int i = 0; i < 3; ++i) EXPECT_EQ(g.acc.x[i], 0.0) << i;
+}
+
+TEST(Driver, EveryMethodStepsAnEmptyGalaxyAndALoneStar) {
+    for (const IntegratorInfo& integrator : kIntegrators)
+        for (const ForceMethodInfo& force : kForceMethods)
+            for (const bool lone : {false, true}) {
+                SCOPED_TRACE(std::string(integrator.name) + ", " + force.name + (lone ? ", one star" : ", no stars"));
+                ASSERT_TRUE(installStars(g_galaxy, lone ? std::vector<TestStar>{{400, 1, 2, 3, 0.5, 0, -0.25}}
+                                                        : std::vector<TestStar>{}));
+                g_galaxy.integrationMethod = integrator.id;
+                g_galaxy.forceMethod = force.id;
+                for (int k = 0; k < 6; ++k) integrationStep();  // Adams-Moulton gets past its start-up
+                EXPECT_EQ(g_galaxy.time, 6 * g_galaxy.timeStep);
+                if (lone) {  // nothing pulls it: it drifts
+                    EXPECT_DOUBLE_EQ(g_galaxy.pos.x[0], 1 + 6 * g_galaxy.timeStep * 0.5);
+                    EXPECT_DOUBLE_EQ(g_galaxy.pos.z[0], 3 - 6 * g_galaxy.timeStep * 0.25);
+                    EXPECT_EQ(g_galaxy.vel.x[0], 0.5);
+                }
+            }
+    g_galaxy.integrationMethod = IntegrationMethod::ImprovedEuler;
+    g_galaxy.forceMethod = ForceMethod::Direct;
 }
 
 TEST(Driver, TheStepFollowsTheLiveIntegrator) {

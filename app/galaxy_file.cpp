@@ -37,7 +37,7 @@ void appendInt(std::string& out, int value) {
     out.append(buf, result.ptr);
 }
 
-GalaxyFileStatus failure(GalaxyFileError error, std::string message) { return {error, std::move(message)}; }
+GalaxyFileStatus failure(GalaxyFileError error, std::string message) { return {error, std::move(message), {}}; }
 
 GalaxyFileStatus systemFailure(GalaxyFileError error, const char* what, const std::string& path, int err) {
     return failure(error, std::string(what) + " " + path + ": " + std::strerror(err));
@@ -249,8 +249,10 @@ GalaxyFileStatus saveGalaxyFile(const CGalaxy& galaxy, const std::string& path) 
 // - line 3 must start with a count: missing, not a number or negative fails
 //   the load, as does a count beyond what memory can hold (checked before
 //   anything is allocated for it); 0 is a valid empty galaxy;
-// - a count larger than the lines present is allowed, the missing lines read
-//   as empty lines; lines after the last star are ignored;
+// - a count larger than the lines present gives a galaxy of the lines present
+//   and a warning (a file without any star line fails), never stars made up
+//   for missing lines: a file of a few bytes cannot claim gigabytes; lines
+//   after the last star are ignored;
 // - star fields parse from the left; where parsing stops the star keeps the
 //   defaults 0.0 for mass (a massless star exerts no force), position and
 //   velocity, and White for the colour;
@@ -272,10 +274,23 @@ GalaxyFileStatus parseGalaxyText(std::string_view text, const CGalaxy::NameTable
     long long count = 0;
     if (!countField.readInt(count)) return failure(GalaxyFileError::BadCount, "line 3 does not hold a star count");
     if (count < 0) return failure(GalaxyFileError::BadCount, "the star count on line 3 is negative");
-    if (!CGalaxy::canHold(count)) return tooManyStars();
+
+    long long present = 0;
+    for (LineCursor rest = lines; present < count && !rest.atEnd(); rest.next()) ++present;
+    if (present == 0 && count > 0) {
+        return failure(GalaxyFileError::BadCount,
+                       "line 3 counts " + std::to_string(count) + " stars, but the file holds no star lines");
+    }
+    if (!CGalaxy::canHold(present)) return tooManyStars();
+    GalaxyFileStatus status;
+    if (present < count) {
+        status.warning = "line 3 counts " + std::to_string(count) + " stars, but the file ends after " +
+                         std::to_string(present) + (present == 1 ? " star line" : " star lines") +
+                         "; only those were read";
+    }
 
     try {
-        const std::size_t n = static_cast<std::size_t>(count);
+        const std::size_t n = static_cast<std::size_t>(present);
         GalaxyFileData data;
         data.scale = scale;
         std::vector<double>* const fields[] = {&data.mass, &data.x, &data.y, &data.z, &data.vx, &data.vy, &data.vz};
@@ -297,7 +312,7 @@ GalaxyFileStatus parseGalaxyText(std::string_view text, const CGalaxy::NameTable
     } catch (const std::bad_alloc&) {
         return tooManyStars();
     }
-    return {};
+    return status;
 }
 
 namespace {
@@ -305,17 +320,18 @@ namespace {
 GalaxyFileStatus readGalaxyFile(const std::string& path, const CGalaxy::NameTable& scaleNames, GalaxyFileData& out) {
     std::string text;
     if (GalaxyFileStatus status = readWholeFile(path, text); !status.ok()) return status;
-    if (GalaxyFileStatus status = parseGalaxyText(text, scaleNames, out); !status.ok()) {
-        return naming(path, std::move(status));
-    }
-    return {};
+    GalaxyFileStatus status = parseGalaxyText(text, scaleNames, out);
+    if (!status.ok()) return naming(path, std::move(status));
+    if (!status.warning.empty()) status.warning = path + ": " + status.warning;
+    return status;
 }
 
 }  // namespace
 
 GalaxyFileStatus loadGalaxyFile(CGalaxy& galaxy, const std::string& path) {
     GalaxyFileData data;
-    if (GalaxyFileStatus status = readGalaxyFile(path, galaxy.scaleName, data); !status.ok()) return status;
+    GalaxyFileStatus status = readGalaxyFile(path, galaxy.scaleName, data);
+    if (!status.ok()) return status;
 
     // reset obtains the new arrays before it drops the old ones, so the
     // galaxy is released only once the file's stars are sure to fit.
@@ -327,13 +343,14 @@ GalaxyFileStatus loadGalaxyFile(CGalaxy& galaxy, const std::string& path) {
     }
     galaxy.scale = data.scale;
     galaxy.setScale(galaxy.scale);
-    return {};
+    return status;
 }
 
 GalaxyFileStatus mergeGalaxyFile(CGalaxy& galaxy, const std::string& path, const double offset[3],
                                  const double velocity[3]) {
     GalaxyFileData added;
-    if (GalaxyFileStatus status = readGalaxyFile(path, galaxy.scaleName, added); !status.ok()) return status;
+    GalaxyFileStatus status = readGalaxyFile(path, galaxy.scaleName, added);
+    if (!status.ok()) return status;
     const long long total = static_cast<long long>(galaxy.numStars) + added.count();
     if (!CGalaxy::canHold(total)) return naming(path, tooManyStars());
 
@@ -377,5 +394,5 @@ GalaxyFileStatus mergeGalaxyFile(CGalaxy& galaxy, const std::string& path, const
     galaxy.orientation = orientation;
     galaxy.panX = panX;
     galaxy.panY = panY;
-    return {};
+    return status;
 }

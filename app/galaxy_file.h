@@ -21,6 +21,9 @@ enum class GalaxyFileError {
 struct GalaxyFileStatus {
     GalaxyFileError error = GalaxyFileError::None;
     std::string message;  // empty on success, a sentence for the user otherwise
+    // Set on success when the file was read but is damaged: it holds fewer
+    // star lines than its count says. A sentence for the user.
+    std::string warning;
 
     bool ok() const { return error == GalaxyFileError::None; }
 };

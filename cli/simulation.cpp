@@ -27,6 +27,11 @@ constexpr std::string_view kStateHeader = "index,mass,x,y,z,vx,vy,vz,color";
 
 void complain(const std::string& message) { std::fprintf(stderr, "zyr-sim: %s\n", message.c_str()); }
 
+// A damaged file that could still be read: the run goes on with what it held.
+void warnAbout(const GalaxyFileStatus& status) {
+    if (!status.warning.empty()) complain("warning: " + status.warning);
+}
+
 bool setUpGalaxy(const SimOptions& options, std::string& error) {
     CGalaxy& g = g_galaxy;
     applySettings(options, g);
@@ -34,6 +39,7 @@ bool setUpGalaxy(const SimOptions& options, std::string& error) {
         const GalaxyFileStatus status = loadGalaxyFile(g, options.loadPath);
         error = status.message;
         if (!status.ok()) return false;
+        warnAbout(status);
     } else if (!g.newGalaxy()) {
         error = "a galaxy of " + std::to_string(g.requestedStars) + " stars does not fit into memory";
         return false;
@@ -42,6 +48,7 @@ bool setUpGalaxy(const SimOptions& options, std::string& error) {
         const GalaxyFileStatus status = mergeGalaxyFile(g, added.path, added.offset, added.velocity);
         error = status.message;
         if (!status.ok()) return false;
+        warnAbout(status);
     }
     return true;
 }

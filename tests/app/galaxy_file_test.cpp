@@ -157,31 +157,24 @@ TEST(GalaxyFileParse, ScaleIsTheLastTableEntryTheLineContains) {
     }
 }
 
-TEST(GalaxyFileParse, ShortMissingAndSurplusLinesKeepDefaults) {
-    const GalaxyFileData d = parseOk(header("5") +
+TEST(GalaxyFileParse, ShortAndSurplusLinesKeepDefaults) {
+    const GalaxyFileData d = parseOk(header("4") +
                                      "5 1 2\n"
                                      "1 2 3 4 5 6 7\n"
                                      "\n"
-                                     "1 2 abc 4 5 6 7 3\n");  // the fifth line is missing
-    ASSERT_EQ(d.count(), 5);
+                                     "1 2 abc 4 5 6 7 3");  // no line end after the last star
+    ASSERT_EQ(d.count(), 4);
     EXPECT_EQ(starValues(d, 0), (std::vector<double>{5, 1, 2, 0, 0, 0, 0, 0}));
     EXPECT_EQ(starValues(d, 1), (std::vector<double>{1, 2, 3, 4, 5, 6, 7, 0}));
     EXPECT_EQ(starValues(d, 2), (std::vector<double>(8, 0.0)));
     EXPECT_EQ(starValues(d, 3), (std::vector<double>{1, 2, 0, 0, 0, 0, 0, 0}));
-    EXPECT_EQ(starValues(d, 4), (std::vector<double>(8, 0.0)));
 
     const GalaxyFileData surplus = parseOk(header("1") + "1 2 3 4 5 6 7 2\n9 9 9 9 9 9 9 4\ngarbage\n");
     ASSERT_EQ(surplus.count(), 1);
     EXPECT_EQ(starValues(surplus, 0), (std::vector<double>{1, 2, 3, 4, 5, 6, 7, 2}));
 
-    // A count far beyond the lines present is allowed; the missing stars are empty.
-    const GalaxyFileData sparse = parseOk(header("100000") + "1 0 0 0 0 0 0 2\n");
-    ASSERT_EQ(sparse.count(), 100000);
-    EXPECT_EQ(sparse.color[0], 2);
-    EXPECT_EQ(starValues(sparse, 99999), (std::vector<double>(8, 0.0)));
-
     // "%d" reads the leading integer of the count line
-    EXPECT_EQ(parseOk(header(" +2.9 stars")).count(), 2);
+    EXPECT_EQ(parseOk(header(" +2.9 stars") + "1\n2\n").count(), 2);
     EXPECT_EQ(parseOk(header("0")).count(), 0);
 }
 
@@ -210,6 +203,32 @@ TEST(GalaxyFileParse, NonFiniteFieldsEndTheLine) {
     EXPECT_EQ(starValues(d, 4), (std::vector<double>{1, 2, 3, 4, 5, 6, 0, 0}));
 }
 
+// A count beyond the lines present never makes up stars: a file of a few
+// bytes must not claim gigabytes. The stars present load, with a warning.
+TEST(GalaxyFileParse, ACountBeyondTheLinesPresentGivesTheStarsPresentAndAWarning) {
+    const struct {
+        std::string count, lines;
+        int stars;
+    } rows[] = {
+        {"5", "1 0 0 0 0 0 0 2\n\n3 0 0 0 0 0 0 4\n", 3},
+        {"3000000", "1 0 0 0 0 0 0 2\n", 1},
+        {"99999999999999999999999", "1 0 0 0 0 0 0 2\r\n7 0 0 0 0 0 0 1", 2},
+    };
+    CGalaxy names;
+    for (const auto& row : rows) {
+        GalaxyFileData d;
+        const GalaxyFileStatus status = parseGalaxyText(header(row.count) + row.lines, names.scaleName, d);
+        ASSERT_TRUE(status.ok()) << status.message;
+        ASSERT_EQ(d.count(), row.stars) << row.count;
+        EXPECT_EQ(d.color[0], 2);
+        EXPECT_NE(status.warning.find("ends after " + std::to_string(row.stars) + " star line"), std::string::npos)
+            << status.warning;
+    }
+    GalaxyFileData d;
+    EXPECT_TRUE(parseGalaxyText(header("2") + "1 0 0 0 0 0 0 2\n4 0 0 0 0 0 0 1\n", names.scaleName, d)
+                    .warning.empty());
+}
+
 TEST(GalaxyFileParse, BadCountsFailAndLeaveTheOutputAlone) {
     const std::pair<std::string, GalaxyFileError> cases[] = {
         {"", GalaxyFileError::BadCount},
@@ -218,8 +237,7 @@ TEST(GalaxyFileParse, BadCountsFailAndLeaveTheOutputAlone) {
         {header("abc"), GalaxyFileError::BadCount},
         {header("- 3"), GalaxyFileError::BadCount},
         {header("-3"), GalaxyFileError::BadCount},
-        {header("2147483647"), GalaxyFileError::TooManyStars},
-        {header("99999999999999999999999"), GalaxyFileError::TooManyStars},
+        {header("3000000"), GalaxyFileError::BadCount},  // no star line at all
     };
     CGalaxy names;
     for (const auto& [text, error] : cases) {
@@ -280,7 +298,7 @@ TEST_F(GalaxyFileTest, FailedLoadsLeaveTheGalaxyUnchanged) {
         {(dir_ / "missing.zyr").string(), GalaxyFileError::CannotOpen},
         {dir_.string(), GalaxyFileError::CannotOpen},  // a directory opens but cannot be read
         {(dir_ / "negative.zyr").string(), GalaxyFileError::BadCount},
-        {(dir_ / "huge.zyr").string(), GalaxyFileError::TooManyStars},
+        {(dir_ / "huge.zyr").string(), GalaxyFileError::BadCount},  // claims stars it does not hold
     };
     writeText(dir_ / "negative.zyr", header("-1"));
     writeText(dir_ / "huge.zyr", header("1000000000000"));

@@ -207,6 +207,23 @@ TEST(ZyrSimFailures, UnreadableInputAndUnwritableOutputExitOne) {
     }
 }
 
+TEST(ZyrSimFiles, EmptyAndTruncatedGalaxiesRun) {
+    TempDir dir;
+    const std::string empty = dir.path("empty.zyr"), truncated = dir.path("truncated.zyr");
+    std::ofstream(empty) << "x\nScale: Galactic\n0\n";
+    std::ofstream(truncated) << "x\nScale: Galactic\n3000000\n400 1 0 0 0 0 0 3\n400 -1 0 0 0 0 0 5\n";
+    for (const IntegratorInfo& integrator : kIntegrators) {
+        const SimRun run = runSim(dir, {"--load", empty, "--integrator", integrator.name, "--steps", "2"});
+        EXPECT_EQ(run.status, 0) << integrator.name << ": " << run.err;
+    }
+    const SimRun run = runSim(dir, {"--load", truncated, "--steps", "1"});
+    EXPECT_EQ(run.status, 0);
+    EXPECT_NE(run.out.find("Stars: 2 "), std::string::npos) << run.out;
+    EXPECT_NE(run.err.find("warning: " + truncated + ": line 3 counts 3000000 stars, but the file ends after 2 star lines"),
+              std::string::npos)
+        << run.err;
+}
+
 TEST(ZyrSimSeed, SameSeedRepeatsARunAndAnotherSeedDiffers) {
     TempDir dir;
     auto stateFor = [&](const char* seed, const char* name) {

@@ -328,21 +328,23 @@ GalaxyFileStatus readGalaxyFile(const std::string& path, const CGalaxy::NameTabl
 
 }  // namespace
 
-GalaxyFileStatus loadGalaxyFile(CGalaxy& galaxy, const std::string& path) {
-    GalaxyFileData data;
-    GalaxyFileStatus status = readGalaxyFile(path, galaxy.scaleName, data);
-    if (!status.ok()) return status;
-
+bool installGalaxyData(CGalaxy& galaxy, GalaxyFileData& data) {
     // reset obtains the new arrays before it drops the old ones, so the
     // galaxy is released only once the file's stars are sure to fit.
     Vec3Arrays positions, velocities;
     positions.view(data.x.data(), data.y.data(), data.z.data());
     velocities.view(data.vx.data(), data.vy.data(), data.vz.data());
-    if (!galaxy.reset(data.count(), positions, velocities, data.mass.data(), data.color.data())) {
-        return naming(path, tooManyStars());
-    }
+    if (!galaxy.reset(data.count(), positions, velocities, data.mass.data(), data.color.data())) return false;
     galaxy.scale = data.scale;
     galaxy.setScale(galaxy.scale);
+    return true;
+}
+
+GalaxyFileStatus loadGalaxyFile(CGalaxy& galaxy, const std::string& path) {
+    GalaxyFileData data;
+    GalaxyFileStatus status = readGalaxyFile(path, galaxy.scaleName, data);
+    if (!status.ok()) return status;
+    if (!installGalaxyData(galaxy, data)) return naming(path, tooManyStars());
     return status;
 }
 

@@ -49,6 +49,10 @@ GalaxyFileStatus saveGalaxyFile(const CGalaxy& galaxy, const std::string& path);
 GalaxyFileStatus parseGalaxyText(std::string_view text, const CGalaxy::NameTable& scaleNames,
                                  GalaxyFileData& out);
 
+// Gives the galaxy the parsed stars and their scale, everything else as reset
+// leaves it; false, with the galaxy unchanged, when they do not fit in memory.
+bool installGalaxyData(CGalaxy& galaxy, GalaxyFileData& data);
+
 // Reads, parses and installs a file: the galaxy gets the file's stars and
 // scale, everything else as reset leaves it. On failure the galaxy is unchanged.
 GalaxyFileStatus loadGalaxyFile(CGalaxy& galaxy, const std::string& path);

@@ -1,10 +1,14 @@
 #!/usr/bin/env bash
-# Installs the Debian packages Zyr needs to build and test, then configures and
-# builds it in build/. Safe to run again: it installs only what is missing.
+# Installs the Debian packages Zyr needs, then configures and builds it in
+# build/. Without arguments it builds everything and installs what the tests
+# need too (clang and its fuzzing runtime); with target names (zyr, zyr-sim)
+# it builds only those. Safe to run again: it installs only what is missing.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
 packages=(cmake g++ make zlib1g-dev libgtest-dev libbenchmark-dev locales qt6-base-dev libx11-dev)
+# The fuzzing harnesses of the tests are built with clang's libFuzzer.
+[ $# -eq 0 ] && packages+=(clang libclang-rt-14-dev)
 
 missing=()
 for p in "${packages[@]}"; do
@@ -28,4 +32,6 @@ if ! locale -a 2>/dev/null | grep -qi '^de_DE\.utf-\?8$'; then
 fi
 
 cmake -S . -B build -DCMAKE_BUILD_TYPE=Release >/dev/null
-cmake --build build -j"$(nproc)"
+targets=()
+for target in "$@"; do targets+=(--target "$target"); done
+cmake --build build -j"$(nproc)" "${targets[@]}"

@@ -223,6 +223,9 @@ void CZyrApp::OnForwardOneStep() {
     if (running) return;
     // Always Improved Euler, whatever integrator is chosen, and not counted.
     g_galaxy.ImprovedEulerStep(g_galaxy.timeStep, ComputeDerivatives);
+    // The Adams-Moulton history now ends before this step; its next step
+    // would integrate from there again and take this one twice.
+    g_galaxy.historyCount = 0;
     if (g_galaxyView) g_galaxyView->RedrawNow();
 }
 

@@ -131,6 +131,7 @@ private slots:
     void runWithoutGalaxyWindowIsCleared();
     void spinningFreezesSimulation();
     void forwardOneStepUsesImprovedEuler();
+    void forwardOneStepRestartsAdamsMoulton();
     void halveThenDoubleRestoresStep();
     void idleDriverThroughEventLoop();
     void inputRestartsIdleCount();
@@ -944,6 +945,29 @@ void ZyrAppTest::forwardOneStepUsesImprovedEuler() {
     const double t1 = g.time;
     QVERIFY(frame_->executeCommand(C::ForwardOneStep));
     QCOMPARE(g.time, t1);
+}
+
+void ZyrAppTest::forwardOneStepRestartsAdamsMoulton() {
+    CGalaxy& g = g_galaxy;
+    g.integrationMethod = IntegrationMethod::AdamsMoulton;
+    app_->OnRun();
+    // Past the four start-up steps: the history is full.
+    for (long k = 1; k <= 6; ++k) app_->OnIdle(k);
+    app_->OnStop();
+    QVERIFY(frame_->executeCommand(C::ForwardOneStep));
+    const std::vector<double> start(g.state, g.state + g.stateLen);
+    const double t0 = g.time;
+    app_->OnRun();
+    app_->OnIdle(7);
+    const std::vector<double> next(g.state, g.state + g.stateLen);
+
+    // The history ends where Forward One Step began, so the next step starts
+    // it anew with an Improved Euler step from the present state.
+    std::copy(start.begin(), start.end(), g.state);
+    g.time = t0;
+    g.integrationMethod = IntegrationMethod::ImprovedEuler;
+    integrationStep();
+    QVERIFY(std::vector<double>(g.state, g.state + g.stateLen) == next);
 }
 
 void ZyrAppTest::halveThenDoubleRestoresStep() {

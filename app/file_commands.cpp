@@ -89,7 +89,7 @@ void CZyrApp::addGalaxyFile(const QString& path, const double offset[3], const d
     g_galaxyView->RedrawNow();
 }
 
-void CZyrDoc::OnFileSave() {
+void CWindowDoc::OnFileSave() {
     FileRequest request = galaxyFileRequest("Save As");
     request.defaultSuffix = QStringLiteral("zyr");
     request.confirmOverwrite = false;

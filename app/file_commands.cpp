@@ -69,6 +69,8 @@ void CZyrApp::openGalaxyFile(const QString& path) {
     if (!readSucceeded(loadGalaxyFile(g_galaxy, nativePath(path)))) return;
 
     ShowGalaxyWindow();
+    // The galaxy window is captioned with the file it shows.
+    g_galaxyDoc->setPathName(path);
     g_galaxy.orientation = Quaternion();
     g_galaxyView->RedrawNow();
 }

@@ -78,6 +78,9 @@ bool CZyrApp::InitInstance() {
     setMainFrame(std::make_unique<CMainFrame>(*this));
     if (!processShellCommand()) return false;
     mainFrame()->show();
+    // A galaxy file named on the command line loads as File > Open loads it;
+    // one that cannot be read is reported and the generated galaxy stays.
+    if (!commandLine().isEmpty()) openGalaxyFile(commandLine().front());
     return true;
 }
 
@@ -209,7 +212,8 @@ void CZyrApp::RedrawGalaxyView() {
 
 void CZyrApp::OnNewGalaxy() {
     ShowGalaxyWindow();
-    generateGalaxy();
+    // A galaxy too large for memory leaves the one shown, and its caption.
+    if (generateGalaxy()) g_galaxyDoc->setPathName(QString());
     running = 0;
     spinning = 0;
     RedrawGalaxyView();

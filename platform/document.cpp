@@ -1,11 +1,11 @@
 #include "platform/document.h"
 
-#include <QFile>
 #include <QFileInfo>
 #include <algorithm>
 
 #include "platform/child_frame.h"
 #include "platform/doc_template.h"
+#include "platform/mdi_frame.h"
 #include "platform/view.h"
 
 Document::~Document() {
@@ -23,16 +23,24 @@ void Document::removeView(View* view) {
     if (view->document_ == this) view->document_ = nullptr;
 }
 
-void Document::setPathName(const QString& path) {
-    pathName_ = path;
-    title_ = QFileInfo(path).fileName();
+void Document::setTitle(const QString& title) {
+    title_ = title;
+    for (View* view : views_) {
+        ChildFrame* frame = view->parentFrame();
+        if (!frame) continue;
+        frame->setWindowTitle(frameCaption());
+        if (MdiFrame* main = frame->mainFrame()) main->updateCaption();
+    }
 }
 
-bool Document::OnOpenDocument(const QString& path) {
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly)) return false;
-    setPathName(path);
-    return true;
+void Document::setPathName(const QString& path) {
+    pathName_ = path;
+    setTitle(QFileInfo(path).fileName());
+}
+
+QString Document::frameCaption() const {
+    if (!title_.isEmpty() || !template_) return title_;
+    return template_->string(DocTemplate::Field::DocName);
 }
 
 void Document::OnCloseDocument() {

@@ -246,8 +246,8 @@ void FileCommandsTest::openWithoutGalaxyWindowCreatesIt() {
     QCOMPARE(g_galaxy.numStars, 2);
     QCOMPARE(g_galaxy.color[1], 3);
     QCOMPARE(g_galaxy.orientation.w, 1.0);
-    // The title is not the file's: Open does not touch the document.
-    QCOMPARE(g_galaxyDoc->pathName(), QString());
+    QCOMPARE(g_galaxyView->parentFrame()->windowTitle(), QStringLiteral("two.zyr"));
+    QCOMPARE(frame_->windowTitle(), QStringLiteral("Zyr - two.zyr"));
 
     // With the window in place, Open repaints it at once.
     QVERIFY(QTest::qWaitForWindowExposed(g_galaxyView));

@@ -2,6 +2,7 @@
 // toolbar and status bar, commands by id and by real key events, the three
 // window kinds, and the idle-time simulation driver.
 #include <QApplication>
+#include <QFile>
 #include <QLabel>
 #include <QMdiArea>
 #include <QMenu>
@@ -94,8 +95,9 @@ private slots:
     void cleanup();
 
     void startUpOpensOneStoppedGalaxyWindow();
-    void startUpWithFileNameKeepsGeneratedGalaxy();
-    void startUpWithMissingFileFails();
+    void startUpWithFileNameLoadsIt();
+    void startUpWithUnreadableFileKeepsGeneratedGalaxy_data();
+    void startUpWithUnreadableFileKeepsGeneratedGalaxy();
 
     void childMenuLayout();
     void mainFrameMenuLayoutWithoutChildWindow();
@@ -217,8 +219,7 @@ void ZyrAppTest::startUpOpensOneStoppedGalaxyWindow() {
     QVERIFY(prompter_->messages.empty());
 }
 
-void ZyrAppTest::startUpWithFileNameKeepsGeneratedGalaxy() {
-    app_.reset();
+void ZyrAppTest::startUpWithFileNameLoadsIt() {
     QTemporaryDir dir;
     const QString path = dir.filePath("three.zyr");
     {
@@ -227,30 +228,46 @@ void ZyrAppTest::startUpWithFileNameKeepsGeneratedGalaxy() {
         QVERIFY(other.newGalaxy());
         QVERIFY(saveGalaxyFile(other, path.toStdString()).ok());
     }
-    restoreGalaxySettings();
-    app_ = std::make_unique<CZyrApp>(QStringList{path});
-    QVERIFY(app_->InitInstance());
+    stopProgram(app_);
+    prompter_ = startProgram(app_, {path});
+    if (QTest::currentTestFailed()) return;
     frame_ = app_->mainFrame();
-    QCOMPARE(app_->galaxyTemplate->documents().size(), std::size_t{1});
-    const Document* doc = app_->galaxyTemplate->firstDocument();
-    QCOMPARE(doc->pathName(), path);
+    QVERIFY(prompter_->messages.empty());
+    QCOMPARE(g_galaxy.numStars, 3);
     QCOMPARE(galaxyFrame()->windowTitle(), QStringLiteral("three.zyr"));
     QCOMPARE(frame_->windowTitle(), QStringLiteral("Zyr - three.zyr"));
-    // Files load only through Open: the generated galaxy stays.
+    // A new galaxy is the file's no longer.
+    QVERIFY(frame_->executeCommand(F::FileNew));
     QCOMPARE(g_galaxy.numStars, kStars);
+    QCOMPARE(galaxyFrame()->windowTitle(), QStringLiteral("Galaxy"));
+    QCOMPARE(frame_->windowTitle(), QStringLiteral("Zyr"));
 }
 
-void ZyrAppTest::startUpWithMissingFileFails() {
-    app_.reset();
-    app_ = std::make_unique<CZyrApp>(QStringList{"/nonexistent/none.zyr"});
-    auto prompter = std::make_unique<ScriptedPrompter>();
-    prompter_ = prompter.get();
-    app_->setPrompter(std::move(prompter));
-    QVERIFY(!app_->InitInstance());
+void ZyrAppTest::startUpWithUnreadableFileKeepsGeneratedGalaxy_data() {
+    QTest::addColumn<QByteArray>("contents");  // empty: there is no such file
+    QTest::addColumn<QString>("messageCaption");
+    QTest::newRow("missing") << QByteArray() << QStringLiteral("File not found");
+    QTest::newRow("not a galaxy") << QByteArray("Dear diary,\n") << QStringLiteral("Not a Galaxy File");
+}
+
+void ZyrAppTest::startUpWithUnreadableFileKeepsGeneratedGalaxy() {
+    QFETCH(QByteArray, contents);
+    QFETCH(QString, messageCaption);
+    QTemporaryDir dir;
+    const QString path = dir.filePath("given.zyr");
+    if (!contents.isEmpty()) {
+        QFile file(path);
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        QCOMPARE(file.write(contents), contents.size());
+    }
+    stopProgram(app_);
+    prompter_ = startProgram(app_, {path});
+    if (QTest::currentTestFailed()) return;
+    frame_ = app_->mainFrame();
     QCOMPARE(prompter_->messages.size(), std::size_t{1});
-    QVERIFY(prompter_->messages.front().text.contains("/nonexistent/none.zyr"));
-    QVERIFY(app_->galaxyTemplate->documents().empty());
-    QVERIFY(!app_->mainFrame()->isVisible());
+    QCOMPARE(prompter_->messages[0].caption, messageCaption);
+    QCOMPARE(g_galaxy.numStars, kStars);
+    QCOMPARE(galaxyFrame()->windowTitle(), QStringLiteral("Galaxy"));
 }
 
 // ---- menus, toolbar, status bar -------------------------------------------------

@@ -9,11 +9,13 @@
 #include <QMenuBar>
 #include <QMessageBox>
 #include <QPushButton>
+#include <QScrollBar>
 #include <QStatusBar>
 #include <QTemporaryDir>
 #include <QTimer>
 #include <QToolBar>
 #include <QtTest>
+#include <algorithm>
 #include <cmath>
 #include <memory>
 #include <vector>
@@ -123,6 +125,7 @@ private slots:
 
     void showInfoActivatesExistingWindow();
     void showListLeavesExistingWindowBehind();
+    void showListOpensInsideClientArea();
     void closingGalaxyWindowClosesInfoAndStopsRun();
     void newGalaxyReopensGalaxyWindow();
     void exitClosesEverythingWithoutPrompt();
@@ -774,6 +777,20 @@ void ZyrAppTest::showListLeavesExistingWindowBehind() {
     QCOMPARE(app_->noteTemplate->documents().size(), std::size_t{1});
     QCOMPARE(list->views().size(), std::size_t{1});
     QCOMPARE(frame_->activeChild(), galaxyFrame());
+}
+
+void ZyrAppTest::showListOpensInsideClientArea() {
+    QVERIFY(frame_->executeCommand(C::ShowList));
+    View* list = app_->noteTemplate->firstDocument()->firstView();
+    // Its title bar, buttons and borders all within reach.
+    QVERIFY(frame_->mdiArea()->viewport()->rect().contains(list->parentFrame()->geometry()));
+    // The table is wider than the window: the rest is a horizontal scroll away.
+    list->RedrawNow();
+    const auto bars = list->findChildren<QScrollBar*>();
+    const auto horizontal = std::find_if(bars.begin(), bars.end(), [](const QScrollBar* bar) {
+        return bar->orientation() == Qt::Horizontal && bar->isVisible();
+    });
+    QVERIFY(horizontal != bars.end() && (*horizontal)->maximum() > 0);
 }
 
 void ZyrAppTest::closingGalaxyWindowClosesInfoAndStopsRun() {

@@ -4,7 +4,12 @@
 #include "app/icons.h"
 #include "app/zyr_app.h"
 #include "platform/doc_template.h"
+#include "platform/framework_ids.h"
 #include "platform/view.h"
+
+CWindowDoc::CWindowDoc() {
+    onCommand(FrameworkId::FileSave, [this] { OnFileSave(); });
+}
 
 CZyrDoc::~CZyrDoc() {
     if (g_galaxyDoc == this) g_galaxyDoc = nullptr;

@@ -7,21 +7,26 @@
 // one galaxy of the process. They exist so that windows can be created, routed
 // to and closed.
 
-class CZyrDoc : public Document {
+// What the four documents share: Save writes the galaxy file, whichever
+// window is active, since each of them shows that galaxy.
+class CWindowDoc : public Document {
+public:
+    CWindowDoc();
+    void OnFileSave();
+};
+
+class CZyrDoc : public CWindowDoc {
 public:
     ~CZyrDoc() override;
-    // Writes the galaxy file; the galaxy window is the only one that saves
-    // galaxy data.
-    void OnFileSave() override;
     // The information window closes with the galaxy window.
     void OnCloseDocument() override;
 };
 
-class CInfoDoc : public Document {};
+class CInfoDoc : public CWindowDoc {};
 
-class CNoteDoc : public Document {};
+class CNoteDoc : public CWindowDoc {};
 
-class CPlotDoc : public Document {};
+class CPlotDoc : public CWindowDoc {};
 
 // The galaxy window, at the top left of the client area, 300 by 300.
 class CChildFrame : public ChildFrame {

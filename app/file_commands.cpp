@@ -69,6 +69,8 @@ void CZyrApp::openGalaxyFile(const QString& path) {
     if (!readSucceeded(loadGalaxyFile(g_galaxy, nativePath(path)))) return;
 
     ShowGalaxyWindow();
+    // The galaxy window is captioned with the file it shows.
+    g_galaxyDoc->setPathName(path);
     g_galaxy.orientation = Quaternion();
     g_galaxyView->RedrawNow();
 }
@@ -89,7 +91,7 @@ void CZyrApp::addGalaxyFile(const QString& path, const double offset[3], const d
     g_galaxyView->RedrawNow();
 }
 
-void CZyrDoc::OnFileSave() {
+void CWindowDoc::OnFileSave() {
     FileRequest request = galaxyFileRequest("Save As");
     request.defaultSuffix = QStringLiteral("zyr");
     request.confirmOverwrite = false;

@@ -78,6 +78,9 @@ bool CZyrApp::InitInstance() {
     setMainFrame(std::make_unique<CMainFrame>(*this));
     if (!processShellCommand()) return false;
     mainFrame()->show();
+    // A galaxy file named on the command line loads as File > Open loads it;
+    // one that cannot be read is reported and the generated galaxy stays.
+    if (!commandLine().isEmpty()) openGalaxyFile(commandLine().front());
     return true;
 }
 
@@ -209,7 +212,8 @@ void CZyrApp::RedrawGalaxyView() {
 
 void CZyrApp::OnNewGalaxy() {
     ShowGalaxyWindow();
-    generateGalaxy();
+    // A galaxy too large for memory leaves the one shown, and its caption.
+    if (generateGalaxy()) g_galaxyDoc->setPathName(QString());
     running = 0;
     spinning = 0;
     RedrawGalaxyView();
@@ -223,6 +227,9 @@ void CZyrApp::OnForwardOneStep() {
     if (running) return;
     // Always Improved Euler, whatever integrator is chosen, and not counted.
     g_galaxy.ImprovedEulerStep(g_galaxy.timeStep, ComputeDerivatives);
+    // The Adams-Moulton history now ends before this step; its next step
+    // would integrate from there again and take this one twice.
+    g_galaxy.historyCount = 0;
     if (g_galaxyView) g_galaxyView->RedrawNow();
 }
 

@@ -13,6 +13,7 @@ struct Quaternion;
 // nearly every command, so that commands work whichever window is active.
 class CZyrApp : public Application {
 public:
+    // commandLine: nothing, or the name of a galaxy file to load at start-up.
     explicit CZyrApp(QStringList commandLine = {});
     ~CZyrApp() override;
 
@@ -30,7 +31,8 @@ public:
     // g_galaxyView name them; an existing window is not brought forward.
     void ShowGalaxyWindow();
     // What Open does once a name is chosen: stops run and spin, loads the
-    // file (telling the user when it cannot), shows it in the galaxy window.
+    // file (telling the user when it cannot), shows it in the galaxy window
+    // captioned with the file's name.
     void openGalaxyFile(const QString& path);
     // What Add Galaxy does once the dialog is answered: stops run and spin,
     // adds the file's stars shifted by offset and moving with the extra

@@ -189,6 +189,11 @@ void CNoteView::OnDraw(QPainter& target) {
 
     setScrollSizes({tableWidth, clampToInt(tableHeight)}, s);
     target.drawImage(0, 0, image);
+    // The square between the two bars belongs to neither; unpainted, it would
+    // keep whatever the window showed there before.
+    if (horizontal_->isVisible() && vertical_->isVisible())
+        target.fillRect(vertical_->x(), horizontal_->y(), vertical_->width(), horizontal_->height(),
+                        palette().window());
 }
 
 int CNoteView::tableY(const QMouseEvent* event) const { return event->position().toPoint().y() + listScrollPos.y(); }

@@ -1,7 +1,6 @@
 #include "platform/application.h"
 
 #include <QApplication>
-#include <QFileInfo>
 
 #include "platform/doc_template.h"
 #include "platform/framework_ids.h"
@@ -53,16 +52,7 @@ void Application::setMainFrame(std::unique_ptr<MdiFrame> frame) { mainFrame_ = s
 
 void Application::setPrompter(std::unique_ptr<Prompter> prompter) { prompter_ = std::move(prompter); }
 
-bool Application::processShellCommand() {
-    if (commandLine_.isEmpty()) return invokeCommand(FrameworkId::FileNew) && mainFrame_;
-    const QString& path = commandLine_.front();
-    if (templates_.empty() || !templates_.front()->openDocumentFile(path)) {
-        prompter_->messageBox(QStringLiteral("%1\nCannot open this file.").arg(QFileInfo(path).filePath()),
-                              QApplication::applicationName(), MessageButtons::Ok, MessageIcon::Warning);
-        return false;
-    }
-    return true;
-}
+bool Application::processShellCommand() { return invokeCommand(FrameworkId::FileNew) && mainFrame_; }
 
 void Application::closeAllDocuments() {
     for (const auto& docTemplate : templates_) docTemplate->closeAllDocuments();

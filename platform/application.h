@@ -42,8 +42,9 @@ public:
     void setPrompter(std::unique_ptr<Prompter> prompter);
     IdleDriver& idleDriver() { return idleDriver_; }
 
-    // With a file name on the command line, opens it through the first
-    // template; without one, sends the New command (57600) to the application.
+    // Sends the New command (57600) to the application, as a start without a
+    // document does; false when no main frame is left. A file named on the
+    // command line is the application's to open.
     bool processShellCommand();
     void closeAllDocuments();
 

@@ -44,20 +44,9 @@ ChildFrame* DocTemplate::createFrame(Document* doc) {
 }
 
 void DocTemplate::initialUpdateFrame(ChildFrame* frame, Document* doc, bool makeVisible) {
-    // The program gives its documents no title; the kind's name stands in.
-    frame->setWindowTitle(doc->title().isEmpty() ? string(Field::DocName) : doc->title());
+    frame->setWindowTitle(doc->frameCaption());
     if (View* view = frame->view()) view->OnInitialUpdate();
     if (makeVisible) frame->activateFrame();
-}
-
-Document* DocTemplate::openDocumentFile(const QString& path) {
-    Document* doc = createDocument();
-    if (!doc->OnOpenDocument(path)) {
-        removeDocument(doc);
-        return nullptr;
-    }
-    initialUpdateFrame(createFrame(doc), doc);
-    return doc;
 }
 
 void DocTemplate::closeAllDocuments() {

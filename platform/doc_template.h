@@ -40,9 +40,6 @@ public:
     ChildFrame* createFrame(Document* doc);
     // Runs the view's initial update and, if asked, shows and activates the frame.
     void initialUpdateFrame(ChildFrame* frame, Document* doc, bool makeVisible = true);
-    // Opens a document from a file and shows it in a new frame; null when the
-    // file cannot be opened (nothing is left behind then).
-    Document* openDocumentFile(const QString& path);
     void closeAllDocuments();
     // Deletes doc, which must be one of this template's documents.
     void removeDocument(Document* doc);

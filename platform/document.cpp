@@ -1,22 +1,12 @@
 #include "platform/document.h"
 
-#include <QApplication>
-#include <QFile>
 #include <QFileInfo>
-#include <QSaveFile>
 #include <algorithm>
 
-#include "platform/application.h"
 #include "platform/child_frame.h"
 #include "platform/doc_template.h"
-#include "platform/framework_ids.h"
 #include "platform/mdi_frame.h"
-#include "platform/prompter.h"
 #include "platform/view.h"
-
-Document::Document() {
-    onCommand(FrameworkId::FileSave, [this] { OnFileSave(); });
-}
 
 Document::~Document() {
     for (View* view : views_) view->document_ = nullptr;
@@ -33,51 +23,24 @@ void Document::removeView(View* view) {
     if (view->document_ == this) view->document_ = nullptr;
 }
 
-void Document::setPathName(const QString& path) {
-    pathName_ = path;
-    title_ = QFileInfo(path).fileName();
-}
-
-bool Document::OnOpenDocument(const QString& path) {
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly)) return false;
-    setPathName(path);
-    return true;
-}
-
-void Document::OnFileSave() {
-    Application* app = Application::instance();
-    QString path = pathName_;
-    if (path.isEmpty()) {
-        const QString extension = template_ ? template_->string(DocTemplate::Field::FilterExt) : QString();
-        FileRequest request;
-        request.caption = QStringLiteral("Save As");
-        request.filter = QStringLiteral("All Files (*)");
-        request.defaultSuffix = extension.startsWith(QLatin1Char('.')) ? extension.mid(1) : extension;
-        request.fileName = title_;
-        const std::optional<QString> chosen = app->prompter().saveFileName(request);
-        if (!chosen) return;
-        path = *chosen;
-    }
-    if (!OnSaveDocument(path)) {
-        app->prompter().messageBox(QStringLiteral("%1\nCannot create this file.").arg(QFileInfo(path).filePath()),
-                                   QApplication::applicationName(), MessageButtons::Ok, MessageIcon::Warning);
-        return;
-    }
-    setPathName(path);
+void Document::setTitle(const QString& title) {
+    title_ = title;
     for (View* view : views_) {
         ChildFrame* frame = view->parentFrame();
         if (!frame) continue;
-        frame->setWindowTitle(title_);
-        // The main frame's caption names the active document.
-        if (frame->mainFrame() && frame->mainFrame()->activeChild() == frame) frame->activateFrame();
+        frame->setWindowTitle(frameCaption());
+        if (MdiFrame* main = frame->mainFrame()) main->updateCaption();
     }
 }
 
-bool Document::OnSaveDocument(const QString& path) {
-    // Through a temporary file, so that a failed save leaves an older file whole.
-    QSaveFile file(path);
-    return file.open(QIODevice::WriteOnly) && file.commit();
+void Document::setPathName(const QString& path) {
+    pathName_ = path;
+    setTitle(QFileInfo(path).fileName());
+}
+
+QString Document::frameCaption() const {
+    if (!title_.isEmpty() || !template_) return title_;
+    return template_->string(DocTemplate::Field::DocName);
 }
 
 void Document::OnCloseDocument() {

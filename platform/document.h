@@ -12,8 +12,6 @@ class View;
 // belong to the views' frames.
 class Document : public CommandTarget {
 public:
-    // Every document answers the Save command (57603) with OnFileSave.
-    Document();
     ~Document() override;
 
     DocTemplate* docTemplate() const { return template_; }
@@ -23,21 +21,15 @@ public:
     void removeView(View* view);
 
     const QString& title() const { return title_; }
-    void setTitle(const QString& title) { title_ = title; }
+    // The captions of the document's frames and, while one of them is
+    // active, of the main frame follow at once.
+    void setTitle(const QString& title);
     const QString& pathName() const { return pathName_; }
-    // Also makes the file's name the title.
+    // Also makes the file's name the title; an empty path leaves no title.
     void setPathName(const QString& path);
-
-    // Opening a document from a file: the base only proves that the file can
-    // be read (the documents of this program store nothing in it).
-    virtual bool OnOpenDocument(const QString& path);
-    // The Save command: without a path, asks for one in a Save As dialog
-    // (confirming before it replaces a file), then writes the document there
-    // and takes the file's name as the title; failures are reported.
-    virtual void OnFileSave();
-    // Writes the document to path; the base writes an empty file, all that a
-    // document without data of its own has to store.
-    virtual bool OnSaveDocument(const QString& path);
+    // What the document's frames are captioned: its title, or while it has
+    // none, the name of its kind.
+    QString frameCaption() const;
     // Destroys every frame showing the document, then the document itself:
     // nothing may touch the document after this returns.
     virtual void OnCloseDocument();

@@ -179,11 +179,18 @@ QList<QAction*> MdiFrame::commandActions(int id) const {
 
 void MdiFrame::addChildFrame(ChildFrame* frame) {
     frame->mainFrame_ = this;
+    const auto geometry = frame->PreCreateWindow();
+    if (!geometry) {
+        // A frame without a place of its own gets its hint, but no more than
+        // the client area shows, so that its title bar and borders stay in
+        // reach; sized before it is added, it is placed by that size. Until
+        // the main frame is shown its client area has no size to go by.
+        QSize size = frame->sizeHint();
+        if (mdiArea_->isVisible()) size = size.boundedTo(mdiArea_->viewport()->size());
+        frame->resize(size);
+    }
     mdiArea_->addSubWindow(frame);
-    if (const auto geometry = frame->PreCreateWindow())
-        frame->setGeometry(*geometry);
-    else
-        frame->resize(frame->sizeHint());
+    if (geometry) frame->setGeometry(*geometry);
     // Not active until it is activated.
     frames_.insert(frames_.begin(), frame);
     applyMenuLayout(false);

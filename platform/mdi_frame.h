@@ -45,6 +45,8 @@ public:
     // ---- set-up ------------------------------------------------------------
     // The caption; the active document's title, when it has one, is added.
     void setBaseTitle(const QString& title);
+    // Shows the active document's title again after it has changed.
+    void updateCaption();
     // Status-bar prompts and tooltips; give them before the menus and the toolbar.
     void setCommandPrompts(const std::vector<CommandPrompt>& prompts);
     void setMenuLayouts(MenuLayout frameMenu, MenuLayout childMenu);
@@ -84,7 +86,6 @@ private:
     void buildMenu(QMenu* menu, const std::vector<MenuItem>& items);
     QAction* makeCommandAction(const QIcon& icon, const QString& text, int id, QObject* parent);
     void watchMenu(QMenu* menu);
-    void updateCaption();
     void arrangeIcons();
     const Accelerator* findAccelerator(const QKeyEvent& key) const;
 

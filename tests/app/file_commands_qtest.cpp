@@ -1,6 +1,6 @@
 // Open and Save as the user meets them: the file dialogs asked for, the
-// messages, the run state and the windows around the galaxy file, and the
-// Save of the windows that hold no galaxy data.
+// messages, the run state and the windows around the galaxy file, from
+// whichever window the command comes.
 #include <QAbstractButton>
 #include <QApplication>
 #include <QDir>
@@ -30,6 +30,7 @@
 
 namespace {
 
+namespace C = CommandId;
 namespace F = FrameworkId;
 
 constexpr int kStars = 16;
@@ -77,7 +78,8 @@ private slots:
     void saveFailureLeavesTargetAlone();
     void saveThenOpenRoundTrip();
     void saveDialogAppendsExtensionAndOverwritesSilently();
-    void saveInInformationWindowWritesEmptyFile();
+    void saveInEveryWindowWritesTheGalaxy_data();
+    void saveInEveryWindowWritesTheGalaxy();
     void saveWithoutWindowIsDisabled();
 
 private:
@@ -244,8 +246,8 @@ void FileCommandsTest::openWithoutGalaxyWindowCreatesIt() {
     QCOMPARE(g_galaxy.numStars, 2);
     QCOMPARE(g_galaxy.color[1], 3);
     QCOMPARE(g_galaxy.orientation.w, 1.0);
-    // The title is not the file's: Open does not touch the document.
-    QCOMPARE(g_galaxyDoc->pathName(), QString());
+    QCOMPARE(g_galaxyView->parentFrame()->windowTitle(), QStringLiteral("two.zyr"));
+    QCOMPARE(frame_->windowTitle(), QStringLiteral("Zyr - two.zyr"));
 
     // With the window in place, Open repaints it at once.
     QVERIFY(QTest::qWaitForWindowExposed(g_galaxyView));
@@ -375,26 +377,30 @@ void FileCommandsTest::saveDialogAppendsExtensionAndOverwritesSilently() {
     QVERIFY(!QFile::exists(dir_->filePath("named")));
 }
 
-void FileCommandsTest::saveInInformationWindowWritesEmptyFile() {
-    app_->OnShowInfo();
-    Document* info = app_->infoTemplate->firstDocument();
-    QCOMPARE(frame_->activeView()->document(), info);
-    const QString path = dir_->filePath("report");
+void FileCommandsTest::saveInEveryWindowWritesTheGalaxy_data() {
+    QTest::addColumn<int>("showWindow");
+    QTest::addColumn<QString>("caption");
+    QTest::newRow("information") << int(C::ShowInfo) << QStringLiteral("Info");
+    QTest::newRow("star list") << int(C::ShowList) << QStringLiteral("Notebook");
+    QTest::newRow("energy plot") << int(C::EnergyPlot) << QStringLiteral("Energy");
+}
+
+void FileCommandsTest::saveInEveryWindowWritesTheGalaxy() {
+    QFETCH(int, showWindow);
+    QFETCH(QString, caption);
+    QVERIFY(frame_->executeCommand(showWindow));
+    ChildFrame* window = frame_->activeChild();
+    QVERIFY(window->document() != g_galaxyDoc);
+    const QString path = dir_->filePath("from-window.zyr");
     saveFile(path);
-    QCOMPARE(prompter_->fileRequests.size(), std::size_t{1});
-    const FileRequest& request = prompter_->fileRequests.front();
-    QCOMPARE(request.caption, QStringLiteral("Save As"));
-    QCOMPARE(request.filter, QStringLiteral("All Files (*)"));
-    QVERIFY(request.confirmOverwrite);
     QVERIFY(prompter_->messages.empty());
-    QVERIFY(QFile::exists(path));
-    QCOMPARE(readAll(path), QByteArray());
-    QCOMPARE(info->title(), QStringLiteral("report"));
-    QCOMPARE(frame_->activeChild()->windowTitle(), QStringLiteral("report"));
-    QCOMPARE(frame_->windowTitle(), QStringLiteral("Zyr - report"));
-    // It now has a path: the next Save writes there without asking.
-    QVERIFY(frame_->executeCommand(F::FileSave));
-    QCOMPARE(prompter_->fileRequests.size(), std::size_t{1});
+    const FileRequest& request = prompter_->fileRequests.front();
+    QCOMPARE(request.filter, QStringLiteral("Galaxy Files (*.zyr)"));
+    QCOMPARE(request.defaultSuffix, QStringLiteral("zyr"));
+    QCOMPARE(readAll(path), QByteArray::fromStdString(formatGalaxyFile(g_galaxy)));
+    // The window still shows the galaxy, not the file.
+    QCOMPARE(window->windowTitle(), caption);
+    QCOMPARE(frame_->windowTitle(), QStringLiteral("Zyr"));
 }
 
 void FileCommandsTest::saveWithoutWindowIsDisabled() {

@@ -2,17 +2,20 @@
 // toolbar and status bar, commands by id and by real key events, the three
 // window kinds, and the idle-time simulation driver.
 #include <QApplication>
+#include <QFile>
 #include <QLabel>
 #include <QMdiArea>
 #include <QMenu>
 #include <QMenuBar>
 #include <QMessageBox>
 #include <QPushButton>
+#include <QScrollBar>
 #include <QStatusBar>
 #include <QTemporaryDir>
 #include <QTimer>
 #include <QToolBar>
 #include <QtTest>
+#include <algorithm>
 #include <cmath>
 #include <memory>
 #include <vector>
@@ -94,8 +97,9 @@ private slots:
     void cleanup();
 
     void startUpOpensOneStoppedGalaxyWindow();
-    void startUpWithFileNameKeepsGeneratedGalaxy();
-    void startUpWithMissingFileFails();
+    void startUpWithFileNameLoadsIt();
+    void startUpWithUnreadableFileKeepsGeneratedGalaxy_data();
+    void startUpWithUnreadableFileKeepsGeneratedGalaxy();
 
     void childMenuLayout();
     void mainFrameMenuLayoutWithoutChildWindow();
@@ -121,6 +125,7 @@ private slots:
 
     void showInfoActivatesExistingWindow();
     void showListLeavesExistingWindowBehind();
+    void showListOpensInsideClientArea();
     void closingGalaxyWindowClosesInfoAndStopsRun();
     void newGalaxyReopensGalaxyWindow();
     void exitClosesEverythingWithoutPrompt();
@@ -131,6 +136,7 @@ private slots:
     void runWithoutGalaxyWindowIsCleared();
     void spinningFreezesSimulation();
     void forwardOneStepUsesImprovedEuler();
+    void forwardOneStepRestartsAdamsMoulton();
     void halveThenDoubleRestoresStep();
     void idleDriverThroughEventLoop();
     void inputRestartsIdleCount();
@@ -216,8 +222,7 @@ void ZyrAppTest::startUpOpensOneStoppedGalaxyWindow() {
     QVERIFY(prompter_->messages.empty());
 }
 
-void ZyrAppTest::startUpWithFileNameKeepsGeneratedGalaxy() {
-    app_.reset();
+void ZyrAppTest::startUpWithFileNameLoadsIt() {
     QTemporaryDir dir;
     const QString path = dir.filePath("three.zyr");
     {
@@ -226,30 +231,46 @@ void ZyrAppTest::startUpWithFileNameKeepsGeneratedGalaxy() {
         QVERIFY(other.newGalaxy());
         QVERIFY(saveGalaxyFile(other, path.toStdString()).ok());
     }
-    restoreGalaxySettings();
-    app_ = std::make_unique<CZyrApp>(QStringList{path});
-    QVERIFY(app_->InitInstance());
+    stopProgram(app_);
+    prompter_ = startProgram(app_, {path});
+    if (QTest::currentTestFailed()) return;
     frame_ = app_->mainFrame();
-    QCOMPARE(app_->galaxyTemplate->documents().size(), std::size_t{1});
-    const Document* doc = app_->galaxyTemplate->firstDocument();
-    QCOMPARE(doc->pathName(), path);
+    QVERIFY(prompter_->messages.empty());
+    QCOMPARE(g_galaxy.numStars, 3);
     QCOMPARE(galaxyFrame()->windowTitle(), QStringLiteral("three.zyr"));
     QCOMPARE(frame_->windowTitle(), QStringLiteral("Zyr - three.zyr"));
-    // Files load only through Open: the generated galaxy stays.
+    // A new galaxy is the file's no longer.
+    QVERIFY(frame_->executeCommand(F::FileNew));
     QCOMPARE(g_galaxy.numStars, kStars);
+    QCOMPARE(galaxyFrame()->windowTitle(), QStringLiteral("Galaxy"));
+    QCOMPARE(frame_->windowTitle(), QStringLiteral("Zyr"));
 }
 
-void ZyrAppTest::startUpWithMissingFileFails() {
-    app_.reset();
-    app_ = std::make_unique<CZyrApp>(QStringList{"/nonexistent/none.zyr"});
-    auto prompter = std::make_unique<ScriptedPrompter>();
-    prompter_ = prompter.get();
-    app_->setPrompter(std::move(prompter));
-    QVERIFY(!app_->InitInstance());
+void ZyrAppTest::startUpWithUnreadableFileKeepsGeneratedGalaxy_data() {
+    QTest::addColumn<QByteArray>("contents");  // empty: there is no such file
+    QTest::addColumn<QString>("messageCaption");
+    QTest::newRow("missing") << QByteArray() << QStringLiteral("File not found");
+    QTest::newRow("not a galaxy") << QByteArray("Dear diary,\n") << QStringLiteral("Not a Galaxy File");
+}
+
+void ZyrAppTest::startUpWithUnreadableFileKeepsGeneratedGalaxy() {
+    QFETCH(QByteArray, contents);
+    QFETCH(QString, messageCaption);
+    QTemporaryDir dir;
+    const QString path = dir.filePath("given.zyr");
+    if (!contents.isEmpty()) {
+        QFile file(path);
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        QCOMPARE(file.write(contents), contents.size());
+    }
+    stopProgram(app_);
+    prompter_ = startProgram(app_, {path});
+    if (QTest::currentTestFailed()) return;
+    frame_ = app_->mainFrame();
     QCOMPARE(prompter_->messages.size(), std::size_t{1});
-    QVERIFY(prompter_->messages.front().text.contains("/nonexistent/none.zyr"));
-    QVERIFY(app_->galaxyTemplate->documents().empty());
-    QVERIFY(!app_->mainFrame()->isVisible());
+    QCOMPARE(prompter_->messages[0].caption, messageCaption);
+    QCOMPARE(g_galaxy.numStars, kStars);
+    QCOMPARE(galaxyFrame()->windowTitle(), QStringLiteral("Galaxy"));
 }
 
 // ---- menus, toolbar, status bar -------------------------------------------------
@@ -758,6 +779,20 @@ void ZyrAppTest::showListLeavesExistingWindowBehind() {
     QCOMPARE(frame_->activeChild(), galaxyFrame());
 }
 
+void ZyrAppTest::showListOpensInsideClientArea() {
+    QVERIFY(frame_->executeCommand(C::ShowList));
+    View* list = app_->noteTemplate->firstDocument()->firstView();
+    // Its title bar, buttons and borders all within reach.
+    QVERIFY(frame_->mdiArea()->viewport()->rect().contains(list->parentFrame()->geometry()));
+    // The table is wider than the window: the rest is a horizontal scroll away.
+    list->RedrawNow();
+    const auto bars = list->findChildren<QScrollBar*>();
+    const auto horizontal = std::find_if(bars.begin(), bars.end(), [](const QScrollBar* bar) {
+        return bar->orientation() == Qt::Horizontal && bar->isVisible();
+    });
+    QVERIFY(horizontal != bars.end() && (*horizontal)->maximum() > 0);
+}
+
 void ZyrAppTest::closingGalaxyWindowClosesInfoAndStopsRun() {
     app_->OnShowInfo();
     app_->OnShowList();
@@ -944,6 +979,29 @@ void ZyrAppTest::forwardOneStepUsesImprovedEuler() {
     const double t1 = g.time;
     QVERIFY(frame_->executeCommand(C::ForwardOneStep));
     QCOMPARE(g.time, t1);
+}
+
+void ZyrAppTest::forwardOneStepRestartsAdamsMoulton() {
+    CGalaxy& g = g_galaxy;
+    g.integrationMethod = IntegrationMethod::AdamsMoulton;
+    app_->OnRun();
+    // Past the four start-up steps: the history is full.
+    for (long k = 1; k <= 6; ++k) app_->OnIdle(k);
+    app_->OnStop();
+    QVERIFY(frame_->executeCommand(C::ForwardOneStep));
+    const std::vector<double> start(g.state, g.state + g.stateLen);
+    const double t0 = g.time;
+    app_->OnRun();
+    app_->OnIdle(7);
+    const std::vector<double> next(g.state, g.state + g.stateLen);
+
+    // The history ends where Forward One Step began, so the next step starts
+    // it anew with an Improved Euler step from the present state.
+    std::copy(start.begin(), start.end(), g.state);
+    g.time = t0;
+    g.integrationMethod = IntegrationMethod::ImprovedEuler;
+    integrationStep();
+    QVERIFY(std::vector<double>(g.state, g.state + g.stateLen) == next);
 }
 
 void ZyrAppTest::halveThenDoubleRestoresStep() {

@@ -73,6 +73,7 @@ private slots:
 
     void selectedRowIsDrawnInverted();
     void unusableSizesAreClampedWhenDrawing();
+    void cornerBetweenScrollBarsIsPlain();
 
     void starEditorShowsAndKeepsTheStar();
     void starEditorMassRule();
@@ -324,6 +325,18 @@ void StarListTest::unusableSizesAreClampedWhenDrawing() {
         QTest::mouseClick(view, Qt::LeftButton, {}, QPoint(50, 3 * kMinListFontSize));
         QCOMPARE(selectedRow, size < kMinListFontSize ? 3 : -1);
     }
+}
+
+void StarListTest::cornerBetweenScrollBarsIsPlain() {
+    QVERIFY(installStars(g_galaxy, numberedStars(100)));
+    CNoteView* view = showList();
+    QVERIFY(view);
+    // Narrower and shorter than the table: both scroll bars show.
+    view->parentWidget()->resize(400, 300);
+    QWidget* window = view->window();
+    const QImage shot = window->grab().toImage();
+    const QPoint corner = view->mapTo(window, QPoint(view->width() - 3, view->height() - 3));
+    QCOMPARE(QColor(shot.pixel(corner)), view->palette().window().color());
 }
 
 // ---- star settings ----------------------------------------------------------

@@ -26,11 +26,12 @@ protected:
     }
 };
 
-// Starts the program object as main() does, with every dialog answered by
-// the returned scripted prompter; the galaxy settings are the caller's. Check
+// Starts the program object as main() does, given the command line after the
+// program's name, with every dialog answered by the returned scripted
+// prompter; the galaxy settings are the caller's. Check
 // QTest::currentTestFailed() afterwards.
-inline ScriptedPrompter* startProgram(std::unique_ptr<CZyrApp>& app) {
-    app = std::make_unique<CZyrApp>();
+inline ScriptedPrompter* startProgram(std::unique_ptr<CZyrApp>& app, const QStringList& commandLine = {}) {
+    app = std::make_unique<CZyrApp>(commandLine);
     auto prompter = std::make_unique<ScriptedPrompter>();
     ScriptedPrompter* scripted = prompter.get();
     app->setPrompter(std::move(prompter));

@@ -32,10 +32,16 @@ void fileMessage(const QString& text) {
     CZyrApp::instance()->prompter().messageBox(text, text, MessageButtons::Ok, MessageIcon::None);
 }
 
-// Tells the user why a galaxy file could not be read; true when it was.
+// Tells the user why a galaxy file could not be read, or what was missing
+// from one that could; true when it was read.
 bool readSucceeded(const GalaxyFileStatus& status) {
     switch (status.error) {
     case GalaxyFileError::None:
+        if (!status.warning.empty()) {
+            CZyrApp::instance()->prompter().messageBox(QString::fromStdString(status.warning),
+                                                       QStringLiteral("Damaged Galaxy File"), MessageButtons::Ok,
+                                                       MessageIcon::Warning);
+        }
         return true;
     case GalaxyFileError::CannotOpen:
     case GalaxyFileError::CannotCreate:

@@ -228,7 +228,15 @@ bool MdiFrame::eventFilter(QObject* watched, QEvent* event) {
     const auto* widget = qobject_cast<QWidget*>(watched);
     if (!widget || widget->window() != this) return false;
     if (QApplication::activeModalWidget() || QApplication::activePopupWidget()) return false;
-    const Accelerator* accelerator = findAccelerator(*static_cast<QKeyEvent*>(event));
+    const auto& key = *static_cast<QKeyEvent*>(event);
+    // Ctrl+F4 closes the active child window. Every child's system menu binds
+    // the same key, which leaves it ambiguous, so that Qt would do nothing.
+    if (key.keyCombination() == QKeyCombination(Qt::ControlModifier, Qt::Key_F4)) {
+        event->accept();
+        if (ChildFrame* child = activeChild(); child && type == QEvent::KeyPress) child->close();
+        return true;
+    }
+    const Accelerator* accelerator = findAccelerator(key);
     if (!accelerator) return false;
     // Accepting the override keeps the key from the shortcut map, where a menu
     // mnemonic such as Alt+F of "&File" would take it; the key press follows.

@@ -70,6 +70,7 @@ private slots:
     void openLineEndsAndExponents();
     void openUnreadableCount_data();
     void openUnreadableCount();
+    void openTruncatedFileWarnsAndLoadsTheStarsItHolds();
     void openWithoutGalaxyWindowCreatesIt();
     void openFromTheCommandLineAsksNothing();
 
@@ -206,7 +207,6 @@ void FileCommandsTest::openUnreadableCount_data() {
     QTest::newRow("not a number") << QByteArray("many");
     QTest::newRow("negative") << QByteArray("-4");
     QTest::newRow("missing") << QByteArray();
-    QTest::newRow("beyond memory") << QByteArray("999999999999999999");
 }
 
 void FileCommandsTest::openUnreadableCount() {
@@ -227,6 +227,21 @@ void FileCommandsTest::openUnreadableCount() {
              qPrintable(message.text));
     QCOMPARE(g_galaxy.numStars, kStars);
     QCOMPARE(starFields(2), before);
+}
+
+void FileCommandsTest::openTruncatedFileWarnsAndLoadsTheStarsItHolds() {
+    const QString path = dir_->filePath("truncated.zyr");
+    writeFile(path, "//Quasarix Version  2.000000 \r\nScale: Galactic \r\n999999999999999999 \r\n"
+                    "1 2 3 4 5 6 7 1 \r\n");
+    openFile(path);
+    QCOMPARE(g_galaxy.numStars, 1);
+    QCOMPARE(starFields(0), QList<double>({1, 2, 3, 4, 5, 6, 7, 1}));
+    QCOMPARE(prompter_->messages.size(), std::size_t{1});
+    const ScriptedPrompter::Message& message = prompter_->messages[0];
+    QCOMPARE(message.caption, QStringLiteral("Damaged Galaxy File"));
+    QVERIFY2(message.text.contains(QStringLiteral("truncated.zyr")) &&
+                 message.text.contains(QStringLiteral("ends after 1 star line;")),
+             qPrintable(message.text));
 }
 
 void FileCommandsTest::openWithoutGalaxyWindowCreatesIt() {

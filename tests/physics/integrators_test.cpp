@@ -270,7 +270,7 @@ TEST(AdamsMoulton, AnImprovedEulerStepInBetweenStaysOutOfTheHistory) {
     for (int k = 0; k < 6; ++k) g.AdamsMoultonStep(h, oscillator);
     const int count = g.historyCount;
     const double newest = g.scratch[9][0];
-    g.ImprovedEulerStep(h, oscillator);  // Forward One Step
+    g.ImprovedEulerStep(h, oscillator);  // taken by another integrator
     EXPECT_EQ(g.historyCount, count);
     EXPECT_EQ(g.scratch[9][0], newest);
     // the next step integrates from the newest history time to its new time

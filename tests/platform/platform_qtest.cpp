@@ -175,7 +175,9 @@ void PlatformTest::lastFrameClosesItsDocument() {
     QCOMPARE(frame()->activeChild(), first);
 
     QPointer<ChildFrame> last = first;
-    first->close();
+    frame()->activateWindow();
+    QVERIFY(QTest::qWaitForWindowActive(frame()));
+    QTest::keyClick(frame(), Qt::Key_F4, Qt::ControlModifier);  // closes the active child
     QVERIFY(app_->docs->documents().empty());
     QVERIFY(frame()->activeChild() == nullptr);
     QVERIFY(!last.isNull());  // deleted only when control returns to the event loop

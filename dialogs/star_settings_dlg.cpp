@@ -90,6 +90,15 @@ bool CStarSettingsDlg::readControls() {
 
 void CStarSettingsDlg::accept() {
     if (!readControls()) return;
+    // Checked before anything is written, so that a refused entry, and Cancel
+    // after it, leave the star exactly as it was.
+    if (massValue <= 0.0) {
+        processingError(QStringLiteral("Star mass must be greater than 0"));
+        QLineEdit* mass = static_cast<QComboBox*>(control(IdMass))->lineEdit();
+        mass->setFocus();
+        mass->selectAll();
+        return;
+    }
     CGalaxy& g = g_galaxy;
     const int k = star_;
     g.pos.x[k] = posX;
@@ -100,11 +109,5 @@ void CStarSettingsDlg::accept() {
     g.vel.z[k] = velZ;
     g.color[k] = colorIndex;
     g.mass[k] = massValue;
-    if (massValue > 0.0) {
-        QDialog::accept();
-        return;
-    }
-    // The star keeps its new place and colour; only the mass falls back.
-    processingError(QStringLiteral("Star mass must be greater than 0"));
-    g.mass[k] = 1.0;
+    QDialog::accept();
 }

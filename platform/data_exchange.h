@@ -25,6 +25,9 @@ ScanResult scanDouble(const QString& text, double& value);
 // "%d" and "%f" (six decimals, no exponent, as many integer digits as needed).
 QString formatInt(int value);
 QString formatFixed(double value);
+// "%.15g", or sixteen or seventeen digits where fifteen would not read back as
+// the same double: a value shown so survives OK pressed without an edit.
+QString formatSignificant(double value);
 
 // The message box of a rejected dialog entry: caption "Processing Error" and
 // one OK button. The dialog that shows it stays open.

@@ -129,6 +129,11 @@ QString formatSignificant(double value) {
     return QString::fromLatin1(text.data(), static_cast<qsizetype>(text.size()));
 }
 
+QString formatExact(double value) {
+    const QString fixed = formatFixed(value);
+    return readsBack(fixed.toStdString(), value) ? fixed : formatSignificant(value);
+}
+
 void processingError(const QString& text) {
     const QString caption = QStringLiteral("Processing Error");
     if (Application* app = Application::instance()) {
@@ -196,7 +201,7 @@ void DataExchange::number(QLineEdit* control, int& value) {
 void DataExchange::number(QLineEdit* control, double& value) {
     if (skip()) return;
     if (!saving_) {
-        control->setText(formatFixed(value));
+        control->setText(formatExact(value));
         return;
     }
     const std::string s = control->text().toStdString();

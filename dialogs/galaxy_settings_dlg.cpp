@@ -19,12 +19,12 @@ CGalaxySettingsDlg::CGalaxySettingsDlg(QWidget* parent)
     : QDialog(parent),
       shapeIndex(g_galaxy.shape),
       starsText(formatInt(g_galaxy.requestedStars)),
-      starMassText(formatFixed(g_galaxy.starMass)),
-      rotationText(formatFixed(g_galaxy.rotationFactor)),
-      centralMassText(formatFixed(g_galaxy.centralMass)),
+      starMassText(formatExact(g_galaxy.starMass)),
+      rotationText(formatExact(g_galaxy.rotationFactor)),
+      centralMassText(formatExact(g_galaxy.centralMass)),
       darkMatterIndex(g_galaxy.darkMatterSetting),
-      darkRadiusText(formatFixed(g_galaxy.darkRadiusSetting)),
-      darkFractionText(formatFixed(g_galaxy.darkFractionSetting)) {
+      darkRadiusText(formatExact(g_galaxy.darkRadiusSetting)),
+      darkFractionText(formatExact(g_galaxy.darkFractionSetting)) {
     setWindowTitle(QString());
     const DialogUnits du(font());
     setFixedSize(du.size(220, 208));

@@ -13,8 +13,8 @@ CModelSettingsDlg::CModelSettingsDlg(QWidget* parent)
     : QDialog(parent),
       forceIndex(g_galaxy.forceMethod),
       integrationIndex(g_galaxy.integrationMethod),
-      timeStepText(formatFixed(g_galaxy.timeStepSetting)),
-      shieldText(formatFixed(g_galaxy.shieldSetting)) {
+      timeStepText(formatExact(g_galaxy.timeStepSetting)),
+      shieldText(formatExact(g_galaxy.shieldSetting)) {
     setWindowTitle(QStringLiteral("b"));
     const DialogUnits du(font());
     setFixedSize(du.size(187, 166));

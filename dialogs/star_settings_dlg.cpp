@@ -2,7 +2,6 @@
 
 #include <QComboBox>
 #include <QLineEdit>
-#include <charconv>
 
 #include "dialogs/dialog_controls.h"
 #include "dialogs/note_view.h"
@@ -10,19 +9,6 @@
 #include "platform/data_exchange.h"
 #include "platform/dialog_units.h"
 #include "platform/dialog_buttons.h"
-
-namespace {
-
-// Fifteen significant digits ("%.15g"): a star's small velocities and masses
-// keep their value when OK is pressed unchanged, where six decimals would
-// round them to zero.
-QString formatSignificant(double value) {
-    char buf[32];
-    const auto result = std::to_chars(buf, buf + sizeof buf, value, std::chars_format::general, 15);
-    return QString::fromLatin1(buf, static_cast<qsizetype>(result.ptr - buf));
-}
-
-}  // namespace
 
 CStarSettingsDlg::CStarSettingsDlg(QWidget* parent) : QDialog(parent), star_(selectedRow - 1) {
     const CGalaxy& g = g_galaxy;
@@ -63,7 +49,8 @@ CStarSettingsDlg::CStarSettingsDlg(QWidget* parent) : QDialog(parent), star_(sel
     addOkButton(this, du.rect(30, 172, 50, 14));
     addCancelButton(this, du.rect(106, 172, 50, 14));
 
-    // Shown with more digits than the data exchange would write them.
+    // Shown with every digit the value needs, where the data exchange's six
+    // decimals would round a star's small velocities and masses to zero.
     static_cast<QComboBox*>(control(IdMass))->lineEdit()->setText(formatSignificant(massValue));
     const std::pair<int, double> shown[] = {{IdPosX, posX}, {IdPosY, posY}, {IdPosZ, posZ},
                                             {IdVelX, velX}, {IdVelY, velY}, {IdVelZ, velZ}};
@@ -90,6 +77,15 @@ bool CStarSettingsDlg::readControls() {
 
 void CStarSettingsDlg::accept() {
     if (!readControls()) return;
+    // Checked before anything is written, so that a refused entry, and Cancel
+    // after it, leave the star exactly as it was.
+    if (massValue <= 0.0) {
+        processingError(QStringLiteral("Star mass must be greater than 0"));
+        QLineEdit* mass = static_cast<QComboBox*>(control(IdMass))->lineEdit();
+        mass->setFocus();
+        mass->selectAll();
+        return;
+    }
     CGalaxy& g = g_galaxy;
     const int k = star_;
     g.pos.x[k] = posX;
@@ -100,11 +96,5 @@ void CStarSettingsDlg::accept() {
     g.vel.z[k] = velZ;
     g.color[k] = colorIndex;
     g.mass[k] = massValue;
-    if (massValue > 0.0) {
-        QDialog::accept();
-        return;
-    }
-    // The star keeps its new place and colour; only the mass falls back.
-    processingError(QStringLiteral("Star mass must be greater than 0"));
-    g.mass[k] = 1.0;
+    QDialog::accept();
 }

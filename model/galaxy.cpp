@@ -113,11 +113,11 @@ CGalaxy::~CGalaxy() { releaseArrays(); }
 void CGalaxy::fillNameTables(bool all) {
     lengthUnitName = {"k ly", "AU", "AU", "", ""};
     timeUnitName = {"Myr", "days", "days", "", ""};
-    massUnitName = {"Solar Masses", "Solar Masses", "Earth Masses", "", ""};
+    massUnitName = {"Solar Masses", "Earth Masses", "Earth Masses", "", ""};
     scaleName = {"Galactic", "Solar System", "Earth-Sun", "", ""};
     if (all) {
-        energyUnitName = {"Msol (k ly)^2/ (Myr)^2", "Msol (AU)^2/ (day)^2", "Mearth (AU)^2/ (day)^2", "", ""};
-        momentumUnitName = {"Msol k ly / Myr", "Msol AU / day", "Mearth AU / day", "", ""};
+        energyUnitName = {"Msol (k ly)^2/ (Myr)^2", "Mearth (AU)^2/ (day)^2", "Mearth (AU)^2/ (day)^2", "", ""};
+        momentumUnitName = {"Msol k ly / Myr", "Mearth AU / day", "Mearth AU / day", "", ""};
     }
 }
 

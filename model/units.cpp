@@ -3,8 +3,8 @@
 void CGalaxy::setScale(int newScale) {
     switch (newScale) {
     case UnitScale::SolarSystem:
-        // The Solar System scale counts masses in Earth masses although its
-        // unit names read "Solar Masses"; stored files rely on that.
+        // Earth masses, as in Earth-Sun: the Solar System files already
+        // written hold their masses in them.
         massUnit = earthMassKg;
         lengthUnit = auMeters;
         timeUnit = 86400.0;

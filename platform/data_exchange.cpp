@@ -86,6 +86,13 @@ ScanResult scanIntPrefix(std::string_view s, int& value, std::size_t& end) {
 
 bool onlyBlanksFrom(std::string_view s, std::size_t at) { return skipBlanks(s, at) == s.size(); }
 
+// Whether the dialogs, reading text, get exactly value back.
+bool readsBack(std::string_view text, double value) {
+    double back = 0.0;
+    std::size_t end = 0;
+    return scanDoublePrefix(text, back, end) == ScanResult::Number && end == text.size() && back == value;
+}
+
 }  // namespace
 
 ScanResult scanInt(const QString& text, int& value) {
@@ -107,6 +114,24 @@ QString formatFixed(double value) {
     char buf[320];
     const auto result = std::to_chars(buf, buf + sizeof buf, value, std::chars_format::fixed, 6);
     return QString::fromLatin1(buf, static_cast<qsizetype>(result.ptr - buf));
+}
+
+QString formatSignificant(double value) {
+    // Fifteen digits show a typed 0.1 as 0.1; a computed value may need all
+    // seventeen to come back unchanged.
+    char buf[32];
+    std::string_view text;
+    for (int digits = 15; digits <= 17; ++digits) {
+        const auto result = std::to_chars(buf, buf + sizeof buf, value, std::chars_format::general, digits);
+        text = std::string_view(buf, static_cast<std::size_t>(result.ptr - buf));
+        if (readsBack(text, value)) break;
+    }
+    return QString::fromLatin1(text.data(), static_cast<qsizetype>(text.size()));
+}
+
+QString formatExact(double value) {
+    const QString fixed = formatFixed(value);
+    return readsBack(fixed.toStdString(), value) ? fixed : formatSignificant(value);
 }
 
 void processingError(const QString& text) {
@@ -176,7 +201,7 @@ void DataExchange::number(QLineEdit* control, int& value) {
 void DataExchange::number(QLineEdit* control, double& value) {
     if (skip()) return;
     if (!saving_) {
-        control->setText(formatFixed(value));
+        control->setText(formatExact(value));
         return;
     }
     const std::string s = control->text().toStdString();

@@ -25,6 +25,13 @@ ScanResult scanDouble(const QString& text, double& value);
 // "%d" and "%f" (six decimals, no exponent, as many integer digits as needed).
 QString formatInt(int value);
 QString formatFixed(double value);
+// "%.15g", or sixteen or seventeen digits where fifteen would not read back as
+// the same double: a value shown so survives OK pressed without an edit.
+QString formatSignificant(double value);
+// "%f" where six decimals read back as the same double, as the usual settings
+// do (400.000000); formatSignificant where they would not, so that a mass of
+// 1e-7 is neither shown nor stored as 0.000000.
+QString formatExact(double value);
 
 // The message box of a rejected dialog entry: caption "Processing Error" and
 // one OK button. The dialog that shows it stays open.

@@ -104,6 +104,7 @@ private slots:
 
     void galaxyDialogControls();
     void galaxyDefaultsRoundTrip();
+    void okKeepsWhatSixDecimalsWouldLose();
     void galaxyChecks_data();
     void galaxyChecks();
     void galaxyAcceptsWhatTheChecksAllow();
@@ -316,6 +317,31 @@ void SettingsDialogsTest::galaxyDefaultsRoundTrip() {
     g_galaxy.darkFractionSetting = 0.99;
     const Settings before = Settings::now();
     runDialog(C::GalaxySettings, [](QDialog* dialog) {
+        button(dialog, "OK")->click();
+        QVERIFY(!dialog->isVisible());
+    });
+    QVERIFY(prompter_->messages.empty());
+    QVERIFY(Settings::now() == before);
+}
+
+void SettingsDialogsTest::okKeepsWhatSixDecimalsWouldLose() {
+    CGalaxy& g = g_galaxy;
+    g.starMass = 1e-7;
+    g.centralMass = 3e-7;
+    g.rotationFactor = 0.1 + 0.2;  // seventeen digits
+    g.darkRadiusSetting = 2.5e-9;
+    g.darkFractionSetting = 1.0 / 3.0;
+    g.timeStepSetting = g.timeStep = 8.0 / 3.0;
+    g.shieldSetting = g.shieldModifier = 4e-7;
+    g.historyCount = 0;
+    const Settings before = Settings::now();
+    runDialog(C::GalaxySettings, [](QDialog* dialog) {
+        auto* mass = static_cast<QComboBox*>(static_cast<CGalaxySettingsDlg*>(dialog)->control(1003));
+        QCOMPARE(mass->currentText(), QStringLiteral("1e-07"));
+        button(dialog, "OK")->click();
+        QVERIFY(!dialog->isVisible());
+    });
+    runDialog(C::ModelSettings, [](QDialog* dialog) {
         button(dialog, "OK")->click();
         QVERIFY(!dialog->isVisible());
     });

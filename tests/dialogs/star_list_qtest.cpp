@@ -360,7 +360,7 @@ void StarListTest::starEditorShowsAndKeepsTheStar() {
     const CGalaxy& g = g_galaxy;
     QCOMPARE(g.mass[0], 1.5e-7);
     QCOMPARE(g.pos.x[0], 0.1);
-    QVERIFY(std::abs(g.pos.y[0] + 2.0 / 3.0) < 1e-15);
+    QVERIFY(g.pos.y[0] == -2.0 / 3.0);  // exactly: QCOMPARE of doubles is fuzzy
     QCOMPARE(g.pos.z[0], 123456.789);
     QCOMPARE(g.vel.x[0], 1e-9);
     QCOMPARE(g.vel.z[0], -4.25);
@@ -370,29 +370,42 @@ void StarListTest::starEditorShowsAndKeepsTheStar() {
 void StarListTest::starEditorMassRule() {
     QVERIFY(installStars(g_galaxy, numberedStars(3)));
     selectedRow = 2;
-    CStarSettingsDlg dialog;
-    auto* mass = dialog.findChild<QComboBox*>("1003");
-    for (const char* rejected : {"0", "-5"}) {
-        mass->setEditText(QString::fromLatin1(rejected));
+    const CGalaxy& g = g_galaxy;
+    const auto star = [&g] {
+        return QList<double>({g.mass[1], g.pos.x[1], g.pos.y[1], g.pos.z[1], g.vel.x[1], g.vel.y[1], g.vel.z[1],
+                              double(g.color[1])});
+    };
+    const QList<double> before = star();
+    // A refused mass, then Cancel; a refused mass, then a mass that passes.
+    for (const bool cancel : {true, false}) {
+        CStarSettingsDlg dialog;
+        auto* mass = dialog.findChild<QComboBox*>("1003");
         dialog.findChild<QLineEdit*>("1024")->setText("7.5");
+        dialog.findChild<QComboBox*>("1030")->setCurrentIndex(3);
+        for (const char* rejected : {"0", "-5"}) {
+            mass->setEditText(QString::fromLatin1(rejected));
+            dialog.accept();
+            QCOMPARE(dialog.result(), int(QDialog::Rejected));
+            QCOMPARE(prompter_->messages.size(), std::size_t(1));
+            QCOMPARE(prompter_->messages.back().caption, QStringLiteral("Processing Error"));
+            QCOMPARE(prompter_->messages.back().text, QStringLiteral("Star mass must be greater than 0"));
+            prompter_->messages.clear();
+            QCOMPARE(star(), before);
+            QCOMPARE(mass->currentText(), QString::fromLatin1(rejected));
+        }
+        if (cancel) {
+            dialog.reject();
+            QCOMPARE(star(), before);
+            continue;
+        }
+        // A mass typed that the list does not have.
+        mass->setEditText("250");
         dialog.accept();
-        QCOMPARE(dialog.result(), int(QDialog::Rejected));
-        QCOMPARE(prompter_->messages.size(), std::size_t(1));
-        QCOMPARE(prompter_->messages.back().caption, QStringLiteral("Processing Error"));
-        QCOMPARE(prompter_->messages.back().text, QStringLiteral("Star mass must be greater than 0"));
-        prompter_->messages.clear();
-        // The rest of the star is written all the same.
-        QCOMPARE(g_galaxy.mass[1], 1.0);
-        QCOMPARE(g_galaxy.pos.y[1], 7.5);
-        QCOMPARE(mass->currentText(), QString::fromLatin1(rejected));
+        QCOMPARE(dialog.result(), int(QDialog::Accepted));
+        QCOMPARE(star(), QList<double>({250.0, 10.0, 7.5, 0.0, 0.0, 0.0, 0.0, 3.0}));
     }
-    // A mass typed that the list does not have.
-    mass->setEditText("250");
-    dialog.accept();
-    QCOMPARE(dialog.result(), int(QDialog::Accepted));
-    QCOMPARE(g_galaxy.mass[1], 250.0);
-    QCOMPARE(g_galaxy.mass[0], 1.0);
-    QCOMPARE(g_galaxy.mass[2], 3.0);
+    QCOMPARE(g.mass[0], 1.0);
+    QCOMPARE(g.mass[2], 3.0);
 }
 
 void StarListTest::starEditorRejectsNonNumbers() {

@@ -19,7 +19,7 @@ TEST(Units, GravityFollowsFromTheConstantsOfEachScale) {
     g.setScale(UnitScale::SolarSystem);
     EXPECT_NEAR(g.gravity, 8.8115e-10, 0.0001e-10);
     const double solar = g.gravity;
-    EXPECT_EQ(g.massUnit, 5.97e24);  // Earth masses, whatever the unit names say
+    EXPECT_EQ(g.massUnit, 5.97e24);
     EXPECT_EQ(g.boxSize, 100.0);
     EXPECT_EQ(g.viewDistance, 1000.0);
     EXPECT_EQ(g.depthSpan, 200.0);
@@ -61,9 +61,10 @@ TEST(Units, NameTablesPerScale) {
     CGalaxy g;
     const std::string length[] = {"k ly", "AU", "AU"};
     const std::string timeName[] = {"Myr", "days", "days"};
-    const std::string massName[] = {"Solar Masses", "Solar Masses", "Earth Masses"};
-    const std::string energy[] = {"Msol (k ly)^2/ (Myr)^2", "Msol (AU)^2/ (day)^2", "Mearth (AU)^2/ (day)^2"};
-    const std::string momentum[] = {"Msol k ly / Myr", "Msol AU / day", "Mearth AU / day"};
+    // Solar System counts in Earth masses, as Earth-Sun does.
+    const std::string massName[] = {"Solar Masses", "Earth Masses", "Earth Masses"};
+    const std::string energy[] = {"Msol (k ly)^2/ (Myr)^2", "Mearth (AU)^2/ (day)^2", "Mearth (AU)^2/ (day)^2"};
+    const std::string momentum[] = {"Msol k ly / Myr", "Mearth AU / day", "Mearth AU / day"};
     const std::string scale[] = {"Galactic", "Solar System", "Earth-Sun"};
     for (int s = 0; s < 3; ++s) {
         EXPECT_EQ(g.lengthUnitName[s], length[s]);

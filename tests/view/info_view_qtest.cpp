@@ -172,7 +172,7 @@ void InfoViewTest::linesFollowTheSettings() {
     lines = infoReportLines(g_galaxy, 0);
     QCOMPARE(lineAt(lines, 230, 33), std::string(" Time Unit:  days"));
     QCOMPARE(lineAt(lines, 230, 47), std::string(" Length Unit:  AU"));
-    QCOMPARE(lineAt(lines, 230, 61), std::string(" Mass Unit:  Solar Masses"));
+    QCOMPARE(lineAt(lines, 230, 61), std::string(" Mass Unit:  Earth Masses"));
     QCOMPARE(lineAt(lines, 10, 47), std::string(" Box Edge Length:  100.000000"));
     // The next start-up takes the scale chosen last.
     QVERIFY(app_->mainFrame()->executeCommand(CommandId::ScaleGalactic));

@@ -10,6 +10,7 @@
 #include "app/zyr_app.h"
 #include "dialogs/add_galaxy_dlg.h"
 #include "model/galaxy.h"
+#include "platform/data_exchange.h"
 #include "platform/prompter.h"
 #include "view/zyr_view.h"
 
@@ -49,10 +50,15 @@ bool readSucceeded(const GalaxyFileStatus& status) {
         return false;
     case GalaxyFileError::BadCount:
     case GalaxyFileError::TooManyStars:
+    case GalaxyFileError::NotAFile:
         // The file is there but is not a galaxy this program can load.
         CZyrApp::instance()->prompter().messageBox(QString::fromStdString(status.message),
                                                    QStringLiteral("Not a Galaxy File"), MessageButtons::Ok,
                                                    MessageIcon::None);
+        return false;
+    case GalaxyFileError::NotFinite:
+        // Add Galaxy's offset or velocity throws stars out of the range of numbers.
+        processingError(QString::fromStdString(status.message));
         return false;
     }
     return false;
@@ -105,5 +111,13 @@ void CWindowDoc::OnFileSave() {
     if (!path) return;
     // The writer replaces the target only once the new file is complete, so
     // a failed save leaves an older file as it was.
-    if (!saveGalaxyFile(g_galaxy, nativePath(*path)).ok()) fileMessage(QStringLiteral("Could Not Create"));
+    const GalaxyFileStatus status = saveGalaxyFile(g_galaxy, nativePath(*path));
+    if (status.error == GalaxyFileError::NotFinite) {
+        // Nothing wrong with the disk: say what is wrong with the galaxy.
+        CZyrApp::instance()->prompter().messageBox(QString::fromStdString(status.message),
+                                                   QStringLiteral("Could Not Create"), MessageButtons::Ok,
+                                                   MessageIcon::None);
+    } else if (!status.ok()) {
+        fileMessage(QStringLiteral("Could Not Create"));
+    }
 }

@@ -5,9 +5,7 @@
 #include <climits>
 #include <cmath>
 #include <cstdio>
-#include <cstdlib>
 #include <cstring>
-#include <memory>
 #include <new>
 
 #include <fcntl.h>
@@ -41,46 +39,6 @@ GalaxyFileStatus failure(GalaxyFileError error, std::string message) { return {e
 
 GalaxyFileStatus systemFailure(GalaxyFileError error, const char* what, const std::string& path, int err) {
     return failure(error, std::string(what) + " " + path + ": " + std::strerror(err));
-}
-
-// ---- writing ---------------------------------------------------------------
-
-bool writeAll(int fd, std::string_view data) {
-    while (!data.empty()) {
-        const ssize_t n = ::write(fd, data.data(), data.size());
-        if (n < 0 && errno == EINTR) continue;
-        if (n <= 0) {
-            if (n == 0) errno = EIO;
-            return false;
-        }
-        data.remove_prefix(static_cast<std::size_t>(n));
-    }
-    return true;
-}
-
-// Saving through a symbolic link updates the file it points to; renaming over
-// the link itself would turn it into a plain file.
-std::string followLink(const std::string& path) {
-    struct stat st {};
-    if (::lstat(path.c_str(), &st) != 0 || !S_ISLNK(st.st_mode)) return path;
-    const std::unique_ptr<char, decltype(&std::free)> resolved(::realpath(path.c_str(), nullptr), &std::free);
-    return resolved ? std::string(resolved.get()) : path;
-}
-
-// A hidden sibling of the target, so that the final rename stays within one
-// file system and cannot leave a half-written file under the target's name.
-int createTemporary(const std::string& target, std::string& tmpPath) {
-    const std::size_t slash = target.rfind('/');
-    const std::size_t nameStart = slash == std::string::npos ? 0 : slash + 1;
-    const std::string stem = target.substr(0, nameStart) + "." + target.substr(nameStart) + "." +
-                             std::to_string(::getpid()) + "-";
-    for (int attempt = 0; attempt < 100; ++attempt) {
-        tmpPath = stem + std::to_string(attempt) + ".tmp";
-        // 0666 lets the umask decide, as for any new file the user creates
-        const int fd = ::open(tmpPath.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
-        if (fd >= 0 || errno != EEXIST) return fd;
-    }
-    return -1;
 }
 
 // ---- reading ---------------------------------------------------------------
@@ -160,8 +118,17 @@ private:
 
 GalaxyFileStatus readWholeFile(const std::string& path, std::string& text) {
     // Read access only: a sample file the user may not change must still open.
-    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    // Without blocking, so that a FIFO does not wait for a writer; it is
+    // refused below, as folders and devices are.
+    const int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
     if (fd < 0) return systemFailure(GalaxyFileError::CannotOpen, "cannot open", path, errno);
+    struct stat st {};
+    if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
+        const bool folder = S_ISDIR(st.st_mode);
+        ::close(fd);
+        return failure(GalaxyFileError::NotAFile,
+                       path + (folder ? " is a folder, not a galaxy file" : " is not a regular file"));
+    }
     GalaxyFileStatus status;
     try {
         char buf[65536];
@@ -221,26 +188,23 @@ std::string formatGalaxyFile(const CGalaxy& galaxy) {
 }
 
 GalaxyFileStatus saveGalaxyFile(const CGalaxy& galaxy, const std::string& path) {
-    const std::string text = formatGalaxyFile(galaxy);
-    const std::string target = followLink(path);
+    ReplacingFile file;
+    std::string error;
+    if (!file.open(path, &error)) return failure(GalaxyFileError::CannotCreate, error);
+    return writeGalaxyFile(galaxy, file);
+}
 
-    // A file saved over keeps its permissions; a new one gets 0666 less the umask.
-    struct stat old {};
-    const bool keepMode = ::stat(target.c_str(), &old) == 0 && S_ISREG(old.st_mode);
-
-    std::string tmpPath;
-    const int fd = createTemporary(target, tmpPath);
-    if (fd < 0) return systemFailure(GalaxyFileError::CannotCreate, "cannot create a file beside", target, errno);
-
-    // Every step is checked and the first error kept; fsync before the rename
-    // so that a crash leaves the old file or the new one, never an empty one.
-    int err = 0;
-    if (!writeAll(fd, text) || (keepMode && ::fchmod(fd, old.st_mode & 0777) != 0) || ::fsync(fd) != 0) err = errno;
-    if (::close(fd) != 0 && err == 0) err = errno;
-    if (err == 0 && std::rename(tmpPath.c_str(), target.c_str()) != 0) err = errno;
-    if (err == 0) return {};
-    ::unlink(tmpPath.c_str());
-    return systemFailure(GalaxyFileError::CannotCreate, "cannot write", target, err);
+GalaxyFileStatus writeGalaxyFile(const CGalaxy& galaxy, ReplacingFile& file) {
+    if (const int star = galaxy.firstNonFiniteStar(); star >= 0) {
+        file.discard();
+        return failure(GalaxyFileError::NotFinite, "cannot save " + file.target() + ": star " +
+                                                       std::to_string(star) +
+                                                       " holds a number that is infinite or not a number");
+    }
+    file.write(formatGalaxyFile(galaxy));
+    std::string error;
+    if (!file.commit(&error)) return failure(GalaxyFileError::CannotCreate, error);
+    return {};
 }
 
 // What the reader decides where a file is not as the writer makes it:
@@ -371,7 +335,14 @@ GalaxyFileStatus mergeGalaxyFile(CGalaxy& galaxy, const std::string& path, const
             const double star[] = {added.mass[i],        added.x[i] + offset[0],   added.y[i] + offset[1],
                                    added.z[i] + offset[2], added.vx[i] + velocity[0], added.vy[i] + velocity[1],
                                    added.vz[i] + velocity[2]};
-            for (int f = 0; f < 7; ++f) fields[f]->push_back(star[f]);
+            for (int f = 0; f < 7; ++f) {
+                if (!std::isfinite(star[f])) {
+                    return naming(path, failure(GalaxyFileError::NotFinite,
+                                                "the offset or velocity takes star " + std::to_string(i) +
+                                                    " beyond the range of numbers"));
+                }
+                fields[f]->push_back(star[f]);
+            }
             both.color.push_back(added.color[i]);
         }
     } catch (const std::bad_alloc&) {

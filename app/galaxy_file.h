@@ -8,6 +8,7 @@
 #include <string_view>
 #include <vector>
 
+#include "app/replacing_file.h"
 #include "model/galaxy.h"
 
 enum class GalaxyFileError {
@@ -16,6 +17,9 @@ enum class GalaxyFileError {
     BadCount,      // the count line is missing, not a number, or negative
     TooManyStars,  // the count is more than memory can hold
     CannotCreate,  // the file could not be written; an older file is untouched
+    NotAFile,      // a folder, a device or a FIFO, never read
+    NotFinite,     // a number of the galaxy is infinite or not a number, or an
+                   // added galaxy's offset or velocity would make one
 };
 
 struct GalaxyFileStatus {
@@ -41,8 +45,12 @@ struct GalaxyFileData {
 std::string formatGalaxyFile(const CGalaxy& galaxy);
 
 // Writes through a temporary file in the target's directory that replaces the
-// target only once it is completely on disk.
+// target only once it is completely on disk. A galaxy with a number that is
+// not finite is not written: it would read back as a different galaxy.
 GalaxyFileStatus saveGalaxyFile(const CGalaxy& galaxy, const std::string& path);
+// The same into a file opened earlier, so that a long run finds out at its
+// start that it could not save; on failure the file is discarded.
+GalaxyFileStatus writeGalaxyFile(const CGalaxy& galaxy, ReplacingFile& file);
 
 // Parses a file's text; scaleNames is the galaxy's scaleName table. On failure
 // out is left as it was.
@@ -60,6 +68,7 @@ GalaxyFileStatus loadGalaxyFile(CGalaxy& galaxy, const std::string& path);
 // Adds the stars of a file to the galaxy, each shifted by offset and given the
 // extra velocity: two galaxies set on a collision course. The galaxy keeps its
 // scale, its time and its camera; the file's numbers are taken as they stand.
+// An offset or velocity that takes a star beyond the range of doubles fails.
 // On failure the galaxy is unchanged.
 GalaxyFileStatus mergeGalaxyFile(CGalaxy& galaxy, const std::string& path, const double offset[3],
                                  const double velocity[3]);

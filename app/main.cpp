@@ -1,10 +1,12 @@
 #include <QApplication>
 #include <cstdio>
 
+#include "app/replacing_file.h"
 #include "app/zyr_app.h"
 
 int main(int argc, char** argv) {
     QApplication qapp(argc, argv);
+    removeTemporariesOnSignals();
     QApplication::setApplicationName(QStringLiteral("Zyr"));
     // Qt has taken its own options (-platform, -style, ...) out already.
     QStringList args = QApplication::arguments().mid(1);

@@ -92,6 +92,7 @@ bool CZyrApp::OnIdle(long idleCount) {
     if (running && !spinning) {
         g.iteration += 1;
         integrationStep();
+        stopIfNotFinite();
     }
     if (spinning) g.orientation = spinStep * g.orientation;
     if ((running || spinning) && FindGalaxyView()) g_galaxyView->RedrawNow();
@@ -231,6 +232,22 @@ void CZyrApp::OnForwardOneStep() {
     // would integrate from there again and take this one twice.
     g_galaxy.historyCount = 0;
     if (g_galaxyView) g_galaxyView->RedrawNow();
+    stopIfNotFinite();
+}
+
+void CZyrApp::stopIfNotFinite() {
+    const CGalaxy& g = g_galaxy;
+    const int star = g.firstNonFiniteStar();
+    if (star < 0) return;
+    running = 0;
+    // Two stars that come too close without a shield are flung apart
+    // without bound; the numbers after that mean nothing.
+    prompter().messageBox(QStringLiteral("After the step to time %1 %2, star %3 has a position or velocity that is "
+                                         "infinite or not a number. The run has been stopped.")
+                              .arg(g.time)
+                              .arg(QString::fromStdString(g.timeUnitName[g.scale]))
+                              .arg(star),
+                          QStringLiteral("Simulation Stopped"), MessageButtons::Ok, MessageIcon::Warning);
 }
 
 void CZyrApp::OnHalveTimestep() {

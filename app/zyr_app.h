@@ -83,4 +83,7 @@ private:
     void addCheck(int id, const int& value, int checkedValue);
     bool generateGalaxy();
     void RedrawGalaxyView();
+    // After a step: a star whose position or velocity is no longer a finite
+    // number stops the run, and the user is told which.
+    void stopIfNotFinite();
 };

@@ -1,29 +1,26 @@
 #pragma once
 
-#include <cstdio>
 #include <span>
 #include <string>
 #include <string_view>
 
+#include "app/replacing_file.h"
+
 // A CSV output file of numbers, each written with 17 significant digits so
 // that it reads back as the same double. Whole numbers such as indices come
-// out without a decimal point.
+// out without a decimal point. The file takes the place of an older one only
+// when it is closed complete: a run that fails or is interrupted leaves the
+// old results as they were.
 class CsvFile {
 public:
-    CsvFile() = default;
-    CsvFile(const CsvFile&) = delete;
-    CsvFile& operator=(const CsvFile&) = delete;
-    ~CsvFile();
-
-    // Creates or truncates the file and writes the header line.
+    // Creates the new file, still under a temporary name, with its header line.
     bool open(const std::string& path, std::string_view header, std::string* error);
-    bool isOpen() const { return file_ != nullptr; }
+    bool isOpen() const { return file_.isOpen(); }
     void writeRow(std::span<const double> fields);
-    // Closes the file; false when anything written since open was lost.
+    // Puts the file in place; false when anything written since open was lost.
     bool close(std::string* error);
 
 private:
-    std::FILE* file_ = nullptr;
-    std::string path_;
+    ReplacingFile file_;
     std::string line_;
 };

@@ -1,8 +1,28 @@
+#include <cerrno>
 #include <cstdio>
+#include <cstring>
 
+#include "app/replacing_file.h"
 #include "cli/options.h"
 #include "cli/simulation.h"
 #include "model/galaxy.h"
+
+namespace {
+
+// Reports that never arrived count as a failure: a script must not take a
+// full disk for a finished run.
+int checkStandardOutput(int status) {
+    errno = 0;
+    const bool flushed = std::fflush(stdout) == 0;
+    const int err = errno;
+    if (flushed && !std::ferror(stdout)) return status;
+    // An earlier failure may have left nothing to flush, and no errno.
+    std::fprintf(stderr, "zyr-sim: cannot write the standard output%s%s\n", err ? ": " : "",
+                 err ? std::strerror(err) : "");
+    return 1;
+}
+
+}  // namespace
 
 int main(int argc, char** argv) {
     const ParseResult parsed = parseOptions(argc, argv);
@@ -13,7 +33,8 @@ int main(int argc, char** argv) {
     if (parsed.options->help) {
         // Nothing has touched the galaxy yet, so it still holds the defaults.
         std::fputs(helpText(g_galaxy).c_str(), stdout);
-        return 0;
+        return checkStandardOutput(0);
     }
-    return runSimulation(*parsed.options);
+    removeTemporariesOnSignals();
+    return checkStandardOutput(runSimulation(*parsed.options));
 }

@@ -1,9 +1,7 @@
 #include "cli/simulation.h"
 
-#include <cerrno>
 #include <chrono>
 #include <cstdio>
-#include <cstring>
 #include <string>
 #include <string_view>
 
@@ -104,16 +102,6 @@ void writeState(CsvFile& state) {
     }
 }
 
-// The galaxy file is written through a temporary file beside the target, so
-// its directory must take new files; found out now, not after a long run.
-bool canSaveInto(const std::string& path, std::string& error) {
-    const std::size_t slash = path.rfind('/');
-    const std::string dir = slash == std::string::npos ? "." : slash == 0 ? "/" : path.substr(0, slash);
-    if (::access(dir.c_str(), W_OK | X_OK) == 0) return true;
-    error = "cannot save " + path + ": " + std::strerror(errno);
-    return false;
-}
-
 // "step 1200/5000 (24%)" on standard error once the run has taken a second.
 // On a terminal the line is redrawn in place a few times a second; into a log
 // a plain line is written every ten seconds instead, so the log stays readable.
@@ -178,9 +166,10 @@ int runSimulation(const SimOptions& options) {
     if (picture.wanted()) applyPictureOptions(picture, g_galaxy);
     PictureWriter pictures(picture);
     CsvFile series, state;
+    ReplacingFile saved;
     if ((!options.csvPath.empty() && !series.open(options.csvPath, kSeriesHeader, &error)) ||
         (!options.statePath.empty() && !state.open(options.statePath, kStateHeader, &error)) ||
-        (!options.savePath.empty() && !canSaveInto(options.savePath, error)) ||
+        (!options.savePath.empty() && !saved.open(options.savePath, &error)) ||
         (picture.wanted() && !pictures.prepare(error))) {
         complain(error);
         return 1;
@@ -215,6 +204,12 @@ int runSimulation(const SimOptions& options) {
         g_galaxy.iteration += 1;
         integrationStep();
         ++stepsSince;
+        if (const int star = g_galaxy.firstNonFiniteStar(); star >= 0) {
+            progress.clear();
+            complain("step " + std::to_string(step) + " gave star " + std::to_string(star) +
+                     " a position or velocity that is infinite or not a number; the run stops");
+            return 1;
+        }
         if (!pictures.frame(step, error)) {
             complain(error);
             return 1;
@@ -242,10 +237,10 @@ int runSimulation(const SimOptions& options) {
         complain(error);
         status = 1;
     }
-    if (!options.savePath.empty()) {
-        const GalaxyFileStatus saved = saveGalaxyFile(g_galaxy, options.savePath);
-        if (!saved.ok()) {
-            complain(saved.message);
+    if (saved.isOpen()) {
+        const GalaxyFileStatus written = writeGalaxyFile(g_galaxy, saved);
+        if (!written.ok()) {
+            complain(written.message);
             status = 1;
         }
     }

@@ -2,6 +2,7 @@
 
 #include <chrono>
 #include <climits>
+#include <cmath>
 #include <cstdio>
 #include <cstring>
 #include <new>
@@ -101,6 +102,13 @@ bool CGalaxy::canHold(long long count) {
     // needs more than is available would be killed while its arrays are
     // zero-filled, so refuse it here instead.
     return avail == 0 || need <= avail;
+}
+
+int CGalaxy::firstNonFiniteStar() const {
+    for (int i = 0; i < numStars; ++i)
+        for (const double v : {mass[i], pos.x[i], pos.y[i], pos.z[i], vel.x[i], vel.y[i], vel.z[i]})
+            if (!std::isfinite(v)) return i;
+    return -1;
 }
 
 CGalaxy::CGalaxy() {

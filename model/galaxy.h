@@ -198,6 +198,10 @@ public:
     static bool canHold(long long count);
     static std::size_t bytesPerStar();
 
+    // The first star whose mass, position or velocity is infinite or not a
+    // number, or -1. Stars come that far only from a step that blew up.
+    int firstNonFiniteStar() const;
+
     void setScale(int scale);
     void generate();
     void startVelocities(double rotation);

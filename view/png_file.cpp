@@ -1,14 +1,14 @@
 #include "view/png_file.h"
 
-#include <cerrno>
 #include <cstdint>
-#include <cstdio>
-#include <cstring>
+#include <new>
+#include <string>
 #include <string_view>
 #include <vector>
 
 #include <zlib.h>
 
+#include "app/replacing_file.h"
 #include "view/raster.h"
 
 namespace {
@@ -28,15 +28,9 @@ void appendChunk(std::vector<unsigned char>& out, std::string_view type, const u
     appendWord(out, static_cast<std::uint32_t>(crc));
 }
 
-}  // namespace
-
-bool writePng(const Raster& raster, const std::string& path, std::string* error) {
+// The whole file in memory: it is written in one piece.
+std::vector<unsigned char> encodePng(const Raster& raster) {
     const int w = raster.width(), h = raster.height();
-    auto fail = [&](const std::string& why) {
-        if (error) *error = "cannot write " + path + ": " + why;
-        return false;
-    };
-    if (w <= 0 || h <= 0) return fail("the picture is empty");
 
     // Scanlines of filter byte 0 (none) followed by red, green, blue.
     const std::size_t line = 1 + 3 * static_cast<std::size_t>(w);
@@ -54,7 +48,7 @@ bool writePng(const Raster& raster, const std::string& path, std::string* error)
     uLongf packedSize = compressBound(static_cast<uLong>(scanlines.size()));
     std::vector<unsigned char> packed(packedSize);
     if (compress2(packed.data(), &packedSize, scanlines.data(), static_cast<uLong>(scanlines.size()), 6) != Z_OK)
-        return fail("compression failed");
+        return {};
 
     std::vector<unsigned char> png = {0x89, 'P', 'N', 'G', '\r', '\n', 0x1a, '\n'};
     std::vector<unsigned char> header;
@@ -65,19 +59,36 @@ bool writePng(const Raster& raster, const std::string& path, std::string* error)
     appendChunk(png, "IDAT", packed.data(), packedSize);
     appendChunk(png, "IEND", nullptr, 0);
 
-    const std::string temporary = path + ".part";
-    std::FILE* f = std::fopen(temporary.c_str(), "wb");
-    if (!f) return fail(std::strerror(errno));
-    const bool written = std::fwrite(png.data(), 1, png.size(), f) == png.size();
-    const int savedErrno = errno;
-    if (std::fclose(f) != 0 || !written) {
-        std::remove(temporary.c_str());
-        return fail(std::strerror(written ? errno : savedErrno));
+    return png;
+}
+
+}  // namespace
+
+bool writePng(const Raster& raster, const std::string& path, std::string* error) {
+    auto fail = [&](const std::string& why) {
+        if (error) *error = "cannot write " + path + ": " + why;
+        return false;
+    };
+    if (raster.width() <= 0 || raster.height() <= 0) return fail("the picture is empty");
+    std::vector<unsigned char> png;
+    try {
+        png = encodePng(raster);
+    } catch (const std::bad_alloc&) {
+        return fail("not enough memory for a picture of " + std::to_string(raster.width()) + " x " +
+                    std::to_string(raster.height()) + " pixels");
     }
-    if (std::rename(temporary.c_str(), path.c_str()) != 0) {
-        const int renameErrno = errno;
-        std::remove(temporary.c_str());
-        return fail(std::strerror(renameErrno));
+    if (png.empty()) return fail("compression failed");
+
+    ReplacingFile file;
+    std::string why;
+    if (!file.open(path, &why)) {
+        if (error) *error = why;
+        return false;
+    }
+    file.write(std::string_view(reinterpret_cast<const char*>(png.data()), png.size()));
+    if (!file.commit(&why)) {
+        if (error) *error = why;
+        return false;
     }
     return true;
 }

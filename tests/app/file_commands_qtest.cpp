@@ -11,6 +11,7 @@
 #include <QTemporaryDir>
 #include <QTimer>
 #include <QtTest>
+#include <limits>
 #include <memory>
 
 #include "app/app_globals.h"
@@ -336,6 +337,16 @@ void FileCommandsTest::saveFailureLeavesTargetAlone() {
     saveFile(dir_->filePath("no/such/folder.zyr"));
     QCOMPARE(prompter_->messages.size(), std::size_t{2});
     QCOMPARE(prompter_->messages[1].text, QStringLiteral("Could Not Create"));
+
+    // A galaxy that is no longer finite would load back as another one.
+    const QString older = dir_->filePath("older.zyr");
+    writeFile(older, "keep me too");
+    g_galaxy.vel.y[3] = std::numeric_limits<double>::infinity();
+    saveFile(older);
+    QCOMPARE(prompter_->messages.size(), std::size_t{3});
+    QCOMPARE(prompter_->messages[2].caption, QStringLiteral("Could Not Create"));
+    QVERIFY2(prompter_->messages[2].text.contains(QStringLiteral("star 3 ")), qPrintable(prompter_->messages[2].text));
+    QCOMPARE(readAll(older), QByteArray("keep me too"));
 }
 
 void FileCommandsTest::saveThenOpenRoundTrip() {

@@ -296,10 +296,12 @@ TEST_F(GalaxyFileTest, FailedLoadsLeaveTheGalaxyUnchanged) {
 
     const std::pair<std::string, GalaxyFileError> cases[] = {
         {(dir_ / "missing.zyr").string(), GalaxyFileError::CannotOpen},
-        {dir_.string(), GalaxyFileError::CannotOpen},  // a directory opens but cannot be read
+        {dir_.string(), GalaxyFileError::NotAFile},
+        {(dir_ / "fifo.zyr").string(), GalaxyFileError::NotAFile},  // would wait for a writer
         {(dir_ / "negative.zyr").string(), GalaxyFileError::BadCount},
         {(dir_ / "huge.zyr").string(), GalaxyFileError::BadCount},  // claims stars it does not hold
     };
+    ASSERT_EQ(::mkfifo((dir_ / "fifo.zyr").c_str(), 0600), 0);
     writeText(dir_ / "negative.zyr", header("-1"));
     writeText(dir_ / "huge.zyr", header("1000000000000"));
     for (const auto& [path, error] : cases) {
@@ -396,8 +398,17 @@ TEST_F(GalaxyFileTest, FailedSaveKeepsTheOldFileAndLeavesNoTemporary) {
     fs::create_directory(dir_ / "taken.zyr");
     EXPECT_EQ(saveGalaxyFile(galaxy, (dir_ / "taken.zyr").string()).error, GalaxyFileError::CannotCreate);
     EXPECT_EQ(saveGalaxyFile(galaxy, (dir_ / "no" / "such.zyr").string()).error, GalaxyFileError::CannotCreate);
+    // nothing but a regular file is written over
+    ASSERT_EQ(::mkfifo((dir_ / "fifo.zyr").c_str(), 0600), 0);
+    EXPECT_EQ(saveGalaxyFile(galaxy, (dir_ / "fifo.zyr").string()).error, GalaxyFileError::CannotCreate);
+    // and a galaxy that is no longer finite would load back as another one
+    galaxy.vel.y[1] = std::numeric_limits<double>::quiet_NaN();
+    const GalaxyFileStatus notFinite = saveGalaxyFile(galaxy, existing.string());
+    EXPECT_EQ(notFinite.error, GalaxyFileError::NotFinite);
+    EXPECT_NE(notFinite.message.find("star 1 "), std::string::npos) << notFinite.message;
+    EXPECT_EQ(readText(existing), old);
 
-    EXPECT_EQ(entries(), (std::vector<std::string>{"existing.zyr", "taken.zyr"}));
+    EXPECT_EQ(entries(), (std::vector<std::string>{"existing.zyr", "fifo.zyr", "taken.zyr"}));
 }
 
 namespace {
@@ -492,8 +503,12 @@ TEST(GalaxyFileMerge, AddsTheFilesStarsShiftedAndKeepsTheGalaxyGoing) {
     EXPECT_EQ(g.time, 96.0);
     EXPECT_EQ(g.orientation.y, 1.0);
 
-    // a file that cannot be read changes nothing
+    // a file that cannot be read changes nothing, nor does an offset that
+    // takes a star beyond the largest double
     EXPECT_EQ(mergeGalaxyFile(g, dir + "/missing.zyr", offset, velocity).error, GalaxyFileError::CannotOpen);
+    std::ofstream(dir + "/far.zyr") << "x\nScale: Galactic\n1\n1 1e308 0 0 0 0 0 1\n";
+    const double far[3] = {1e308, 0, 0};
+    EXPECT_EQ(mergeGalaxyFile(g, dir + "/far.zyr", far, velocity).error, GalaxyFileError::NotFinite);
     EXPECT_EQ(g.numStars, 3);
     std::filesystem::remove_all(dir);
 }

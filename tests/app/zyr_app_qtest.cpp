@@ -137,6 +137,7 @@ private slots:
     void spinningFreezesSimulation();
     void forwardOneStepUsesImprovedEuler();
     void forwardOneStepRestartsAdamsMoulton();
+    void runStopsWhenAStepIsNoLongerFinite();
     void halveThenDoubleRestoresStep();
     void idleDriverThroughEventLoop();
     void inputRestartsIdleCount();
@@ -1002,6 +1003,21 @@ void ZyrAppTest::forwardOneStepRestartsAdamsMoulton() {
     g.integrationMethod = IntegrationMethod::ImprovedEuler;
     integrationStep();
     QVERIFY(std::vector<double>(g.state, g.state + g.stateLen) == next);
+}
+
+void ZyrAppTest::runStopsWhenAStepIsNoLongerFinite() {
+    CGalaxy& g = g_galaxy;
+    // Two stars on top of each other without a shield fly apart without bound.
+    g.shieldModifier = 0.0;
+    for (int i : {4, 5}) g.pos.x[i] = g.pos.y[i] = g.pos.z[i] = 0.0;
+    g.pos.x[5] = 1e-155;
+    app_->OnRun();
+    for (long k = 1; k <= 10 && app_->running; ++k) app_->OnIdle(k);
+    QCOMPARE(app_->running, 0);
+    QCOMPARE(prompter_->messages.size(), std::size_t{1});
+    QCOMPARE(prompter_->messages[0].caption, QStringLiteral("Simulation Stopped"));
+    QVERIFY2(prompter_->messages[0].text.contains(QStringLiteral("infinite or not a number")),
+             qPrintable(prompter_->messages[0].text));
 }
 
 void ZyrAppTest::halveThenDoubleRestoresStep() {

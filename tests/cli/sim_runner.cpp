@@ -10,6 +10,7 @@
 #include <stdexcept>
 
 #include <fcntl.h>
+#include <signal.h>
 #include <spawn.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -28,8 +29,9 @@ TempDir::~TempDir() {
     std::filesystem::remove_all(dir_, ignored);
 }
 
-SimRun runSim(const TempDir& dir, const std::vector<std::string>& args) {
-    const std::string outPath = dir.path("stdout.txt"), errPath = dir.path("stderr.txt");
+SimRun runSim(const TempDir& dir, const std::vector<std::string>& args, const SimControl& control) {
+    const std::string outPath = control.stdoutPath.empty() ? dir.path("stdout.txt") : control.stdoutPath;
+    const std::string errPath = dir.path("stderr.txt");
     posix_spawn_file_actions_t actions;
     posix_spawn_file_actions_init(&actions);
     posix_spawn_file_actions_addopen(&actions, STDOUT_FILENO, outPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
@@ -47,11 +49,18 @@ SimRun runSim(const TempDir& dir, const std::vector<std::string>& args) {
     posix_spawn_file_actions_destroy(&actions);
     if (spawned != 0) return run;
     int status = 0;
-    pid_t waited;
-    do waited = waitpid(pid, &status, 0);
-    while (waited < 0 && errno == EINTR);
+    pid_t waited = 0;
+    if (control.signal != 0) {
+        while ((waited = waitpid(pid, &status, WNOHANG)) == 0 && !control.ready()) usleep(2000);
+        if (waited == 0) kill(pid, control.signal);
+    }
+    if (waited != pid) {
+        do waited = waitpid(pid, &status, 0);
+        while (waited < 0 && errno == EINTR);
+    }
     if (waited == pid && WIFEXITED(status)) run.status = WEXITSTATUS(status);
-    run.out = readText(outPath);
+    if (waited == pid && WIFSIGNALED(status)) run.signal = WTERMSIG(status);
+    if (control.stdoutPath.empty()) run.out = readText(outPath);
     run.err = readText(errPath);
     return run;
 }

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -8,8 +9,17 @@
 
 struct SimRun {
     int status = -1;  // exit status; -1 when the program did not exit normally
+    int signal = 0;   // the signal that ended it, if one did
     std::string out;
     std::string err;
+};
+
+// Optional: where standard output goes instead of a captured file, and a
+// signal sent once ready() (polled every few milliseconds) holds.
+struct SimControl {
+    std::string stdoutPath;
+    int signal = 0;
+    std::function<bool()> ready;
 };
 
 class TempDir {
@@ -27,7 +37,7 @@ private:
 
 // Runs zyr-sim with the arguments; stdout and stderr are captured through
 // files in dir.
-SimRun runSim(const TempDir& dir, const std::vector<std::string>& args);
+SimRun runSim(const TempDir& dir, const std::vector<std::string>& args, const SimControl& control = {});
 
 std::string readText(const std::string& path);
 

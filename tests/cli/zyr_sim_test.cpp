@@ -5,7 +5,10 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
+#include <csignal>
+#include <filesystem>
 #include <fstream>
 #include <sstream>
 #include <string>
@@ -15,6 +18,8 @@
 #include "model/galaxy.h"
 #include "physics/methods.h"
 #include "sim_runner.h"
+
+#include <sys/stat.h>
 
 namespace {
 
@@ -197,14 +202,66 @@ TEST(ZyrSimFailures, UnreadableInputAndUnwritableOutputExitOne) {
     EXPECT_EQ(run.status, 1);
     EXPECT_NE(run.err.find("memory"), std::string::npos) << run.err;
 
+    // A folder or a FIFO is no galaxy file; the FIFO must not be waited on.
+    const std::string fifo = dir.path("fifo");
+    ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+    for (const auto& [path, why] : {std::pair{dir.path(""), "is a folder"}, {fifo, "is not a regular file"}}) {
+        run = runSim(dir, {"--load", path});
+        EXPECT_EQ(run.status, 1);
+        EXPECT_NE(run.err.find(why), std::string::npos) << run.err;
+    }
+
     // Output paths are tried before the first step, so no report is printed.
     for (const char* option : {"--save", "--csv", "--state"}) {
-        const std::string unwritable = dir.path("no-such-dir/out");
-        run = runSim(dir, {"--stars", "8", "--steps", "1", option, unwritable});
-        EXPECT_EQ(run.status, 1) << option;
-        EXPECT_NE(run.err.find(unwritable), std::string::npos) << option << ": " << run.err;
-        EXPECT_EQ(run.out, "") << option;
+        for (const std::string& unwritable : {dir.path("no-such-dir/out"), fifo}) {
+            run = runSim(dir, {"--stars", "8", "--steps", "1", option, unwritable});
+            EXPECT_EQ(run.status, 1) << option;
+            EXPECT_NE(run.err.find(unwritable), std::string::npos) << option << ": " << run.err;
+            EXPECT_EQ(run.out, "") << option;
+        }
     }
+
+    run = runSim(dir, {"--stars", "8", "--steps", "1"}, {.stdoutPath = "/dev/full", .signal = 0, .ready = {}});
+    EXPECT_EQ(run.status, 1);
+    EXPECT_NE(run.err.find("cannot write the standard output"), std::string::npos) << run.err;
+}
+
+// A run that fails or is stopped leaves its folder as it found it: the old
+// outputs untouched and no temporary file.
+TEST(ZyrSimFiles, FailedAndInterruptedRunsKeepTheOldOutputs) {
+    TempDir dir;
+    const std::string series = dir.path("series.csv"), state = dir.path("state.csv"), saved = dir.path("saved.zyr");
+    for (const std::string& path : {series, state, saved}) std::ofstream(path) << "old results\n";
+    const Args outputs = {"--csv", series, "--state", state, "--save", saved};
+    // Two stars almost on top of each other, without a shield, fly apart
+    // without bound.
+    const std::string close = dir.path("close.zyr");
+    std::ofstream(close) << "x\nScale: Galactic\n2\n400 0 0 0 0 0 0 1\n400 1e-155 0 0 0 0 0 2\n";
+    for (const IntegratorInfo& integrator : kIntegrators) {
+        const SimRun run = runSim(
+            dir, with(outputs, {"--load", close, "--shield", "0", "--steps", "10", "--integrator", integrator.name}));
+        EXPECT_EQ(run.status, 1) << integrator.name;
+        EXPECT_NE(run.err.find("a position or velocity that is infinite or not a number"), std::string::npos)
+            << integrator.name << ": " << run.err;
+    }
+
+    const auto writing = [&] {
+        for (const auto& entry : std::filesystem::directory_iterator(dir.path("")))
+            if (entry.path().filename().string().ends_with(".tmp")) return true;
+        return false;
+    };
+    for (const int signal : {SIGINT, SIGTERM}) {
+        const SimRun run = runSim(dir, with(outputs, {"--stars", "1000", "--steps", "1000000"}),
+                                  {.stdoutPath = {}, .signal = signal, .ready = writing});
+        EXPECT_EQ(run.signal, signal);
+    }
+
+    for (const std::string& path : {series, state, saved}) EXPECT_EQ(readText(path), "old results\n") << path;
+    std::vector<std::string> names;
+    for (const auto& entry : std::filesystem::directory_iterator(dir.path(""))) names.push_back(entry.path().filename());
+    std::sort(names.begin(), names.end());
+    EXPECT_EQ(names, (std::vector<std::string>{"close.zyr", "saved.zyr", "series.csv", "state.csv", "stderr.txt",
+                                               "stdout.txt"}));
 }
 
 TEST(ZyrSimFiles, EmptyAndTruncatedGalaxiesRun) {

@@ -1,8 +1,12 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <filesystem>
+#include <fstream>
 #include <string>
+#include <vector>
 
+#include <sys/resource.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -15,6 +19,22 @@ std::string scratchDir() {
     char pattern[] = "/tmp/zyr-png-XXXXXX";
     const char* dir = mkdtemp(pattern);
     return dir ? dir : "/tmp";
+}
+
+// The names in a folder, hidden temporaries included.
+std::vector<std::string> entries(const std::string& dir) {
+    std::vector<std::string> names;
+    for (const auto& entry : std::filesystem::directory_iterator(dir)) names.push_back(entry.path().filename());
+    std::sort(names.begin(), names.end());
+    return names;
+}
+
+// Bytes of address space this process uses now.
+rlim_t addressSpaceInUse() {
+    std::ifstream statm("/proc/self/statm");
+    rlim_t pages = 0;
+    statm >> pages;
+    return pages * static_cast<rlim_t>(sysconf(_SC_PAGESIZE));
 }
 }  // namespace
 
@@ -35,7 +55,7 @@ TEST(PngFile, PixelsReadBackExactly) {
     ASSERT_EQ(back.height, 3);
     for (int y = 0; y < 3; ++y)
         for (int x = 0; x < 7; ++x) EXPECT_EQ(back.pixels[y * 7 + x], r.pixel(x, y)) << x << "," << y;
-    EXPECT_NE(access((path + ".part").c_str(), F_OK), 0);
+    EXPECT_EQ(entries(dir), std::vector<std::string>{"p.png"});
     std::filesystem::remove_all(dir);
 }
 
@@ -51,6 +71,24 @@ TEST(PngFile, FailuresAreReportedAndLeaveNothingBehind) {
     const std::string blocked = dir + "/blocked.png";
     ASSERT_EQ(mkdir(blocked.c_str(), 0777), 0);
     EXPECT_FALSE(writePng(r, blocked, &error));
-    EXPECT_NE(access((blocked + ".part").c_str(), F_OK), 0);
+    EXPECT_EQ(entries(dir), std::vector<std::string>{"blocked.png"});
     std::filesystem::remove_all(dir);
+}
+
+TEST(PngFile, APictureBeyondTheMemoryLeftIsReported) {
+#if defined(__SANITIZE_ADDRESS__)
+    GTEST_SKIP() << "AddressSanitizer's allocator aborts under an address-space limit instead of failing";
+#endif
+    Raster r;
+    ASSERT_TRUE(r.resize(8192, 8192));  // 256 MB; encoding it needs about twice that again
+    rlimit saved{};
+    ASSERT_EQ(getrlimit(RLIMIT_AS, &saved), 0);
+    rlimit tight = saved;
+    tight.rlim_cur = addressSpaceInUse() + (64 << 20);
+    ASSERT_EQ(setrlimit(RLIMIT_AS, &tight), 0);
+    std::string error;
+    const bool written = writePng(r, "/tmp/zyr-png-never-written.png", &error);
+    setrlimit(RLIMIT_AS, &saved);
+    EXPECT_FALSE(written);
+    EXPECT_NE(error.find("not enough memory for a picture of 8192 x 8192 pixels"), std::string::npos) << error;
 }

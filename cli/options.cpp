@@ -436,8 +436,13 @@ std::string helpText(const CGalaxy& d) {
         "decimal separator whatever the locale.\n"
         "A run that takes longer than a second shows its progress on standard error:\n"
         "redrawn in place on a terminal, a line every ten seconds otherwise.\n"
+        "An output file replaces an older one only once it is complete: a run that\n"
+        "fails or is interrupted before its end leaves the older files as they were.\n"
+        "A galaxy file with fewer star lines than its count loads the stars it holds,\n"
+        "with a warning.\n"
         "\n"
-        "Exit status: 0 done; 1 a file could not be read or written, or the galaxy does\n"
-        "not fit into memory; 2 bad arguments.\n";
+        "Exit status: 0 done; 1 a file could not be read or written, the galaxy does\n"
+        "not fit into memory, or a step made a position or velocity infinite or not a\n"
+        "number (the message names the step and the star); 2 bad arguments.\n";
     return text;
 }

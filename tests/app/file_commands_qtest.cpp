@@ -29,6 +29,8 @@
 #include "view/zyr_view.h"
 #include "tests/support/program_under_test.h"
 
+#include <sys/stat.h>
+
 namespace {
 
 namespace C = CommandId;
@@ -72,6 +74,8 @@ private slots:
     void openUnreadableCount_data();
     void openUnreadableCount();
     void openTruncatedFileWarnsAndLoadsTheStarsItHolds();
+    void openFolderOrFifoSaysWhatItIs_data();
+    void openFolderOrFifoSaysWhatItIs();
     void openWithoutGalaxyWindowCreatesIt();
     void openFromTheCommandLineAsksNothing();
 
@@ -243,6 +247,26 @@ void FileCommandsTest::openTruncatedFileWarnsAndLoadsTheStarsItHolds() {
     QVERIFY2(message.text.contains(QStringLiteral("truncated.zyr")) &&
                  message.text.contains(QStringLiteral("ends after 1 star line;")),
              qPrintable(message.text));
+}
+
+void FileCommandsTest::openFolderOrFifoSaysWhatItIs_data() {
+    QTest::addColumn<bool>("fifo");
+    QTest::addColumn<QString>("text");
+    QTest::newRow("folder") << false << QStringLiteral("is a folder, not a galaxy file");
+    // must not wait for a writer
+    QTest::newRow("FIFO") << true << QStringLiteral("is not a regular file");
+}
+
+void FileCommandsTest::openFolderOrFifoSaysWhatItIs() {
+    QFETCH(bool, fifo);
+    QFETCH(QString, text);
+    const QString path = dir_->filePath("other.zyr");
+    QVERIFY(fifo ? ::mkfifo(QFile::encodeName(path).constData(), 0600) == 0 : QDir().mkdir(path));
+    openFile(path);
+    QCOMPARE(prompter_->messages.size(), std::size_t{1});
+    QCOMPARE(prompter_->messages[0].caption, QStringLiteral("Not a Galaxy File"));
+    QVERIFY2(prompter_->messages[0].text.contains(text), qPrintable(prompter_->messages[0].text));
+    QCOMPARE(g_galaxy.numStars, kStars);
 }
 
 void FileCommandsTest::openWithoutGalaxyWindowCreatesIt() {

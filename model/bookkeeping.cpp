@@ -78,3 +78,28 @@ void CGalaxy::bookkeeping() {
         centerX = centerY = centerZ = 0.0;
     }
 }
+
+void CGalaxy::centre() {
+    const int n = numStars;
+    double m = 0.0, c[3] = {}, p[3] = {};
+    for (int i = 0; i < n; ++i) {
+        m += mass[i];
+        c[0] += mass[i] * pos.x[i];
+        c[1] += mass[i] * pos.y[i];
+        c[2] += mass[i] * pos.z[i];
+        p[0] += mass[i] * vel.x[i];
+        p[1] += mass[i] * vel.y[i];
+        p[2] += mass[i] * vel.z[i];
+    }
+    if (m == 0.0) return;
+    double* const positions[3] = {pos.x, pos.y, pos.z};
+    double* const velocities[3] = {vel.x, vel.y, vel.z};
+    for (int k = 0; k < 3; ++k) {
+        const double shift = c[k] / m, drift = p[k] / m;
+        for (int i = 0; i < n; ++i) {
+            positions[k][i] -= shift;
+            velocities[k][i] -= drift;
+        }
+    }
+    historyCount = 0;
+}

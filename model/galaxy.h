@@ -202,6 +202,11 @@ public:
     // number, or -1. Stars come that far only from a step that blew up.
     int firstNonFiniteStar() const;
 
+    // A Galilean shift of every star: the centre of mass to the origin, the
+    // total momentum to zero. Relative motion stays as it was; the
+    // integrators start afresh. A massless galaxy is left alone.
+    void centre();
+
     void setScale(int scale);
     void generate();
     void startVelocities(double rotation);

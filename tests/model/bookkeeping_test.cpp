@@ -110,6 +110,23 @@ TEST(Bookkeeping, TotalEnergyIsConservedByTheForceActuallyApplied) {
     }
 }
 
+TEST(Bookkeeping, CentringMovesTheCentreToTheOriginAndStopsTheDrift) {
+    CGalaxy g;
+    ASSERT_TRUE(installStars(g, {{2, 1, 5, -3, 0.5, 1, 0}, {6, 3, 1, 1, -0.25, 0.5, 2}, {1, -2, 0, 7, 1, -1, -4}}));
+    g.historyCount = 7;
+    g.bookkeeping();
+    const double energy = g.potentialEnergy;
+    const double dx01 = g.pos.x[1] - g.pos.x[0], dvz12 = g.vel.z[2] - g.vel.z[1];
+    g.centre();
+    g.bookkeeping();
+    for (const double v : {g.centerX, g.centerY, g.centerZ, g.momentumX, g.momentumY, g.momentumZ})
+        EXPECT_NEAR(v, 0.0, 1e-14);
+    EXPECT_DOUBLE_EQ(g.pos.x[1] - g.pos.x[0], dx01);  // nothing moves relative to the rest
+    EXPECT_DOUBLE_EQ(g.vel.z[2] - g.vel.z[1], dvz12);
+    EXPECT_DOUBLE_EQ(g.potentialEnergy, energy);
+    EXPECT_EQ(g.historyCount, 0);
+}
+
 TEST(Bookkeeping, EmptyAndMasslessGalaxiesShowTheOrigin) {
     CGalaxy g;
     ASSERT_TRUE(installStars(g, {}));

@@ -76,16 +76,23 @@ std::string followLink(const std::string& path) {
 
 // A hidden sibling of the target, so that the final rename stays within one
 // file system and cannot leave a half-written file under the target's name.
-int createTemporary(const std::string& target, std::string& tmpPath) {
+// Each name is entered in the table before the file is created, so that no
+// signal can come between the two and leave the file behind.
+int createTemporary(const std::string& target, std::string& tmpPath, int& slot) {
     const std::size_t slash = target.rfind('/');
     const std::size_t nameStart = slash == std::string::npos ? 0 : slash + 1;
     const std::string stem = target.substr(0, nameStart) + "." + target.substr(nameStart) + "." +
                              std::to_string(::getpid()) + "-";
     for (int attempt = 0; attempt < 100; ++attempt) {
         tmpPath = stem + std::to_string(attempt) + ".tmp";
+        slot = claimSlot(tmpPath);
         // 0666 lets the umask decide, as for any new file the user creates
         const int fd = ::open(tmpPath.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
-        if (fd >= 0 || errno != EEXIST) return fd;
+        if (fd >= 0) return fd;
+        const int err = errno;
+        releaseSlot(slot);
+        errno = err;
+        if (err != EEXIST) return -1;
     }
     return -1;
 }
@@ -112,12 +119,12 @@ bool ReplacingFile::open(const std::string& path, std::string* error) {
     mode_ = old.st_mode & 07777;
     errno_ = 0;
     buffer_.clear();
-    fd_ = createTemporary(target_, temporary_);
+    fd_ = createTemporary(target_, temporary_, slot_);
     if (fd_ < 0) {
         if (error) *error = "cannot create a file beside " + target_ + ": " + std::strerror(errno);
+        temporary_.clear();
         return false;
     }
-    slot_ = claimSlot(temporary_);
     return true;
 }
 
@@ -145,6 +152,8 @@ bool ReplacingFile::commit(std::string* error) {
     fd_ = -1;
     if (errno_ == 0 && std::rename(temporary_.c_str(), target_.c_str()) != 0) errno_ = errno;
     if (errno_ == 0) {
+        // The temporary's name is the target's now.
+        temporary_.clear();
         releaseSlot(slot_);
         return true;
     }
@@ -156,11 +165,8 @@ bool ReplacingFile::commit(std::string* error) {
 void ReplacingFile::discard() {
     if (fd_ >= 0) ::close(fd_);
     fd_ = -1;
-    if (slot_ >= 0 || !temporary_.empty()) {
-        // After a successful commit the temporary's name is gone already.
-        if (slot_ >= 0) ::unlink(temporary_.c_str());
-        releaseSlot(slot_);
-    }
+    if (!temporary_.empty()) ::unlink(temporary_.c_str());
+    releaseSlot(slot_);
     temporary_.clear();
     buffer_.clear();
 }

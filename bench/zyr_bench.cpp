@@ -163,7 +163,7 @@ void BM_Step(benchmark::State& st) {
     st.counters["steps_per_s"] = benchmark::Counter(1.0, benchmark::Counter::kIsIterationInvariantRate);
     st.SetLabel(kIntegrators[st.range(1)].name);
 }
-BENCHMARK(BM_Step)->ArgsProduct({{512}, {0, 1, 2, 3, 4}})->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_Step)->ArgsProduct({{512}, {0, 1, 2, 3, 4, 5}})->Unit(benchmark::kMillisecond);
 
 // The report's pass over all pairs, run at every repaint of the information
 // window; arguments: stars, 1 for the plain loop.

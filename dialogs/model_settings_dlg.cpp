@@ -2,6 +2,8 @@
 
 #include <QComboBox>
 #include <QLabel>
+#include <algorithm>
+#include <iterator>
 
 #include "dialogs/dialog_controls.h"
 #include "model/galaxy.h"
@@ -9,10 +11,24 @@
 #include "platform/dialog_units.h"
 #include "platform/dialog_buttons.h"
 
+namespace {
+
+// The integrators of the list, in its order; Dynamic Euler is not offered.
+constexpr int kListedIntegrators[] = {IntegrationMethod::Euler, IntegrationMethod::ImprovedEuler,
+                                      IntegrationMethod::RungeKutta4, IntegrationMethod::AdamsMoulton,
+                                      IntegrationMethod::Leapfrog};
+
+int listIndexOf(int integrator) {
+    const auto* found = std::find(std::begin(kListedIntegrators), std::end(kListedIntegrators), integrator);
+    return found == std::end(kListedIntegrators) ? -1 : static_cast<int>(found - std::begin(kListedIntegrators));
+}
+
+}  // namespace
+
 CModelSettingsDlg::CModelSettingsDlg(QWidget* parent)
     : QDialog(parent),
       forceIndex(g_galaxy.forceMethod),
-      integrationIndex(g_galaxy.integrationMethod),
+      integrationIndex(listIndexOf(g_galaxy.integrationMethod)),
       timeStepText(formatExact(g_galaxy.timeStepSetting)),
       shieldText(formatExact(g_galaxy.shieldSetting)) {
     setWindowTitle(QStringLiteral("b"));
@@ -27,7 +43,7 @@ CModelSettingsDlg::CModelSettingsDlg(QWidget* parent)
         {"Time Step", IdTimeStep, ComboKind::DropDown, sortedItems({"0.25", "0.5", "1", "2", "4", "8"})},
         {"Force calculation method", IdForceMethod, ComboKind::DropDownList, {"Direct", "Barnes-Hut"}},
         {"Integration Method", IdIntegration, ComboKind::DropDownList,
-         {"Euler", "Improved Euler", "Runge Kutta 4", "Adams-Moulton"}},
+         {"Euler", "Improved Euler", "Runge Kutta 4", "Adams-Moulton", "Leapfrog"}},
         {"Sheild Radius Modifier", IdShield, ComboKind::DropDown, {"0.1", "0.5", "1", "5", "10"}},
     };
     int top = 40;
@@ -81,8 +97,8 @@ void CModelSettingsDlg::accept() {
     g.timeStep = timeStep;
     g.forceSetting = forceIndex;
     g.forceMethod = forceIndex;
-    g.integrationSetting = integrationIndex;
-    g.integrationMethod = integrationIndex;
+    // An integrator the list does not show stays as it is.
+    if (integrationIndex >= 0) g.integrationSetting = g.integrationMethod = kListedIntegrators[integrationIndex];
     g.shieldSetting = shield;
     g.shieldModifier = shield;
     // Adams-Moulton starts its history anew, even when nothing changed.

@@ -6,6 +6,7 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "view/colour.h"
 #include "view/quaternion.h"
@@ -19,7 +20,7 @@ namespace ForceMethod {
 enum : int { Direct = 0, BarnesHut = 1, ParticleMesh = 2 };
 }
 namespace IntegrationMethod {
-enum : int { Euler = 0, ImprovedEuler = 1, RungeKutta4 = 2, AdamsMoulton = 3, DynamicEuler = 4 };
+enum : int { Euler = 0, ImprovedEuler = 1, RungeKutta4 = 2, AdamsMoulton = 3, DynamicEuler = 4, Leapfrog = 5 };
 }
 namespace UnitScale {
 enum : int { Galactic = 0, SolarSystem = 1, EarthSun = 2 };
@@ -225,8 +226,22 @@ public:
     void RungeKutta4Step(double h, DerivativeFunc f);
     void AdamsMoultonStep(double h, DerivativeFunc f);
     void DynamicEulerStep(double h);
+    void LeapfrogStep(double h, DerivativeFunc f);
 
 private:
+    // What the leapfrog's last closing kick was computed from, and the
+    // accelerations it found: the next step starts from them when nothing
+    // they depend on has changed since.
+    struct LeapfrogStart {
+        std::vector<double> x, y, z, m, ax, ay, az;
+        double timeStep = 0.0, shieldModifier = 0.0, gravity = 0.0, darkRadius = 0.0, darkFraction = 0.0;
+        int forceMethod = -1, darkMatter = -1;
+        DerivativeFunc f = nullptr;
+    };
+    bool leapfrogStartHolds(DerivativeFunc f) const;
+    void keepLeapfrogStart(DerivativeFunc f);
+    LeapfrogStart leapfrog_;
+
     void fillNameTables(bool all);
     void pointViews();
     struct Storage;

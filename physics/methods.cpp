@@ -31,6 +31,9 @@ void integrationStep() {
     case IntegrationMethod::AdamsMoulton:
         g.AdamsMoultonStep(h, ComputeDerivatives);
         break;
+    case IntegrationMethod::Leapfrog:
+        g.LeapfrogStep(h, ComputeDerivatives);
+        break;
     default:
         g.DynamicEulerStep(h);
         break;

@@ -9,7 +9,7 @@ struct IntegratorInfo {
     int id;                     // IntegrationMethod value
     const char* name;           // command-line name
     const char* label;          // report line
-    int derivativeEvaluations;  // per step once started (Adams-Moulton: three while starting)
+    int derivativeEvaluations;  // per step once started (Adams-Moulton: three while starting, Leapfrog: two)
 };
 
 struct ForceMethodInfo {
@@ -24,6 +24,7 @@ inline constexpr IntegratorInfo kIntegrators[] = {
     {2, "rk4", "Integration: Runge Kutta 4", 4},
     {3, "adams-moulton", "Integration: Adams-Moulton", 2},
     {4, "dynamic-euler", "Integration: Dynamic Euler", 0},
+    {5, "leapfrog", "Integration: Leapfrog", 1},
 };
 
 inline constexpr ForceMethodInfo kForceMethods[] = {

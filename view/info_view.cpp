@@ -75,6 +75,7 @@ const char* integrationLine(int integrationMethod) {
     case IntegrationMethod::RungeKutta4: return " Integration: Runge Kutta 4";
     case IntegrationMethod::AdamsMoulton: return " Integration: Adams-Moulton";
     case IntegrationMethod::DynamicEuler: return " Integration: Dynamic Euler";
+    case IntegrationMethod::Leapfrog: return " Integration: Leapfrog";
     default: return nullptr;
     }
 }

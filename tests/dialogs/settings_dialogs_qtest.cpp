@@ -468,7 +468,7 @@ void SettingsDialogsTest::modelDialogControls() {
         QVERIFY(combo(1010) && combo(1014) && combo(1015) && combo(1016));
         QCOMPARE(entries(combo(1010)), QStringList({"0.25", "0.5", "1", "2", "4", "8"}));
         QCOMPARE(entries(combo(1014)), QStringList({"Direct", "Barnes-Hut"}));
-        QCOMPARE(entries(combo(1015)), QStringList({"Euler", "Improved Euler", "Runge Kutta 4", "Adams-Moulton"}));
+        QCOMPARE(entries(combo(1015)), QStringList({"Euler", "Improved Euler", "Runge Kutta 4", "Adams-Moulton", "Leapfrog"}));
         QCOMPARE(entries(combo(1016)), QStringList({"0.1", "0.5", "1", "5", "10"}));
         QVERIFY(combo(1010)->isEditable() && combo(1016)->isEditable());
         QVERIFY(!combo(1014)->isEditable() && !combo(1015)->isEditable());
@@ -545,7 +545,7 @@ void SettingsDialogsTest::modelStoresLiveValuesAndSettings() {
         auto* dlg = static_cast<CModelSettingsDlg*>(dialog);
         auto combo = [dlg](int id) { return static_cast<QComboBox*>(dlg->control(id)); };
         combo(1014)->setCurrentIndex(1);
-        combo(1015)->setCurrentIndex(2);
+        combo(1015)->setCurrentIndex(4);  // after Adams-Moulton, and not Dynamic Euler
         combo(1010)->setEditText("-2.5 days");  // negative steps are allowed
         combo(1016)->setEditText("0");
         button(dlg, "OK")->click();
@@ -554,8 +554,8 @@ void SettingsDialogsTest::modelStoresLiveValuesAndSettings() {
     const CGalaxy& g = g_galaxy;
     QCOMPARE(g.forceMethod, int(ForceMethod::BarnesHut));
     QCOMPARE(g.forceSetting, int(ForceMethod::BarnesHut));
-    QCOMPARE(g.integrationMethod, int(IntegrationMethod::RungeKutta4));
-    QCOMPARE(g.integrationSetting, int(IntegrationMethod::RungeKutta4));
+    QCOMPARE(g.integrationMethod, int(IntegrationMethod::Leapfrog));
+    QCOMPARE(g.integrationSetting, int(IntegrationMethod::Leapfrog));
     QCOMPARE(g.timeStep, -2.5);
     QCOMPARE(g.timeStepSetting, -2.5);
     QCOMPARE(g.shieldModifier, 0.0);

@@ -280,6 +280,81 @@ TEST(AdamsMoulton, AnImprovedEulerStepInBetweenStaysOutOfTheHistory) {
     EXPECT_NEAR(g.state[0], std::cos(8 * h), 2e-3);
 }
 
+namespace {
+int evaluations = 0;
+void countedOscillator(int n, double t, double* y, double* f) {
+    ++evaluations;
+    oscillator(n, t, y, f);
+}
+}  // namespace
+
+TEST(Leapfrog, OneEvaluationPerStepUntilWhatTheForcesDependOnChanges) {
+    CGalaxy g;
+    ASSERT_TRUE(installStars(g, {{1, 1.0, 0.5, 0, 0, 1.0, 0}, {2, -1, 0, 0}}));
+    g.timeStep = 0.1;
+    const auto evaluationsOfAStep = [&] {
+        evaluations = 0;
+        g.LeapfrogStep(g.timeStep, countedOscillator);
+        return evaluations;
+    };
+    EXPECT_EQ(evaluationsOfAStep(), 2);  // the first step finds its own start
+    EXPECT_EQ(evaluationsOfAStep(), 1);
+    EXPECT_EQ(evaluationsOfAStep(), 1);
+    const std::function<void()> changes[] = {
+        [&] { g.mass[1] = 3; },        // an edited star
+        [&] { g.pos.y[0] += 1e-9; },   // a moved one
+        [&] { g.timeStep /= 2; },      // the shield radii follow the step
+        [&] { g.forceMethod = ForceMethod::BarnesHut; },
+        [&] { g.darkMatter = DarkMatterModel::Sphere; },
+        [&] { g.ImprovedEulerStep(g.timeStep, countedOscillator); },  // another integrator in between
+    };
+    for (const auto& change : changes) {
+        SCOPED_TRACE(&change - changes);
+        change();
+        EXPECT_EQ(evaluationsOfAStep(), 2);
+        EXPECT_EQ(evaluationsOfAStep(), 1);
+    }
+}
+
+TEST(Leapfrog, StepsBackwardRetraceTheStepsForward) {
+    CGalaxy g;
+    const double m = 0.5 / g.gravity;
+    ASSERT_TRUE(installStars(g, {{m, 0.5, 0, 0, 0, 0.3, 0}, {m, -0.5, 0, 0, 0, -0.3, 0.1}}));
+    g.shieldModifier = 0.0;
+    current = &g;
+    const std::vector<double> start(g.state, g.state + g.stateLen);
+    for (int k = 0; k < 200; ++k) g.LeapfrogStep(0.01, gravityOfCurrent);
+    for (int k = 0; k < 200; ++k) g.LeapfrogStep(-0.01, gravityOfCurrent);
+    for (int i = 0; i < g.stateLen; ++i) EXPECT_NEAR(g.state[i], start[i], 1e-12) << i;
+}
+
+// Over many turns of an eccentric orbit the leapfrog's energy error swings
+// but does not grow; Improved Euler's grows turn after turn.
+TEST(Leapfrog, EnergyErrorStaysBoundedWhereImprovedEulersGrows) {
+    const auto worstErrorPerSpan = [](bool leapfrog) {
+        CGalaxy g;
+        const double m = 0.5 / g.gravity;
+        EXPECT_TRUE(installStars(g, {{m, 0.5, 0, 0, 0, 0.3, 0}, {m, -0.5, 0, 0, 0, -0.3, 0}}));
+        g.shieldModifier = 0.0;
+        current = &g;
+        const double e0 = pairEnergy(g);
+        std::vector<double> worst(4, 0.0);  // four spans of five turns each
+        for (int k = 0; k < 40000; ++k) {
+            if (leapfrog)
+                g.LeapfrogStep(0.01, gravityOfCurrent);
+            else
+                g.ImprovedEulerStep(0.01, gravityOfCurrent);
+            double& w = worst[k / 10000];
+            w = std::max(w, std::fabs(pairEnergy(g) - e0) / std::fabs(e0));
+        }
+        return worst;
+    };
+    const std::vector<double> leapfrog = worstErrorPerSpan(true), improved = worstErrorPerSpan(false);
+    EXPECT_LT(leapfrog[3], 1.5 * leapfrog[0]);
+    EXPECT_GT(improved[3], 3 * improved[0]);
+    EXPECT_LT(leapfrog[3], improved[3]);
+}
+
 TEST(DynamicEuler, WithoutPairsStarsDriftByTheirVelocity) {
     CGalaxy g;
     ASSERT_TRUE(installStars(g, {{400, 1, 2, 3, 0.5, -1, 2}}));
@@ -356,7 +431,7 @@ TEST(Driver, TheStepFollowsTheLiveIntegrator) {
     }
     EXPECT_EQ(findIntegrator("rk4")->id, IntegrationMethod::RungeKutta4);
     EXPECT_STREQ(findIntegrator("adams-moulton")->label, "Integration: Adams-Moulton");
-    EXPECT_EQ(findIntegrator("leapfrog"), nullptr);
+    EXPECT_EQ(findIntegrator("leapfrog")->id, IntegrationMethod::Leapfrog);
     EXPECT_STREQ(findForceMethod("particle-mesh")->label, "Force Method: Particle-Mesh");
     g_galaxy.requestedStars = 512;
     g_galaxy.randomSeed.reset();

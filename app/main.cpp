@@ -1,10 +1,27 @@
 #include <QApplication>
 #include <cstdio>
+#include <cstring>
 
 #include "app/replacing_file.h"
 #include "app/zyr_app.h"
 
+namespace {
+
+constexpr const char* kUsage = "usage: zyr [galaxy-file]\n       zyr --open galaxy-file.zyr\n";
+
+}  // namespace
+
 int main(int argc, char** argv) {
+    // Answered before Qt starts, so that they need no display.
+    if (argc == 2 && (std::strcmp(argv[1], "--help") == 0 || std::strcmp(argv[1], "--version") == 0)) {
+        const bool help = argv[1][2] == 'h';
+        if (help)
+            std::printf("%sStarts the Zyr galaxy simulator; a galaxy file given is loaded as File > Open does.\n",
+                        kUsage);
+        else
+            std::printf("zyr %s\n", ZYR_VERSION);
+        return std::fflush(stdout) == 0 && !std::ferror(stdout) ? 0 : 1;
+    }
     QApplication qapp(argc, argv);
     removeTemporariesOnSignals();
     QApplication::setApplicationName(QStringLiteral("Zyr"));
@@ -15,7 +32,7 @@ int main(int argc, char** argv) {
     if (args.size() == 2 && args.front() == QLatin1String("--open")) {
         args.removeFirst();
     } else if (args.size() > 1 || (args.size() == 1 && args.front().startsWith(QLatin1Char('-')))) {
-        std::fputs("usage: zyr [galaxy-file]\n       zyr --open galaxy-file.zyr\n", stderr);
+        std::fputs(kUsage, stderr);
         return 2;
     }
     CZyrApp app(args);

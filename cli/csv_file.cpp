@@ -1,12 +1,22 @@
 #include "cli/csv_file.h"
 
+#include <cstdio>
+
 #include "cli/number_text.h"
 
 bool CsvFile::open(const std::string& path, std::string_view header, std::string* error) {
-    if (!file_.open(path, error)) return false;
-    file_.write(header);
-    file_.write("\n");
+    toStandardOutput_ = path == kStandardOutput;
+    if (!toStandardOutput_ && !file_.open(path, error)) return false;
+    write(header);
+    write("\n");
     return true;
+}
+
+void CsvFile::write(std::string_view text) {
+    if (toStandardOutput_)
+        std::fwrite(text.data(), 1, text.size(), stdout);
+    else
+        file_.write(text);
 }
 
 void CsvFile::writeRow(std::span<const double> fields) {
@@ -16,7 +26,11 @@ void CsvFile::writeRow(std::span<const double> fields) {
         line_ += numberText(value);
     }
     line_ += '\n';
-    file_.write(line_);
+    write(line_);
 }
 
-bool CsvFile::close(std::string* error) { return file_.commit(error); }
+bool CsvFile::close(std::string* error) {
+    if (!toStandardOutput_) return file_.commit(error);
+    toStandardOutput_ = false;
+    return true;
+}

@@ -13,14 +13,21 @@
 // old results as they were.
 class CsvFile {
 public:
+    // The path that stands for the standard output, for pipes.
+    static constexpr std::string_view kStandardOutput = "-";
+
     // Creates the new file, still under a temporary name, with its header line.
     bool open(const std::string& path, std::string_view header, std::string* error);
-    bool isOpen() const { return file_.isOpen(); }
+    bool isOpen() const { return toStandardOutput_ || file_.isOpen(); }
     void writeRow(std::span<const double> fields);
     // Puts the file in place; false when anything written since open was lost.
+    // On the standard output the program's own check at exit reports losses.
     bool close(std::string* error);
 
 private:
+    void write(std::string_view text);
+
     ReplacingFile file_;
+    bool toStandardOutput_ = false;
     std::string line_;
 };

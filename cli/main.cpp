@@ -30,9 +30,9 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "zyr-sim: %s\nTry 'zyr-sim --help' for the options.\n", parsed.error.c_str());
         return 2;
     }
-    if (parsed.options->help) {
+    if (parsed.options->help || parsed.options->version) {
         // Nothing has touched the galaxy yet, so it still holds the defaults.
-        std::fputs(helpText(g_galaxy).c_str(), stdout);
+        std::fputs((parsed.options->help ? helpText(g_galaxy) : versionText()).c_str(), stdout);
         return checkStandardOutput(0);
     }
     removeTemporariesOnSignals();

@@ -242,6 +242,10 @@ const OptionInfo kOptions[] = {
      [](SimOptions& o, std::string_view v) {
          return readWhole(v, 1, INT_MAX, "must be at least 1", o.reportEvery);
      }},
+    {nullptr, "centre", nullptr,
+     "before the first step, move the centre of mass to the origin and take away the total momentum, so that the "
+     "galaxy stays in the box",
+     nullptr, nullptr, [](SimOptions& o, std::string_view) { return setFlag(o.centre, true); }},
     {nullptr, "threads", "N", "threads for the force sums and the bookkeeping; ZYR_THREADS sets the default",
      nullptr, [](const CGalaxy&) { return std::to_string(workerThreads()); },
      [](SimOptions& o, std::string_view v) {
@@ -290,16 +294,35 @@ const OptionInfo kOptions[] = {
 
     {"Output:", "save", "FILE.zyr", "write the galaxy file after the last step", nullptr, nullptr,
      [](SimOptions& o, std::string_view v) { return readPath(v, o.savePath); }},
-    {nullptr, "csv", "FILE", "write every report as a CSV row", nullptr, nullptr,
+    {nullptr, "csv", "FILE", "write every report as a CSV row; - for the standard output (the report then goes "
+     "to the standard error)", nullptr, nullptr,
      [](SimOptions& o, std::string_view v) { return readPath(v, o.csvPath); }},
     {nullptr, "state", "FILE.csv", "write every star after the last step as CSV", nullptr, nullptr,
      [](SimOptions& o, std::string_view v) { return readPath(v, o.statePath); }},
+    {nullptr, "quiet", nullptr, "no report; warnings, errors and the progress line remain", nullptr, nullptr,
+     [](SimOptions& o, std::string_view) { return setFlag(o.quiet, true); }},
     {nullptr, "help", nullptr, "show this text and exit", nullptr, nullptr,
-     [](SimOptions& o, std::string_view) {
-         o.help = true;
-         return std::string();
-     }},
+     [](SimOptions& o, std::string_view) { return setFlag(o.help, true); }},
+    {nullptr, "version", nullptr, "show the version and exit", nullptr, nullptr,
+     [](SimOptions& o, std::string_view) { return setFlag(o.version, true); }},
 };
+
+// A loaded galaxy brings its own stars and scale; these would go unused.
+std::string unusedWithLoad(const SimOptions& o) {
+    const std::pair<const char*, bool> generatedOnly[] = {
+        {"--shape", o.shape.has_value()},         {"--stars", o.stars.has_value()},
+        {"--star-mass", o.starMass.has_value()},  {"--central-mass", o.centralMass.has_value()},
+        {"--rotation", o.rotation.has_value()},   {"--scale", o.scale.has_value()},
+        {"--seed", o.seed.has_value()},
+    };
+    std::string names;
+    for (const auto& [name, given] : generatedOnly) {
+        if (!given) continue;
+        if (!names.empty()) names += ", ";
+        names += name;
+    }
+    return names;
+}
 
 const OptionInfo* findOption(std::string_view name) {
     for (const auto& entry : kOptions)
@@ -375,8 +398,12 @@ ParseResult parseOptions(int argc, const char* const* argv) {
         if (std::string why = entry->apply(options, value); !why.empty())
             return failure(option + " '" + std::string(value) + "': " + why);
     }
+    if (const std::string unused = unusedWithLoad(options); !options.loadPath.empty() && !unused.empty())
+        return failure(unused + ": not with --load, whose file gives the stars and the scale");
     return {options, {}};
 }
+
+std::string versionText() { return std::string("zyr-sim ") + ZYR_VERSION + "\n"; }
 
 void applySettings(const SimOptions& o, CGalaxy& g) {
     if (o.stars) g.requestedStars = *o.stars;
@@ -424,13 +451,13 @@ std::string helpText(const CGalaxy& d) {
     text +=
         "\n"
         "With --load the file gives the stars and the scale; the model settings and the\n"
-        "dark matter halo above still apply, the other galaxy settings are not used.\n"
+        "dark matter halo above still apply, the other galaxy settings are refused.\n"
         "\n"
         "Reports go to standard output at the start, every K steps and at the end. Steps\n"
         "per second are measured with a monotonic clock over the steps since the\n"
         "previous report, without the time of the reports themselves (0 at the start).\n"
         "--csv writes the same series with the header\n"
-        "  time,kinetic,potential,total,momentum_x,momentum_y,momentum_z,center_x,center_y,center_z,steps_per_second\n"
+        "  step,time,kinetic,potential,total,momentum_x,momentum_y,momentum_z,center_x,center_y,center_z,steps_per_second\n"
         "--state writes the header index,mass,x,y,z,vx,vy,vz,color and one row per star.\n"
         "Numbers in both files have 17 significant digits, with a full stop as the\n"
         "decimal separator whatever the locale.\n"

@@ -50,8 +50,11 @@ struct SimOptions {
     int steps = kDefaultSteps;
     int reportEvery = 0;  // 0: report at the start and at the end only
     std::optional<int> threads;  // unset: ZYR_THREADS, else the hardware's
+    bool centre = false;  // centre of mass to the origin, at rest, before the first step
+    bool quiet = false;   // no human report
     PictureOptions picture;
     bool help = false;
+    bool version = false;
 };
 
 // Either the accepted options or, when the arguments are wrong, a message that
@@ -71,3 +74,5 @@ void applySettings(const SimOptions& options, CGalaxy& galaxy);
 // The --help text; the defaults shown are read from the given galaxy, which
 // must not have been changed since construction.
 std::string helpText(const CGalaxy& defaults);
+// The --version text.
+std::string versionText();

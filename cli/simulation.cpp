@@ -20,7 +20,8 @@ namespace {
 using Clock = std::chrono::steady_clock;
 
 constexpr std::string_view kSeriesHeader =
-    "time,kinetic,potential,total,momentum_x,momentum_y,momentum_z,center_x,center_y,center_z,steps_per_second";
+    "step,time,kinetic,potential,total,momentum_x,momentum_y,momentum_z,center_x,center_y,center_z,"
+    "steps_per_second";
 constexpr std::string_view kStateHeader = "index,mass,x,y,z,vx,vy,vz,color";
 
 void complain(const std::string& message) { std::fprintf(stderr, "zyr-sim: %s\n", message.c_str()); }
@@ -58,38 +59,38 @@ const char* labelOf(const Table& table, int id) {
     return "?";
 }
 
-void printSetup() {
+void printSetup(std::FILE* out) {
     const CGalaxy& g = g_galaxy;
     // Dynamic Euler sums its own pairs directly, whatever the force setting.
     const int force = g.integrationMethod == IntegrationMethod::DynamicEuler ? ForceMethod::Direct : g.forceMethod;
-    std::printf("Stars: %d   %s   %s   Time Step: %s %s   Scale: %s\n", g.numStars,
-                labelOf(kIntegrators, g.integrationMethod), labelOf(kForceMethods, force),
-                numberText(g.timeStep, std::chars_format::general, 6).c_str(), g.timeUnitName[g.scale].c_str(),
-                g.scaleName[g.scale].c_str());
+    std::fprintf(out, "Stars: %d   %s   %s   Time Step: %s %s   Scale: %s\n", g.numStars,
+                 labelOf(kIntegrators, g.integrationMethod), labelOf(kForceMethods, force),
+                 numberText(g.timeStep, std::chars_format::general, 6).c_str(), g.timeUnitName[g.scale].c_str(),
+                 g.scaleName[g.scale].c_str());
 }
 
 std::string sci(double value) { return numberText(value, std::chars_format::scientific, 6); }
 
-void printReport(int step, int steps, double stepsPerSecond) {
+void printReport(std::FILE* out, int step, int steps, double stepsPerSecond) {
     const CGalaxy& g = g_galaxy;
     const int s = g.scale;
-    std::printf("step %d/%d   time %s %s   steps/s %s\n", step, steps,
-                numberText(g.time, std::chars_format::general, 6).c_str(), g.timeUnitName[s].c_str(),
-                numberText(stepsPerSecond, std::chars_format::fixed, 1).c_str());
-    std::printf("  energy [%s]   kinetic %s   potential %s   total %s\n", g.energyUnitName[s].c_str(),
-                sci(g.kineticEnergy).c_str(), sci(g.potentialEnergy).c_str(), sci(g.totalEnergy).c_str());
-    std::printf("  momentum [%s]   x %s   y %s   z %s\n", g.momentumUnitName[s].c_str(), sci(g.momentumX).c_str(),
-                sci(g.momentumY).c_str(), sci(g.momentumZ).c_str());
-    std::printf("  centre of mass [%s]   x %s   y %s   z %s\n", g.lengthUnitName[s].c_str(), sci(g.centerX).c_str(),
-                sci(g.centerY).c_str(), sci(g.centerZ).c_str());
-    std::fflush(stdout);
+    std::fprintf(out, "step %d/%d   time %s %s   steps/s %s\n", step, steps,
+                 numberText(g.time, std::chars_format::general, 6).c_str(), g.timeUnitName[s].c_str(),
+                 numberText(stepsPerSecond, std::chars_format::fixed, 1).c_str());
+    std::fprintf(out, "  energy [%s]   kinetic %s   potential %s   total %s\n", g.energyUnitName[s].c_str(),
+                 sci(g.kineticEnergy).c_str(), sci(g.potentialEnergy).c_str(), sci(g.totalEnergy).c_str());
+    std::fprintf(out, "  momentum [%s]   x %s   y %s   z %s\n", g.momentumUnitName[s].c_str(),
+                 sci(g.momentumX).c_str(), sci(g.momentumY).c_str(), sci(g.momentumZ).c_str());
+    std::fprintf(out, "  centre of mass [%s]   x %s   y %s   z %s\n", g.lengthUnitName[s].c_str(),
+                 sci(g.centerX).c_str(), sci(g.centerY).c_str(), sci(g.centerZ).c_str());
+    std::fflush(out);
 }
 
-void writeSeriesRow(CsvFile& series, double stepsPerSecond) {
+void writeSeriesRow(CsvFile& series, int step, double stepsPerSecond) {
     const CGalaxy& g = g_galaxy;
-    const double row[] = {g.time,      g.kineticEnergy, g.potentialEnergy, g.totalEnergy,
-                          g.momentumX, g.momentumY,     g.momentumZ,       g.centerX,
-                          g.centerY,   g.centerZ,       stepsPerSecond};
+    const double row[] = {static_cast<double>(step), g.time,      g.kineticEnergy, g.potentialEnergy,
+                          g.totalEnergy,             g.momentumX, g.momentumY,     g.momentumZ,
+                          g.centerX,                 g.centerY,   g.centerZ,       stepsPerSecond};
     series.writeRow(row);
 }
 
@@ -160,6 +161,11 @@ int runSimulation(const SimOptions& options) {
         complain(error);
         return 1;
     }
+    if (options.centre) g_galaxy.centre();
+    // A CSV on the standard output keeps it to itself: the report moves aside.
+    const bool csvOnStandardOutput =
+        options.csvPath == CsvFile::kStandardOutput || options.statePath == CsvFile::kStandardOutput;
+    std::FILE* const reportTo = options.quiet ? nullptr : csvOnStandardOutput ? stderr : stdout;
     // Outputs are opened before the first step, so that a wrong path costs no
     // simulation time.
     const PictureOptions& picture = options.picture;
@@ -175,7 +181,7 @@ int runSimulation(const SimOptions& options) {
         return 1;
     }
 
-    printSetup();
+    if (reportTo) printSetup(reportTo);
     const Clock::time_point start = Clock::now();
     ProgressLine progress(options.steps, start);
     Clock::time_point since = start;
@@ -187,8 +193,8 @@ int runSimulation(const SimOptions& options) {
         const double rate = stepsSince > 0 && seconds > 0.0 ? stepsSince / seconds : 0.0;
         progress.clear();
         g_galaxy.bookkeeping();
-        printReport(step, options.steps, rate);
-        if (series.isOpen()) writeSeriesRow(series, rate);
+        if (reportTo) printReport(reportTo, step, options.steps, rate);
+        if (series.isOpen()) writeSeriesRow(series, step, rate);
         stepsSince = 0;
         since = Clock::now();
     };

@@ -14,6 +14,11 @@ for f in bin/zyr bin/zyr-sim share/applications/zyr.desktop share/mime/packages/
 done
 [ -x "$prefix/bin/zyr-sim" ] && "$prefix/bin/zyr-sim" --load "$prefix/share/zyr/data/two-star-orbit.zyr" --steps 2 >/dev/null \
   || { echo "installed zyr-sim does not run"; status=1; }
+# --help and --version answer on the standard output, without a display
+for option in --help --version; do
+  env -u DISPLAY -u WAYLAND_DISPLAY QT_QPA_PLATFORM= "$prefix/bin/zyr" "$option" | grep -q '^\(usage: \)\?zyr ' \
+    || { echo "zyr $option does not answer"; status=1; }
+done
 grep -q '^Exec=zyr --open %f$' "$prefix/share/applications/zyr.desktop" || { echo "desktop entry does not open files"; status=1; }
 grep -q '^MimeType=application/x-zyr-galaxy;$' "$prefix/share/applications/zyr.desktop" || { echo "desktop entry lacks the MIME type"; status=1; }
 grep -q 'pattern="\*.zyr"' "$prefix/share/mime/packages/zyr-galaxy.xml" || { echo "MIME type lacks *.zyr"; status=1; }

@@ -26,7 +26,7 @@ namespace {
 using Args = std::vector<std::string>;
 
 constexpr const char* kSeriesHeader =
-    "time,kinetic,potential,total,momentum_x,momentum_y,momentum_z,center_x,center_y,center_z,steps_per_second";
+    "step,time,kinetic,potential,total,momentum_x,momentum_y,momentum_z,center_x,center_y,center_z,steps_per_second";
 constexpr const char* kStateHeader = "index,mass,x,y,z,vx,vy,vz,color";
 
 // The desktop program's settings, written out here on their own so that the
@@ -120,12 +120,13 @@ TEST(ZyrSimHelp, ListsEveryOptionAndTheDesktopDefaults) {
           "--dark-fraction", "--scale", "--seed", "--force", "--integrator", "--dt", "--shield", "--load", "--steps",
           "--save", "--report-every", "--csv", "--state", "--png", "--frames", "--every", "--size", "--tilt", "--turn",
           "--zoom", "--colouring", "--add", "--offset", "--velocity", "--star-size", "--balls", "--no-depth-cue", "--white-background", "--no-box",
-          "--trace", "--help"}) {
+          "--trace", "--centre", "--quiet", "--help", "--version"}) {
         EXPECT_NE(run.out.find(std::string(option) + " "), std::string::npos) << option;
     }
     for (const char* text : {"512-star sphere", "improved-euler integration", "direct summation", "time step 8",
                              "modifier 10", "sphere|disc|cube|grid2d|grid3d|rings",
-                             "euler|improved-euler|rk4|adams-moulton|dynamic-euler", "direct|barnes-hut|particle-mesh",
+                             "euler|improved-euler|rk4|adams-moulton|dynamic-euler|leapfrog",
+                             "direct|barnes-hut|particle-mesh",
                              "galactic|solar-system|earth-sun", kSeriesHeader, kStateHeader}) {
         EXPECT_NE(run.out.find(text), std::string::npos) << text;
     }
@@ -172,6 +173,7 @@ TEST(ZyrSimArguments, BadArgumentsExitTwoNamingTheOption) {
         {{"--save", "--steps", "1"}, "--save"},
         {{"--csv"}, "--csv"},
         {{"--help=yes"}, "--help"},
+        {{"--load", "a.zyr", "--seed", "3", "--rotation", "2"}, "--stars, --rotation, --seed: not with --load"},
     };
     TempDir dir;
     for (const Case& c : cases) {
@@ -298,14 +300,14 @@ TEST(ZyrSimSeries, OneRowPerReportAtTheStartEveryKStepsAndTheEnd) {
     TempDir dir;
     struct Case {
         Args args;
-        std::vector<std::string> times;
+        std::vector<std::string> steps, times;
     };
     const Case cases[] = {
-        {{"--steps", "10", "--report-every", "4"}, {"0", "32", "64", "80"}},
-        {{"--steps", "8", "--report-every", "4"}, {"0", "32", "64"}},
-        {{"--steps", "10"}, {"0", "80"}},
-        {{"--steps", "0"}, {"0"}},
-        {{"--steps", "3", "--dt", "-8"}, {"0", "-24"}},
+        {{"--steps", "10", "--report-every", "4"}, {"0", "4", "8", "10"}, {"0", "32", "64", "80"}},
+        {{"--steps", "8", "--report-every", "4"}, {"0", "4", "8"}, {"0", "32", "64"}},
+        {{"--steps", "10"}, {"0", "10"}, {"0", "80"}},
+        {{"--steps", "0"}, {"0"}, {"0"}},
+        {{"--steps", "3", "--dt", "-8"}, {"0", "3"}, {"0", "-24"}},
     };
     for (const Case& c : cases) {
         const SimRun run = runSim(dir, with(c.args, {"--stars", "16", "--seed", "1", "--csv", dir.path("s.csv")}));
@@ -315,13 +317,45 @@ TEST(ZyrSimSeries, OneRowPerReportAtTheStartEveryKStepsAndTheEnd) {
         ASSERT_EQ(series.rows.size(), c.times.size()) << c.args[1];
         for (std::size_t r = 0; r < series.rows.size(); ++r) {
             const auto& row = series.rows[r];
-            ASSERT_EQ(row.size(), 11u);
-            EXPECT_EQ(row[0], c.times[r]);
+            ASSERT_EQ(row.size(), 12u);
+            EXPECT_EQ(row[0], c.steps[r]);
+            EXPECT_EQ(row[1], c.times[r]);
             // The total is the sum of the two energies as written, digit for digit.
-            EXPECT_EQ(toNumber(row[3]), toNumber(row[1]) + toNumber(row[2])) << r;
+            EXPECT_EQ(toNumber(row[4]), toNumber(row[2]) + toNumber(row[3])) << r;
         }
-        EXPECT_EQ(series.rows.front()[10], "0");
+        EXPECT_EQ(series.rows.front()[11], "0");
     }
+}
+
+// zyr-sim in a pipe: the CSV alone on the standard output, the report beside
+// it on the standard error or not at all.
+TEST(ZyrSimSeries, CsvOnTheStandardOutputForPipes) {
+    TempDir dir;
+    const Args run = {"--stars", "8", "--seed", "1", "--steps", "2", "--csv", "-"};
+    for (const bool quiet : {false, true}) {
+        const SimRun piped = runSim(dir, quiet ? with(run, {"--quiet"}) : run);
+        EXPECT_EQ(piped.status, 0) << piped.err;
+        std::ofstream(dir.path("piped.csv")) << piped.out;
+        const CsvTable series = readCsv(dir.path("piped.csv"));
+        EXPECT_EQ(series.header, kSeriesHeader);
+        ASSERT_EQ(series.rows.size(), 2u);
+        EXPECT_EQ(series.rows[1][0], "2");
+        EXPECT_EQ(piped.err.find("Stars: 8") != std::string::npos, !quiet) << piped.err;
+    }
+    const SimRun version = runSim(dir, {"--version"});
+    EXPECT_EQ(version.status, 0);
+    EXPECT_EQ(version.out.rfind("zyr-sim ", 0), 0u) << version.out;
+}
+
+TEST(ZyrSimSeries, CentreTakesTheDriftOutBeforeTheFirstStep) {
+    TempDir dir;
+    const SimRun run = runSim(dir, {"--stars", "64", "--seed", "2", "--steps", "0", "--centre", "--csv", "-"});
+    ASSERT_EQ(run.status, 0) << run.err;
+    std::ofstream(dir.path("c.csv")) << run.out;
+    const CsvTable series = readCsv(dir.path("c.csv"));
+    ASSERT_EQ(series.rows.size(), 1u);
+    for (int column = 5; column <= 10; ++column)  // momentum and centre of mass
+        EXPECT_NEAR(toNumber(series.rows[0][column]), 0.0, 1e-9) << series.rows[0][column];
 }
 
 TEST(ZyrSimSeries, ReportsUseTheUnitsOfTheScale) {

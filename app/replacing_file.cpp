@@ -116,7 +116,7 @@ bool ReplacingFile::open(const std::string& path, std::string* error) {
     }
     // A file written over keeps its permissions; a new one gets 0666 less the umask.
     keepMode_ = S_ISREG(old.st_mode);
-    mode_ = old.st_mode & 07777;
+    mode_ = old.st_mode & 0777;
     errno_ = 0;
     buffer_.clear();
     fd_ = createTemporary(target_, temporary_, slot_);

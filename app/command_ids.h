@@ -63,5 +63,7 @@ enum : int {
     ListFont16 = 32852,
     AddGalaxy = 32860,
     EnergyPlot = 32861,
+    CentreGalaxy = 32862,
+    FollowCentre = 32863,
 };
 }

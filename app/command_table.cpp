@@ -116,6 +116,7 @@ Item viewPopup() {
                      Item::command("ChromaDepth", C::ChromaDepth),
                      Item::separator(),
                      Item::command("Trace\tCtrl+T", C::Trace),
+                     Item::command("Follow Centre of Mass", C::FollowCentre),
                      Item::separator(),
                      Item::command("&Toolbar", F::ViewToolbar),
                      Item::command("&Status Bar", F::ViewStatusBar),
@@ -134,6 +135,7 @@ Item actionPopup() {
                                      Item::command("Move Right", C::MoveRight),
                                      Item::separator(),
                                      Item::command("Center Image", C::CenterImage),
+                                     Item::command("Centre Galaxy", C::CentreGalaxy),
                                  });
 }
 

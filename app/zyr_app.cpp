@@ -173,6 +173,8 @@ void CZyrApp::registerCommands() {
     addCheck(C::Trace, g.trace, 1);
 
     onCommand(C::CenterImage, [this] { OnCenterImage(); });
+    onCommand(C::CentreGalaxy, [this] { OnCentreGalaxy(); });
+    addViewToggle(C::FollowCentre, g.followCentre);
     onCommand(C::ZoomIn, [this] { OnZoomIn(); });
     onCommand(C::ZoomOut, [this] { OnZoomOut(); });
     onCommand(C::RotateUp, [this] { OnRotate(aboutViewX(0.01), true); });
@@ -327,6 +329,21 @@ void CZyrApp::OnTrace() {
 void CZyrApp::OnCenterImage() {
     g_galaxy.orientation = Quaternion();
     spinning = 0;
+    RedrawGalaxyView();
+}
+
+void CZyrApp::OnCentreGalaxy() {
+    CGalaxy& g = g_galaxy;
+    // The infinities of a star that blew up would spread to every other star.
+    const int star = g.firstNonFiniteStar();
+    if (star >= 0) {
+        prompter().messageBox(QStringLiteral("Star %1 has a mass, position or velocity that is infinite or not a "
+                                             "number, so the galaxy has no centre of mass. No star has been moved.")
+                                  .arg(star),
+                              QStringLiteral("Centre Galaxy"), MessageButtons::Ok, MessageIcon::Warning);
+        return;
+    }
+    g.centre();
     RedrawGalaxyView();
 }
 

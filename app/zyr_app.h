@@ -66,6 +66,7 @@ public:
     void OnStarColor(int color);
     void OnTrace();
     void OnCenterImage();
+    void OnCentreGalaxy();
     void OnZoomIn();
     void OnZoomOut();
     // The four rotate accelerators; clearSpin is false only for Ctrl+Right.

@@ -84,6 +84,7 @@ void restoreGalaxySettings() {
     g.starSize = 0;
     g.starColor = StarColor::White;
     g.listFontSize = 12;
+    g.followCentre = 0;
 }
 
 }  // namespace
@@ -118,6 +119,7 @@ private slots:
     void zoomWorksFromInformationWindow();
     void rotateAcceleratorsAndSpin();
     void centerImageKeepsPan();
+    void centreGalaxyKeepsTheRun();
 
     void acceleratorsAsKeyEvents();
     void altFStepsInsteadOfOpeningFileMenu();
@@ -316,6 +318,7 @@ void ZyrAppTest::childMenuLayout() {
         "&View/ChromaDepth=32823",
         "&View/-",
         "&View/Trace\tCtrl+T=32844",
+        "&View/Follow Centre of Mass=32863",
         "&View/-",
         "&View/&Toolbar=59392",
         "&View/&Status Bar=59393",
@@ -329,6 +332,7 @@ void ZyrAppTest::childMenuLayout() {
         "Action/Move Right=32849",
         "Action/-",
         "Action/Center Image=32785",
+        "Action/Centre Galaxy=32862",
         "Galaxy/New Galaxy\t Ctrl+N=57600",
         "Galaxy/Run\t Alt + R=32773",
         "Galaxy/Stop\t Alt + .=32774",
@@ -496,6 +500,7 @@ void ZyrAppTest::viewTogglesFlipFlagsWithCheckMarks() {
         {32823, &g.chromaDepth},  {32812, &g.hideColor[1]}, {32813, &g.hideColor[4]},
         {32814, &g.hideColor[5]}, {32815, &g.hideColor[3]}, {32816, &g.hideColor[6]},
         {32817, &g.hideColor[7]}, {32818, &g.hideColor[0]}, {32844, &g.trace},
+        {32863, &g.followCentre},
     };
     PaintCounter paints(g_galaxyView);
     for (const Toggle& t : toggles) {
@@ -671,6 +676,34 @@ void ZyrAppTest::centerImageKeepsPan() {
     QCOMPARE(g.panX, 0.25);
     QCOMPARE(g.panY, -0.5);
     QCOMPARE(g.viewDistance, 50.0 / 1.1);
+}
+
+void ZyrAppTest::centreGalaxyKeepsTheRun() {
+    CGalaxy& g = g_galaxy;
+    // Off the origin and drifting.
+    for (int i = 0; i < g.numStars; ++i) {
+        g.pos.y[i] += 1.5;
+        g.vel.x[i] += 0.02;
+    }
+    const double apart = g.pos.y[1] - g.pos.y[0];
+    app_->OnRun();
+    PaintCounter paints(g_galaxyView);
+    QVERIFY(frame_->executeCommand(C::CentreGalaxy));
+    QCOMPARE(app_->running, 1);
+    QCOMPARE(paints.count, 1);
+    g.bookkeeping();
+    for (double c : {g.centerX, g.centerY, g.centerZ}) QVERIFY(std::abs(c) < 1e-12);
+    for (double p : {g.momentumX, g.momentumY, g.momentumZ}) QVERIFY(std::abs(p) < 1e-12 * g.totalMass);
+    QVERIFY(std::abs(g.pos.y[1] - g.pos.y[0] - apart) < 1e-12);
+
+    // The infinities of a star that blew up would reach every star: none
+    // moves, and the user is told why.
+    g.vel.z[3] = INFINITY;
+    const std::vector<double> before(g.state, g.state + g.stateLen);
+    QVERIFY(frame_->executeCommand(C::CentreGalaxy));
+    QVERIFY(std::vector<double>(g.state, g.state + g.stateLen) == before);
+    QCOMPARE(prompter_->messages.size(), std::size_t{1});
+    QCOMPARE(prompter_->messages[0].caption, QStringLiteral("Centre Galaxy"));
 }
 
 // ---- keys -------------------------------------------------------------------------

@@ -123,6 +123,16 @@ Item viewPopup() {
                  });
 }
 
+Item speedPopup() {
+    return Item::popup("Simulation Speed", {
+                                               Item::command("Full Speed", C::FullSpeed),
+                                               Item::command("250 Steps per Second", C::Speed250),
+                                               Item::command("60 Steps per Second", C::Speed60),
+                                               Item::command("25 Steps per Second", C::Speed25),
+                                               Item::command("10 Steps per Second", C::Speed10),
+                                           });
+}
+
 Item actionPopup() {
     return Item::popup("Action", {
                                      Item::command("Zoom In\tAlt + +", C::ZoomIn),
@@ -136,6 +146,8 @@ Item actionPopup() {
                                      Item::separator(),
                                      Item::command("Center Image", C::CenterImage),
                                      Item::command("Centre Galaxy", C::CentreGalaxy),
+                                     Item::separator(),
+                                     speedPopup(),
                                  });
 }
 

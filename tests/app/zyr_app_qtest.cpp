@@ -10,6 +10,7 @@
 #include <QMessageBox>
 #include <QPushButton>
 #include <QScrollBar>
+#include <QSettings>
 #include <QStatusBar>
 #include <QTemporaryDir>
 #include <QTimer>
@@ -145,6 +146,10 @@ private slots:
     void inputRestartsIdleCount();
     void messageBoxPausesSimulation();
     void modalDialogPausesSimulation();
+    void simulationSpeedIsCheckedRememberedAndPaces_data();
+    void simulationSpeedIsCheckedRememberedAndPaces();
+    void savedSpeedOutsideTheMenuRunsAtFullSpeed_data();
+    void savedSpeedOutsideTheMenuRunsAtFullSpeed();
 
 private:
     QAction* action(int id) const;
@@ -153,16 +158,26 @@ private:
     ChildFrame* galaxyFrame() const { return g_galaxyView ? g_galaxyView->parentFrame() : nullptr; }
     ChildFrame* infoFrame() const;
     void closeAllChildren();
+    // Ends the program object and starts a new one, as a second run would.
+    void restartProgram();
 
+    // The remembered settings of these runs, not the user's.
+    QTemporaryDir settingsDir_;
     std::unique_ptr<CZyrApp> app_;
     ScriptedPrompter* prompter_ = nullptr;
     MdiFrame* frame_ = nullptr;
 };
 
-void ZyrAppTest::initTestCase() { QApplication::setQuitOnLastWindowClosed(false); }
+void ZyrAppTest::initTestCase() {
+    QApplication::setQuitOnLastWindowClosed(false);
+    QVERIFY(settingsDir_.isValid());
+    QCoreApplication::setOrganizationName(QStringLiteral("ZyrAppTest"));
+    QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, settingsDir_.path());
+}
 
 void ZyrAppTest::init() {
     restoreGalaxySettings();
+    QSettings().clear();
     prompter_ = startProgram(app_);
     if (QTest::currentTestFailed()) return;
     frame_ = app_->mainFrame();
@@ -197,6 +212,12 @@ ChildFrame* ZyrAppTest::infoFrame() const {
 void ZyrAppTest::closeAllChildren() {
     app_->closeAllDocuments();
     QVERIFY(frame_->childFrames().empty());
+}
+
+void ZyrAppTest::restartProgram() {
+    stopProgram(app_);
+    prompter_ = startProgram(app_);
+    frame_ = app_->mainFrame();
 }
 
 // ---- start-up -----------------------------------------------------------------
@@ -333,6 +354,12 @@ void ZyrAppTest::childMenuLayout() {
         "Action/-",
         "Action/Center Image=32785",
         "Action/Centre Galaxy=32862",
+        "Action/-",
+        "Action/Simulation Speed/Full Speed=32864",
+        "Action/Simulation Speed/250 Steps per Second=32865",
+        "Action/Simulation Speed/60 Steps per Second=32866",
+        "Action/Simulation Speed/25 Steps per Second=32867",
+        "Action/Simulation Speed/10 Steps per Second=32868",
         "Galaxy/New Galaxy\t Ctrl+N=57600",
         "Galaxy/Run\t Alt + R=32773",
         "Galaxy/Stop\t Alt + .=32774",
@@ -1132,6 +1159,64 @@ void ZyrAppTest::modalDialogPausesSimulation() {
     const int after = g_galaxy.iteration;
     QTRY_VERIFY(g_galaxy.iteration > after + 3);
     app_->idleDriver().stop();
+}
+
+void ZyrAppTest::simulationSpeedIsCheckedRememberedAndPaces_data() {
+    QTest::addColumn<int>("id");
+    QTest::addColumn<int>("stepsPerSecond");
+    QTest::addColumn<int>("interval");  // milliseconds
+    QTest::newRow("full speed") << int(C::FullSpeed) << 0 << 0;
+    QTest::newRow("250") << int(C::Speed250) << 250 << 4;
+    QTest::newRow("60") << int(C::Speed60) << 60 << 17;
+    QTest::newRow("25") << int(C::Speed25) << 25 << 40;
+    QTest::newRow("10") << int(C::Speed10) << 10 << 100;
+}
+
+void ZyrAppTest::simulationSpeedIsCheckedRememberedAndPaces() {
+    QFETCH(int, id);
+    QFETCH(int, stepsPerSecond);
+    QFETCH(int, interval);
+    QVERIFY(checked(C::FullSpeed));
+    // Another choice first, so that the row's own has one to replace.
+    QVERIFY(frame_->executeCommand(id == C::Speed10 ? C::Speed25 : C::Speed10));
+    QVERIFY(frame_->executeCommand(id));
+
+    restartProgram();
+    if (QTest::currentTestFailed()) return;
+    for (int speed : {C::FullSpeed, C::Speed250, C::Speed60, C::Speed25, C::Speed10})
+        QCOMPARE(checked(speed), speed == id);
+    QCOMPARE(app_->stepsPerSecond, stepsPerSecond);
+
+    // The timer ticks at the chosen rate, and no step is taken but on a tick.
+    IdleDriver& driver = app_->idleDriver();
+    QCOMPARE(driver.timer().interval(), interval);
+    QSignalSpy ticks(&driver.timer(), &QTimer::timeout);
+    app_->OnRun();
+    driver.start();
+    QTRY_VERIFY(ticks.count() >= 3);
+    driver.stop();
+    QCOMPARE(g_galaxy.iteration, int(ticks.count()));
+}
+
+void ZyrAppTest::savedSpeedOutsideTheMenuRunsAtFullSpeed_data() {
+    QTest::addColumn<QVariant>("saved");
+    QTest::addColumn<int>("stepsPerSecond");
+    QTest::newRow("offered") << QVariant(25) << 25;
+    QTest::newRow("not offered") << QVariant(30) << 0;
+    QTest::newRow("negative") << QVariant(-10) << 0;
+    QTest::newRow("text") << QVariant(QStringLiteral("fast")) << 0;
+    QTest::newRow("fraction") << QVariant(QStringLiteral("10.5")) << 0;
+}
+
+void ZyrAppTest::savedSpeedOutsideTheMenuRunsAtFullSpeed() {
+    QFETCH(QVariant, saved);
+    QFETCH(int, stepsPerSecond);
+    QSettings().setValue(QStringLiteral("Simulation/StepsPerSecond"), saved);
+    restartProgram();
+    if (QTest::currentTestFailed()) return;
+    QCOMPARE(app_->stepsPerSecond, stepsPerSecond);
+    QCOMPARE(app_->idleDriver().timer().interval(), stepsPerSecond ? 1000 / stepsPerSecond : 0);
+    QCOMPARE(checked(C::FullSpeed), stepsPerSecond == 0);
 }
 
 QTEST_MAIN(ZyrAppTest)

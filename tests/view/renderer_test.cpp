@@ -158,41 +158,27 @@ TEST(ProjectStars, DrawOrderRunsBackToFront) {
     for (int k = 0; k < n; ++k) EXPECT_EQ(seen[k], 1);
 }
 
-// Stars on the line of sight through c, weighted so that their centre of mass
-// is c but their plain average is not: followed, each of them projects to
-// where the pan alone puts the middle of the view, whatever the orientation.
+// Two stars on the line of sight through c, weighted so that their centre of
+// mass is c but their plain average is not: followed, both project to where
+// the pan alone puts the middle of the view, whatever the orientation.
 TEST(ProjectStars, FollowedCentreOfMassProjectsToThePan) {
     const double a = 0.4;
     for (const Quaternion& turn : {Quaternion(), Quaternion(std::cos(a), 0.6 * std::sin(a), 0.0, 0.8 * std::sin(a))}) {
-        SCOPED_TRACE(turn.w);
         // The model direction that the orientation turns towards the eye.
         double wx = 0.0, wy = 0.0, wz = 1.0;
         turn.conjugate().rotate(wx, wy, wz);
         const double c[3] = {1.2, -0.8, 0.6};
-        std::vector<TestStar> stars;
-        double massSum = 0.0, moment = 0.0;
-        for (int i = 0; i < 6; ++i) {
-            massSum += 1.0 + i;
-            moment += (1.0 + i) * i;
-        }
-        for (int i = 0; i < 6; ++i) {
-            const double t = i - moment / massSum;
-            stars.push_back({1.0 + i, c[0] + t * wx, c[1] + t * wy, c[2] + t * wz});
-        }
-        Scene s(stars);
+        Scene s({{1.0, c[0] + 3 * wx, c[1] + 3 * wy, c[2] + 3 * wz}, {3.0, c[0] - wx, c[1] - wy, c[2] - wz}});
         s.g.orientation = turn;
         s.g.panX = 0.1;
         s.g.panY = -0.2;
         s.g.followCentre = 1;
         s.g.projectStars();
-        ASSERT_EQ(s.g.drawCount, 6);
-        for (int k = 0; k < 6; ++k) {
-            EXPECT_NEAR(s.g.screenX[k], 0.1 * 0.95, 1e-12);
-            EXPECT_NEAR(s.g.screenY[k], -0.2 * 0.95, 1e-12);
+        ASSERT_EQ(s.g.drawCount, 2);
+        for (int k = 0; k < 2; ++k) {
+            EXPECT_NEAR(s.g.screenX[k], 0.1 * 0.95, 1e-12) << turn.w;
+            EXPECT_NEAR(s.g.screenY[k], -0.2 * 0.95, 1e-12) << turn.w;
         }
-        s.g.followCentre = 0;
-        s.g.projectStars();
-        EXPECT_GT(std::abs(s.g.screenX[0] - 0.1 * 0.95), 0.1);
     }
 }
 

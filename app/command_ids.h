@@ -63,5 +63,12 @@ enum : int {
     ListFont16 = 32852,
     AddGalaxy = 32860,
     EnergyPlot = 32861,
+    CentreGalaxy = 32862,
+    FollowCentre = 32863,
+    FullSpeed = 32864,
+    Speed250 = 32865,
+    Speed60 = 32866,
+    Speed25 = 32867,
+    Speed10 = 32868,
 };
 }

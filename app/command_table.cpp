@@ -116,10 +116,21 @@ Item viewPopup() {
                      Item::command("ChromaDepth", C::ChromaDepth),
                      Item::separator(),
                      Item::command("Trace\tCtrl+T", C::Trace),
+                     Item::command("Follow Centre of Mass", C::FollowCentre),
                      Item::separator(),
                      Item::command("&Toolbar", F::ViewToolbar),
                      Item::command("&Status Bar", F::ViewStatusBar),
                  });
+}
+
+Item speedPopup() {
+    return Item::popup("Simulation Speed", {
+                                               Item::command("Full Speed", C::FullSpeed),
+                                               Item::command("250 Steps per Second", C::Speed250),
+                                               Item::command("60 Steps per Second", C::Speed60),
+                                               Item::command("25 Steps per Second", C::Speed25),
+                                               Item::command("10 Steps per Second", C::Speed10),
+                                           });
 }
 
 Item actionPopup() {
@@ -134,6 +145,9 @@ Item actionPopup() {
                                      Item::command("Move Right", C::MoveRight),
                                      Item::separator(),
                                      Item::command("Center Image", C::CenterImage),
+                                     Item::command("Centre Galaxy", C::CentreGalaxy),
+                                     Item::separator(),
+                                     speedPopup(),
                                  });
 }
 

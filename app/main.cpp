@@ -24,6 +24,8 @@ int main(int argc, char** argv) {
     }
     QApplication qapp(argc, argv);
     removeTemporariesOnSignals();
+    // QSettings keeps what is remembered between runs in ~/.config/Zyr/Zyr.conf.
+    QApplication::setOrganizationName(QStringLiteral("Zyr"));
     QApplication::setApplicationName(QStringLiteral("Zyr"));
     // Qt has taken its own options (-platform, -style, ...) out already.
     QStringList args = QApplication::arguments().mid(1);

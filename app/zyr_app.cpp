@@ -1,5 +1,7 @@
 #include "app/zyr_app.h"
 
+#include <QSettings>
+#include <algorithm>
 #include <cmath>
 #include <utility>
 
@@ -51,6 +53,24 @@ std::unique_ptr<DocTemplate> makeTemplate(int resourceId, const char* templateSt
         [] { return new Frame; }, [] { return new ViewClass; });
 }
 
+// The speeds offered in the Simulation Speed menu, by command: steps per
+// second, 0 for full speed.
+constexpr std::pair<int, int> kSpeeds[] = {{CommandId::FullSpeed, 0},
+                                           {CommandId::Speed250, 250},
+                                           {CommandId::Speed60, 60},
+                                           {CommandId::Speed25, 25},
+                                           {CommandId::Speed10, 10}};
+const QString kSpeedKey = QStringLiteral("Simulation/StepsPerSecond");
+
+// The speed chosen in an earlier run. Anything else found there (a file
+// edited by hand, or left by another version) runs at full speed.
+int savedSimulationSpeed() {
+    bool ok = false;
+    const int saved = QSettings().value(kSpeedKey).toInt(&ok);
+    const bool offered = std::ranges::find(kSpeeds, saved, &std::pair<int, int>::second) != std::end(kSpeeds);
+    return ok && offered ? saved : 0;
+}
+
 Quaternion aboutViewX(double halfAngle) { return {std::cos(halfAngle), std::sin(halfAngle), 0.0, 0.0}; }
 Quaternion aboutViewY(double halfAngle) { return {std::cos(halfAngle), 0.0, std::sin(halfAngle), 0.0}; }
 
@@ -65,6 +85,7 @@ bool CZyrApp::InitInstance() {
     running = 0;
     spinning = 0;
     spinStep = Quaternion();
+    setSimulationSpeed(savedSimulationSpeed());
 
     galaxyTemplate = addDocTemplate(makeTemplate<CZyrDoc, CChildFrame, CZyrView>(
         129, "Galaxy\nGalaxy\nGalaxy\nGalaxies (*.zyr)\n.zyr\nZyr.Document\nZyr Document"));
@@ -173,6 +194,12 @@ void CZyrApp::registerCommands() {
     addCheck(C::Trace, g.trace, 1);
 
     onCommand(C::CenterImage, [this] { OnCenterImage(); });
+    onCommand(C::CentreGalaxy, [this] { OnCentreGalaxy(); });
+    addViewToggle(C::FollowCentre, g.followCentre);
+    for (const auto& [id, rate] : kSpeeds) {
+        onCommand(id, [this, rate] { OnSimulationSpeed(rate); });
+        addCheck(id, stepsPerSecond, rate);
+    }
     onCommand(C::ZoomIn, [this] { OnZoomIn(); });
     onCommand(C::ZoomOut, [this] { OnZoomOut(); });
     onCommand(C::RotateUp, [this] { OnRotate(aboutViewX(0.01), true); });
@@ -328,6 +355,33 @@ void CZyrApp::OnCenterImage() {
     g_galaxy.orientation = Quaternion();
     spinning = 0;
     RedrawGalaxyView();
+}
+
+void CZyrApp::OnCentreGalaxy() {
+    CGalaxy& g = g_galaxy;
+    // The infinities of a star that blew up would spread to every other star.
+    const int star = g.firstNonFiniteStar();
+    if (star >= 0) {
+        prompter().messageBox(QStringLiteral("Star %1 has a mass, position or velocity that is infinite or not a "
+                                             "number, so the galaxy has no centre of mass. No star has been moved.")
+                                  .arg(star),
+                              QStringLiteral("Centre Galaxy"), MessageButtons::Ok, MessageIcon::Warning);
+        return;
+    }
+    g.centre();
+    RedrawGalaxyView();
+}
+
+void CZyrApp::OnSimulationSpeed(int rate) {
+    setSimulationSpeed(rate);
+    QSettings().setValue(kSpeedKey, rate);
+}
+
+void CZyrApp::setSimulationSpeed(int rate) {
+    stepsPerSecond = rate;
+    // The timer counts whole milliseconds: 60 steps per second come out at
+    // 17 ms, 58.8 per second.
+    idleDriver().setInterval(rate > 0 ? (1000 + rate / 2) / rate : 0);
 }
 
 void CZyrApp::OnZoomIn() {

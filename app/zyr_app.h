@@ -44,6 +44,9 @@ public:
     DocTemplate* noteTemplate = nullptr;
     DocTemplate* plotTemplate = nullptr;
     int running = 0;
+    // Integration steps (and spin increments) per second; 0 is full speed,
+    // one per idle call.
+    int stepsPerSecond = 0;
 
     // ---- commands ------------------------------------------------------------
     void OnNewGalaxy();
@@ -66,6 +69,9 @@ public:
     void OnStarColor(int color);
     void OnTrace();
     void OnCenterImage();
+    void OnCentreGalaxy();
+    // Paces the simulation and remembers the choice for the next start.
+    void OnSimulationSpeed(int rate);
     void OnZoomIn();
     void OnZoomOut();
     // The four rotate accelerators; clearSpin is false only for Ctrl+Right.
@@ -82,6 +88,7 @@ private:
     void addViewToggle(int id, int& flag);
     void addCheck(int id, const int& value, int checkedValue);
     bool generateGalaxy();
+    void setSimulationSpeed(int rate);
     void RedrawGalaxyView();
     // After a step: a star whose position or velocity is no longer a finite
     // number stops the run, and the user is told which.

@@ -160,6 +160,9 @@ public:
     int blackBackground = 1;
     int hideColor[kStarColorCount] = {};
     int trace = 0;
+    // The camera looks at the current centre of mass instead of the origin
+    // (the pan still adds to it), so a drifting galaxy stays in view.
+    int followCentre = 0;
     double hue[kStarColorCount] = {};
 
     // renderer work buffers, one slot per star of the capacity
@@ -215,7 +218,8 @@ public:
 
     // ---- renderer ----------------------------------------------------------
     // Rotates, projects, colours and sorts the stars into the renderer slots
-    // and projects the cube corners.
+    // and projects the cube corners, about the centre of mass while
+    // followCentre is set.
     void projectStars();
     // The depth-cueing brightness, 0.5 at the origin's depth.
     double depthBrightness(double z) const;

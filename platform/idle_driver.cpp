@@ -28,6 +28,9 @@ bool isUserInput(QEvent::Type type) {
 
 IdleDriver::IdleDriver(Hook hook) : hook_(std::move(hook)) {
     timer_.setInterval(0);
+    // A coarse timer may fire 5% early or late to share wake-ups; a paced
+    // simulation keeps to its rate instead.
+    timer_.setTimerType(Qt::PreciseTimer);
     connect(&timer_, &QTimer::timeout, this, &IdleDriver::idle);
     qApp->installEventFilter(this);
 }
@@ -45,6 +48,8 @@ void IdleDriver::stop() {
     started_ = false;
     timer_.stop();
 }
+
+void IdleDriver::setInterval(int msec) { timer_.setInterval(msec); }
 
 void IdleDriver::resume() {
     if (started_ && !satisfied_ && !QApplication::activeModalWidget()) timer_.start();

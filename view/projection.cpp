@@ -1,3 +1,4 @@
+#include <array>
 #include <cmath>
 #include <utility>
 
@@ -31,6 +32,22 @@ void heapSortByDepth(int* order, int count, const double* depth) {
     }
 }
 
+// The centre of mass, or the origin for a galaxy without one to look at: a
+// massless galaxy, or one with a star that blew up, whose centre would take
+// every star out of the picture with it.
+std::array<double, 3> centreOfMass(const CGalaxy& g) {
+    double m = 0.0, cx = 0.0, cy = 0.0, cz = 0.0;
+    for (int i = 0; i < g.numStars; ++i) {
+        m += g.mass[i];
+        cx += g.mass[i] * g.pos.x[i];
+        cy += g.mass[i] * g.pos.y[i];
+        cz += g.mass[i] * g.pos.z[i];
+    }
+    if (m == 0.0) return {};
+    const std::array<double, 3> c = {cx / m, cy / m, cz / m};
+    return std::isfinite(c[0]) && std::isfinite(c[1]) && std::isfinite(c[2]) ? c : std::array<double, 3>{};
+}
+
 }  // namespace
 
 double CGalaxy::depthBrightness(double z) const {
@@ -43,8 +60,12 @@ double CGalaxy::depthBrightness(double z) const {
 void CGalaxy::projectStars() {
     drawCount = 0;
     const double eye = viewDistance;
+    // The point of the model that the camera looks at. The cube stays put in
+    // the model, so while the centre is followed a drift shows as the cube
+    // moving away.
+    const std::array<double, 3> centre = followCentre ? centreOfMass(*this) : std::array<double, 3>{};
     for (int i = 0; i < numStars; ++i) {
-        double x = pos.x[i], y = pos.y[i], z = pos.z[i];
+        double x = pos.x[i] - centre[0], y = pos.y[i] - centre[1], z = pos.z[i] - centre[2];
         orientation.rotate(x, y, z);
 
         // A star at or behind the eye has no picture; the comparison is also
@@ -94,9 +115,9 @@ void CGalaxy::projectStars() {
 
     // Corner c = a + 2b + 4d sits at ((a, b, d) - 0.5) * boxSize.
     for (int c = 0; c < 8; ++c) {
-        double x = ((c & 1) - 0.5) * boxSize;
-        double y = (((c >> 1) & 1) - 0.5) * boxSize;
-        double z = (((c >> 2) & 1) - 0.5) * boxSize;
+        double x = ((c & 1) - 0.5) * boxSize - centre[0];
+        double y = (((c >> 1) & 1) - 0.5) * boxSize - centre[1];
+        double z = (((c >> 2) & 1) - 0.5) * boxSize - centre[2];
         orientation.rotate(x, y, z);
         const double perspective = depthSpan / (eye - z);
         boxX[c] = (panX + x * perspective) * panScale;

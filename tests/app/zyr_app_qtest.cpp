@@ -10,6 +10,7 @@
 #include <QMessageBox>
 #include <QPushButton>
 #include <QScrollBar>
+#include <QSettings>
 #include <QStatusBar>
 #include <QTemporaryDir>
 #include <QTimer>
@@ -84,6 +85,7 @@ void restoreGalaxySettings() {
     g.starSize = 0;
     g.starColor = StarColor::White;
     g.listFontSize = 12;
+    g.followCentre = 0;
 }
 
 }  // namespace
@@ -118,6 +120,7 @@ private slots:
     void zoomWorksFromInformationWindow();
     void rotateAcceleratorsAndSpin();
     void centerImageKeepsPan();
+    void centreGalaxyKeepsTheRun();
 
     void acceleratorsAsKeyEvents();
     void altFStepsInsteadOfOpeningFileMenu();
@@ -143,6 +146,8 @@ private slots:
     void inputRestartsIdleCount();
     void messageBoxPausesSimulation();
     void modalDialogPausesSimulation();
+    void simulationSpeedIsRememberedAndPaces_data();
+    void simulationSpeedIsRememberedAndPaces();
 
 private:
     QAction* action(int id) const;
@@ -151,16 +156,26 @@ private:
     ChildFrame* galaxyFrame() const { return g_galaxyView ? g_galaxyView->parentFrame() : nullptr; }
     ChildFrame* infoFrame() const;
     void closeAllChildren();
+    // Ends the program object and starts a new one, as a second run would.
+    void restartProgram();
 
+    // The remembered settings of these runs, not the user's.
+    QTemporaryDir settingsDir_;
     std::unique_ptr<CZyrApp> app_;
     ScriptedPrompter* prompter_ = nullptr;
     MdiFrame* frame_ = nullptr;
 };
 
-void ZyrAppTest::initTestCase() { QApplication::setQuitOnLastWindowClosed(false); }
+void ZyrAppTest::initTestCase() {
+    QApplication::setQuitOnLastWindowClosed(false);
+    QVERIFY(settingsDir_.isValid());
+    QCoreApplication::setOrganizationName(QStringLiteral("ZyrAppTest"));
+    QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, settingsDir_.path());
+}
 
 void ZyrAppTest::init() {
     restoreGalaxySettings();
+    QSettings().clear();
     prompter_ = startProgram(app_);
     if (QTest::currentTestFailed()) return;
     frame_ = app_->mainFrame();
@@ -195,6 +210,12 @@ ChildFrame* ZyrAppTest::infoFrame() const {
 void ZyrAppTest::closeAllChildren() {
     app_->closeAllDocuments();
     QVERIFY(frame_->childFrames().empty());
+}
+
+void ZyrAppTest::restartProgram() {
+    stopProgram(app_);
+    prompter_ = startProgram(app_);
+    frame_ = app_->mainFrame();
 }
 
 // ---- start-up -----------------------------------------------------------------
@@ -316,6 +337,7 @@ void ZyrAppTest::childMenuLayout() {
         "&View/ChromaDepth=32823",
         "&View/-",
         "&View/Trace\tCtrl+T=32844",
+        "&View/Follow Centre of Mass=32863",
         "&View/-",
         "&View/&Toolbar=59392",
         "&View/&Status Bar=59393",
@@ -329,6 +351,13 @@ void ZyrAppTest::childMenuLayout() {
         "Action/Move Right=32849",
         "Action/-",
         "Action/Center Image=32785",
+        "Action/Centre Galaxy=32862",
+        "Action/-",
+        "Action/Simulation Speed/Full Speed=32864",
+        "Action/Simulation Speed/250 Steps per Second=32865",
+        "Action/Simulation Speed/60 Steps per Second=32866",
+        "Action/Simulation Speed/25 Steps per Second=32867",
+        "Action/Simulation Speed/10 Steps per Second=32868",
         "Galaxy/New Galaxy\t Ctrl+N=57600",
         "Galaxy/Run\t Alt + R=32773",
         "Galaxy/Stop\t Alt + .=32774",
@@ -496,6 +525,7 @@ void ZyrAppTest::viewTogglesFlipFlagsWithCheckMarks() {
         {32823, &g.chromaDepth},  {32812, &g.hideColor[1]}, {32813, &g.hideColor[4]},
         {32814, &g.hideColor[5]}, {32815, &g.hideColor[3]}, {32816, &g.hideColor[6]},
         {32817, &g.hideColor[7]}, {32818, &g.hideColor[0]}, {32844, &g.trace},
+        {32863, &g.followCentre},
     };
     PaintCounter paints(g_galaxyView);
     for (const Toggle& t : toggles) {
@@ -671,6 +701,32 @@ void ZyrAppTest::centerImageKeepsPan() {
     QCOMPARE(g.panX, 0.25);
     QCOMPARE(g.panY, -0.5);
     QCOMPARE(g.viewDistance, 50.0 / 1.1);
+}
+
+void ZyrAppTest::centreGalaxyKeepsTheRun() {
+    CGalaxy& g = g_galaxy;
+    // Off the origin and drifting.
+    for (int i = 0; i < g.numStars; ++i) {
+        g.pos.y[i] += 1.5;
+        g.vel.x[i] += 0.02;
+    }
+    app_->OnRun();
+    PaintCounter paints(g_galaxyView);
+    QVERIFY(frame_->executeCommand(C::CentreGalaxy));
+    QCOMPARE(app_->running, 1);
+    QCOMPARE(paints.count, 1);
+    g.bookkeeping();
+    for (double c : {g.centerX, g.centerY, g.centerZ}) QVERIFY(std::abs(c) < 1e-12);
+    for (double p : {g.momentumX, g.momentumY, g.momentumZ}) QVERIFY(std::abs(p) < 1e-12 * g.totalMass);
+
+    // The infinities of a star that blew up would reach every star: none
+    // moves, and the user is told why.
+    g.vel.z[3] = INFINITY;
+    const std::vector<double> before(g.state, g.state + g.stateLen);
+    QVERIFY(frame_->executeCommand(C::CentreGalaxy));
+    QVERIFY(std::vector<double>(g.state, g.state + g.stateLen) == before);
+    QCOMPARE(prompter_->messages.size(), std::size_t{1});
+    QCOMPARE(prompter_->messages[0].caption, QStringLiteral("Centre Galaxy"));
 }
 
 // ---- keys -------------------------------------------------------------------------
@@ -1099,6 +1155,50 @@ void ZyrAppTest::modalDialogPausesSimulation() {
     const int after = g_galaxy.iteration;
     QTRY_VERIFY(g_galaxy.iteration > after + 3);
     app_->idleDriver().stop();
+}
+
+void ZyrAppTest::simulationSpeedIsRememberedAndPaces_data() {
+    QTest::addColumn<QVariant>("saved");  // left in the settings by hand; none: chosen from the menu
+    QTest::addColumn<int>("id");          // the menu item in force at the next start
+    QTest::addColumn<int>("interval");    // milliseconds between steps
+    QTest::newRow("full speed") << QVariant() << int(C::FullSpeed) << 0;
+    QTest::newRow("250") << QVariant() << int(C::Speed250) << 4;
+    QTest::newRow("60") << QVariant() << int(C::Speed60) << 17;
+    QTest::newRow("25") << QVariant() << int(C::Speed25) << 40;
+    QTest::newRow("10") << QVariant() << int(C::Speed10) << 100;
+    QTest::newRow("saved 25") << QVariant(25) << int(C::Speed25) << 40;
+    QTest::newRow("not offered") << QVariant(30) << int(C::FullSpeed) << 0;
+    QTest::newRow("negative") << QVariant(-10) << int(C::FullSpeed) << 0;
+    QTest::newRow("text") << QVariant(QStringLiteral("fast")) << int(C::FullSpeed) << 0;
+    QTest::newRow("fraction") << QVariant(QStringLiteral("10.5")) << int(C::FullSpeed) << 0;
+}
+
+void ZyrAppTest::simulationSpeedIsRememberedAndPaces() {
+    QFETCH(QVariant, saved);
+    QFETCH(int, id);
+    QFETCH(int, interval);
+    QVERIFY(checked(C::FullSpeed));
+    if (saved.isValid()) {
+        QSettings().setValue(QStringLiteral("Simulation/StepsPerSecond"), saved);
+    } else {
+        // Another choice first, so that the row's own has one to replace.
+        QVERIFY(frame_->executeCommand(id == C::Speed10 ? C::Speed25 : C::Speed10));
+        QVERIFY(frame_->executeCommand(id));
+    }
+
+    restartProgram();
+    if (QTest::currentTestFailed()) return;
+    for (int speed : {C::FullSpeed, C::Speed250, C::Speed60, C::Speed25, C::Speed10})
+        QCOMPARE(checked(speed), speed == id);
+    // The timer ticks at the chosen rate, and no step is taken but on a tick.
+    IdleDriver& driver = app_->idleDriver();
+    QCOMPARE(driver.timer().interval(), interval);
+    QSignalSpy ticks(&driver.timer(), &QTimer::timeout);
+    app_->OnRun();
+    driver.start();
+    QTRY_VERIFY(ticks.count() >= 3);
+    driver.stop();
+    QCOMPARE(g_galaxy.iteration, int(ticks.count()));
 }
 
 QTEST_MAIN(ZyrAppTest)

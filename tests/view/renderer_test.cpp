@@ -158,6 +158,44 @@ TEST(ProjectStars, DrawOrderRunsBackToFront) {
     for (int k = 0; k < n; ++k) EXPECT_EQ(seen[k], 1);
 }
 
+// Two stars on the line of sight through c, weighted so that their centre of
+// mass is c but their plain average is not: followed, both project to where
+// the pan alone puts the middle of the view, whatever the orientation.
+TEST(ProjectStars, FollowedCentreOfMassProjectsToThePan) {
+    const double a = 0.4;
+    for (const Quaternion& turn : {Quaternion(), Quaternion(std::cos(a), 0.6 * std::sin(a), 0.0, 0.8 * std::sin(a))}) {
+        // The model direction that the orientation turns towards the eye.
+        double wx = 0.0, wy = 0.0, wz = 1.0;
+        turn.conjugate().rotate(wx, wy, wz);
+        const double c[3] = {1.2, -0.8, 0.6};
+        Scene s({{1.0, c[0] + 3 * wx, c[1] + 3 * wy, c[2] + 3 * wz}, {3.0, c[0] - wx, c[1] - wy, c[2] - wz}});
+        s.g.orientation = turn;
+        s.g.panX = 0.1;
+        s.g.panY = -0.2;
+        s.g.followCentre = 1;
+        s.g.projectStars();
+        ASSERT_EQ(s.g.drawCount, 2);
+        for (int k = 0; k < 2; ++k) {
+            EXPECT_NEAR(s.g.screenX[k], 0.1 * 0.95, 1e-12) << turn.w;
+            EXPECT_NEAR(s.g.screenY[k], -0.2 * 0.95, 1e-12) << turn.w;
+        }
+    }
+}
+
+// A massless galaxy has no centre, and one with a star that blew up has none
+// worth following: the view stays on the origin instead of losing every star.
+TEST(ProjectStars, FollowingWithoutACentreKeepsTheOrigin) {
+    Scene massless({{0.0, 1.0, 0.0, 0.0}, {0.0, 3.0, 0.0, 0.0}});
+    Scene blownUp({{1.0, 1.0, 0.0, 0.0}, {1.0, NAN, 3.0, 0.0}});
+    for (Scene* s : {&massless, &blownUp}) {
+        s->g.followCentre = 1;
+        s->g.projectStars();
+        ASSERT_GE(s->g.drawCount, 1);
+        // At depth 0 the perspective factor is depthSpan / viewDistance, 10 / 50.
+        EXPECT_DOUBLE_EQ(s->g.screenX[0], 1.0 * 0.2 * 0.95);
+    }
+}
+
 TEST(RenderGalaxy, DefaultStarsAreSinglePixelsWherePerspectivePutsThem) {
     // At depth 0 half a box edge projects to 0.475, which is 356.25 pixels at
     // 0.75 * 1000; the pan adds before the pan scale.

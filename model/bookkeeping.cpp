@@ -79,10 +79,9 @@ void CGalaxy::bookkeeping() {
     }
 }
 
-void CGalaxy::centre() {
-    const int n = numStars;
+bool CGalaxy::meanMotion(double centre[3], double drift[3]) const {
     double m = 0.0, c[3] = {}, p[3] = {};
-    for (int i = 0; i < n; ++i) {
+    for (int i = 0; i < numStars; ++i) {
         m += mass[i];
         c[0] += mass[i] * pos.x[i];
         c[1] += mass[i] * pos.y[i];
@@ -91,14 +90,23 @@ void CGalaxy::centre() {
         p[1] += mass[i] * vel.y[i];
         p[2] += mass[i] * vel.z[i];
     }
-    if (m == 0.0) return;
+    if (m == 0.0) return false;
+    for (int k = 0; k < 3; ++k) {
+        centre[k] = c[k] / m;
+        drift[k] = p[k] / m;
+    }
+    return true;
+}
+
+void CGalaxy::centre() {
+    double shift[3], drift[3];
+    if (!meanMotion(shift, drift)) return;
     double* const positions[3] = {pos.x, pos.y, pos.z};
     double* const velocities[3] = {vel.x, vel.y, vel.z};
     for (int k = 0; k < 3; ++k) {
-        const double shift = c[k] / m, drift = p[k] / m;
-        for (int i = 0; i < n; ++i) {
-            positions[k][i] -= shift;
-            velocities[k][i] -= drift;
+        for (int i = 0; i < numStars; ++i) {
+            positions[k][i] -= shift[k];
+            velocities[k][i] -= drift[k];
         }
     }
     historyCount = 0;

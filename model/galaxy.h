@@ -210,6 +210,9 @@ public:
     // total momentum to zero. Relative motion stays as it was; the
     // integrators start afresh. A massless galaxy is left alone.
     void centre();
+    // The mass-weighted mean position and velocity; false, with nothing
+    // written, for a galaxy without mass.
+    bool meanMotion(double centre[3], double drift[3]) const;
 
     void setScale(int scale);
     void generate();

@@ -36,15 +36,9 @@ void heapSortByDepth(int* order, int count, const double* depth) {
 // massless galaxy, or one with a star that blew up, whose centre would take
 // every star out of the picture with it.
 std::array<double, 3> centreOfMass(const CGalaxy& g) {
-    double m = 0.0, cx = 0.0, cy = 0.0, cz = 0.0;
-    for (int i = 0; i < g.numStars; ++i) {
-        m += g.mass[i];
-        cx += g.mass[i] * g.pos.x[i];
-        cy += g.mass[i] * g.pos.y[i];
-        cz += g.mass[i] * g.pos.z[i];
-    }
-    if (m == 0.0) return {};
-    const std::array<double, 3> c = {cx / m, cy / m, cz / m};
+    std::array<double, 3> c{};
+    double drift[3];
+    if (!g.meanMotion(c.data(), drift)) return {};
     return std::isfinite(c[0]) && std::isfinite(c[1]) && std::isfinite(c[2]) ? c : std::array<double, 3>{};
 }
 

@@ -2,10 +2,23 @@
 #include <vector>
 
 #include "model/galaxy.h"
+#include "physics/barnes_hut.h"
 #include "physics/direct_sum.h"
+#include "physics/particle_mesh.h"
 #include "physics/forces.h"
 
-void CGalaxy::bookkeeping() {
+const char* potentialSourceName(int source) {
+    switch (source) {
+    case PotentialSource::Tree:
+        return "tree";
+    case PotentialSource::Mesh:
+        return "mesh";
+    default:
+        return "exact";
+    }
+}
+
+void CGalaxy::bookkeeping(const std::function<void(double share)>& exactPassProgress) {
     // Step rate over the current measuring window.
     const std::uint32_t t = tickCount();
     const std::uint32_t elapsed = t - startTicks;  // wraps with the tick counter
@@ -41,9 +54,27 @@ void CGalaxy::bookkeeping() {
     const double* y = pos.y;
     const double* z = pos.z;
     // The pair sums are the whole cost; they run vectorised on the worker
-    // threads. The sums over the stars below stay in index order.
+    // threads. The sums over the stars below stay in index order. The exact
+    // pass costs N^2, the tree's walk N log N and the grid's N times its
+    // cells, and theirs is the energy of the pull the stars actually feel.
+    // Dynamic Euler sums its own pairs whatever the force method.
     std::vector<double> pairSums(static_cast<std::size_t>(n));
-    pairPotentials(n, x, y, z, mass, shield.data(), G, pairSums.data());
+    potentialSource = PotentialSource::Exact;
+    if (!exactEnergy && integrationMethod != IntegrationMethod::DynamicEuler) {
+        if (forceMethod == ForceMethod::BarnesHut) potentialSource = PotentialSource::Tree;
+        if (forceMethod == ForceMethod::ParticleMesh) potentialSource = PotentialSource::Mesh;
+    }
+    switch (potentialSource) {
+    case PotentialSource::Tree:
+        barnesHutPotentials(*this, n, x, y, z, pairSums.data());
+        break;
+    case PotentialSource::Mesh:
+        particleMeshPotentials(*this, n, x, y, z, pairSums.data());
+        break;
+    default:
+        pairPotentials(n, x, y, z, mass, shield.data(), G, pairSums.data(), exactPassProgress);
+        break;
+    }
     // The halo pulls as a uniform sphere of the halo's own mass inside its
     // radius and as that mass at the origin outside; this is the potential of
     // that pull (per unit mass, sign reversed), continuous at the radius.

@@ -88,6 +88,7 @@ struct Walk {
     const double *x, *y, *z;
     double gravity;
     double *ax, *ay, *az;
+    double* potential;
 };
 
 #define ZYR_KERNELS_FILE "physics/flat_octree_kernels.inc"
@@ -246,20 +247,54 @@ double CFlatOctree::buildCell(const Cell& cell, int begin, int end, int keyDepth
 void CFlatOctree::accelerations(const double* x, const double* y, const double* z, double gravity,
                                 double* ax, double* ay, double* az) const {
     const int walkers = static_cast<int>(order_.size());
-    const Walk w = {nodes_.data(), static_cast<int>(nodes_.size()), buckets_.data(), stars_.data(), order_.data(), walkers,
-                    x,             y,
-                    z,             gravity,
-                    ax,            ay,
-                    az};
+    const Walk w = {nodes_.data(), static_cast<int>(nodes_.size()), buckets_.data(), stars_.data(), order_.data(),
+                    walkers,       x,  y,  z,  gravity,  ax,  ay,  az,  nullptr};
     const auto walk = selectedBuild(generic::walk, avx2::walk, avx512::walk);
     parallelFor((walkers + kBlock - 1) / kBlock, [&](int block) { walk(w, block); });
 }
 
+void CFlatOctree::potentials(const double* x, const double* y, const double* z, double gravity,
+                             double* potential) const {
+    const int walkers = static_cast<int>(order_.size());
+    const Walk w = {nodes_.data(), static_cast<int>(nodes_.size()), buckets_.data(), stars_.data(), order_.data(),
+                    walkers,       x,  y,  z,  gravity,  nullptr,  nullptr,  nullptr,  potential};
+    const auto walk = selectedBuild(generic::walkPotential, avx2::walkPotential, avx512::walkPotential);
+    parallelFor((walkers + kBlock - 1) / kBlock, [&](int block) { walk(w, block); });
+}
+
+namespace {
+
+// Kept from one evaluation to the next by each calling thread, so that a step
+// allocates nothing once the tree's size is known; the report's walk shares it.
+CFlatOctree& threadTree() {
+    thread_local CFlatOctree tree;
+    return tree;
+}
+
+}  // namespace
+
+void barnesHutPotentials(const CGalaxy& g, int n, const double* x, const double* y, const double* z, double* S) {
+    CFlatOctree& tree = threadTree();
+    if (selectedPairKernels() == PairKernels::Plain) {
+        barnesHutPotentialReference(g, n, x, y, z, S);
+        return;
+    }
+    tree.build(g, n, x, y, z);
+    const int inTree = tree.starsInTree();
+    if (inTree < 2) {
+        barnesHutPotentialReference(g, n, x, y, z, S);
+        return;
+    }
+    tree.potentials(x, y, z, g.gravity, S);
+    // The walking order holds the stars of the tree first, which share their
+    // potential with the stars that pull them back.
+    const int* order = tree.walkingOrder();
+    parallelForEach(inTree, [&](int k) { S[order[k]] *= 0.5; });
+}
+
 void barnesHutForces(const CGalaxy& g, int n, const double* x, const double* y, const double* z, double* ax,
                      double* ay, double* az) {
-    // Kept from one evaluation to the next by each calling thread, so that a
-    // step allocates nothing once the tree's size is known.
-    thread_local CFlatOctree tree;
+    CFlatOctree& tree = threadTree();
     if (selectedPairKernels() != PairKernels::Plain) {
         tree.build(g, n, x, y, z);
         if (tree.starsInTree() >= 2) {

@@ -46,7 +46,15 @@ public:
     void accelerations(const double* x, const double* y, const double* z, double gravity, double* ax,
                        double* ay, double* az) const;
 
+    // COctreeNode::Potential of each of the stars the tree was built for, at
+    // the positions of build. Assigns potential. Needs at least two stars in
+    // the tree.
+    void potentials(const double* x, const double* y, const double* z, double gravity, double* potential) const;
+
     int starsInTree() const { return static_cast<int>(stars_.size()); }
+    // Every star given to build, those of the tree first (starsInTree() of
+    // them), in the order of the walk.
+    const int* walkingOrder() const { return order_.data(); }
 
     struct Entry {
         std::uint64_t key;  // octants of the path below the cell the key starts at, the first the highest

@@ -187,3 +187,35 @@ TEST(Bookkeeping, StepRateWithinOneMillisecondAndAcrossTheTickWrap) {
     g.bookkeeping();
     EXPECT_DOUBLE_EQ(g.itersPerSecond, 40 / 32.0 * 1000.0);
 }
+
+// Tree and grid runs report the potential of their own structure, close to
+// the exact one; direct sums, Dynamic Euler and the exact option report the
+// exact pass itself.
+TEST(Bookkeeping, PotentialComesFromTheStructureTheForcesComeFrom) {
+    CGalaxy g;
+    g.requestedStars = 1500;
+    g.randomSeed = 3;
+    ASSERT_TRUE(g.newGalaxy());
+    g.bookkeeping();
+    const double exact = g.potentialEnergy;
+    struct Row {
+        int force, integrator, exactEnergy, source;
+        double tolerance;  // relative to the exact pass
+    };
+    const Row rows[] = {
+        {ForceMethod::Direct, IntegrationMethod::ImprovedEuler, 0, PotentialSource::Exact, 0.0},
+        {ForceMethod::BarnesHut, IntegrationMethod::ImprovedEuler, 0, PotentialSource::Tree, 1e-3},
+        {ForceMethod::ParticleMesh, IntegrationMethod::Leapfrog, 0, PotentialSource::Mesh, 2e-2},
+        {ForceMethod::BarnesHut, IntegrationMethod::ImprovedEuler, 1, PotentialSource::Exact, 0.0},
+        {ForceMethod::ParticleMesh, IntegrationMethod::DynamicEuler, 0, PotentialSource::Exact, 0.0},
+    };
+    for (const Row& row : rows) {
+        g.forceMethod = row.force;
+        g.integrationMethod = row.integrator;
+        g.exactEnergy = row.exactEnergy;
+        g.bookkeeping();
+        EXPECT_STREQ(potentialSourceName(g.potentialSource), potentialSourceName(row.source));
+        EXPECT_NEAR(g.potentialEnergy, exact, row.tolerance * std::fabs(exact));
+        EXPECT_EQ(g.potentialEnergy == exact, row.tolerance == 0.0);
+    }
+}

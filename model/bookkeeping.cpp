@@ -1,3 +1,4 @@
+#include <algorithm>
 #include <cmath>
 #include <vector>
 
@@ -16,6 +17,23 @@ const char* potentialSourceName(int source) {
     default:
         return "exact";
     }
+}
+
+int CGalaxy::reportPotentialSource() const {
+    // Dynamic Euler sums its own pairs whatever the force method.
+    if (exactEnergy || integrationMethod == IntegrationMethod::DynamicEuler) return PotentialSource::Exact;
+    if (forceMethod == ForceMethod::BarnesHut) return PotentialSource::Tree;
+    if (forceMethod == ForceMethod::ParticleMesh) return PotentialSource::Mesh;
+    return PotentialSource::Exact;
+}
+
+bool CGalaxy::potentialMemoHolds() const {
+    const PotentialMemo& memo = potentialMemo_;
+    const std::size_t n = static_cast<std::size_t>(numStars);
+    return memo.shares.size() == n && memo.forceMethod == forceMethod && memo.timeStep == timeStep &&
+           memo.shieldModifier == shieldModifier && memo.gravity == gravity && memo.boxSize == boxSize &&
+           std::equal(pos.x, pos.x + n, memo.x.begin()) && std::equal(pos.y, pos.y + n, memo.y.begin()) &&
+           std::equal(pos.z, pos.z + n, memo.z.begin()) && std::equal(mass, mass + n, memo.m.begin());
 }
 
 void CGalaxy::bookkeeping(const std::function<void(double share)>& exactPassProgress) {
@@ -57,16 +75,15 @@ void CGalaxy::bookkeeping(const std::function<void(double share)>& exactPassProg
     // threads. The sums over the stars below stay in index order. The exact
     // pass costs N^2, the tree's walk N log N and the grid's N times its
     // cells, and theirs is the energy of the pull the stars actually feel.
-    // Dynamic Euler sums its own pairs whatever the force method.
-    std::vector<double> pairSums(static_cast<std::size_t>(n));
-    potentialSource = PotentialSource::Exact;
-    if (!exactEnergy && integrationMethod != IntegrationMethod::DynamicEuler) {
-        if (forceMethod == ForceMethod::BarnesHut) potentialSource = PotentialSource::Tree;
-        if (forceMethod == ForceMethod::ParticleMesh) potentialSource = PotentialSource::Mesh;
-    }
+    std::vector<double> pairSums;
+    potentialSource = reportPotentialSource();
+    const bool remembered = potentialSource == PotentialSource::Tree && potentialMemoHolds();
+    if (remembered) pairSums.swap(potentialMemo_.shares);
+    potentialMemo_ = {};
+    pairSums.resize(static_cast<std::size_t>(n));
     switch (potentialSource) {
     case PotentialSource::Tree:
-        barnesHutPotentials(*this, n, x, y, z, pairSums.data());
+        if (!remembered) barnesHutPotentials(*this, n, x, y, z, pairSums.data());
         break;
     case PotentialSource::Mesh:
         particleMeshPotentials(*this, n, x, y, z, pairSums.data());

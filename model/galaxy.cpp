@@ -172,6 +172,7 @@ void CGalaxy::pointViews() {
 
 void CGalaxy::releaseArrays() {
     storage_.reset();
+    potentialMemo_ = {};
     state = deriv = nullptr;
     for (auto& s : scratch) s = nullptr;
     mass = nullptr;

@@ -226,6 +226,8 @@ public:
     // exactPassProgress, when given, is told the share done of the exact pass
     // over all pairs while that pass runs.
     void bookkeeping(const std::function<void(double share)>& exactPassProgress = {});
+    // The PotentialSource the next bookkeeping takes, by the settings now.
+    int reportPotentialSource() const;
 
     // ---- renderer ----------------------------------------------------------
     // Rotates, projects, colours and sorts the stars into the renderer slots
@@ -255,6 +257,18 @@ private:
     bool leapfrogStartHolds(DerivativeFunc f) const;
     void keepLeapfrogStart(DerivativeFunc f);
     LeapfrogStart leapfrog_;
+
+    // The shares of the potential energy (as barnesHutPotentials gives them)
+    // that the start velocities' tree walk found beside the pulls, and what
+    // they were found from: the first report after a generation takes them
+    // instead of walking the same tree again, and lets them go.
+    struct PotentialMemo {
+        std::vector<double> x, y, z, m, shares;
+        double timeStep = 0.0, shieldModifier = 0.0, gravity = 0.0, boxSize = 0.0;
+        int forceMethod = -1;
+    };
+    bool potentialMemoHolds() const;
+    PotentialMemo potentialMemo_;
 
     void fillNameTables(bool all);
     void pointViews();

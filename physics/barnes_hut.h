@@ -167,6 +167,8 @@ void barnesHutPotentials(const CGalaxy& galaxy, int n, const double* x, const do
 // The same accelerations, bit for bit, from the selected build of the kernels
 // (see PairKernels): the tree is built from sorted keys into one array and
 // walked by groups of nearby stars at once, one vector lane per star, on the
-// worker threads. PairKernels::Plain runs barnesHutReference.
+// worker threads. PairKernels::Plain runs barnesHutReference. With S, the same
+// walk also gives the shares of barnesHutPotentials, for little more than the
+// pulls alone cost.
 void barnesHutForces(const CGalaxy& galaxy, int n, const double* x, const double* y, const double* z,
-                     double* ax, double* ay, double* az);
+                     double* ax, double* ay, double* az, double* S = nullptr);

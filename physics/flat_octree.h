@@ -42,14 +42,11 @@ public:
 
     // The pull of the tree on each of the stars it was built for, at the
     // positions of build, as COctreeNode::Acceleration with exponent -2 gives
-    // it. Assigns ax, ay, az. Needs at least two stars in the tree.
-    void accelerations(const double* x, const double* y, const double* z, double gravity, double* ax,
-                       double* ay, double* az) const;
-
-    // COctreeNode::Potential of each of the stars the tree was built for, at
-    // the positions of build. Assigns potential. Needs at least two stars in
-    // the tree.
-    void potentials(const double* x, const double* y, const double* z, double gravity, double* potential) const;
+    // it, into ax, ay, az, and COctreeNode::Potential into potential; either
+    // may be left out (null) and is then not computed. Needs at least two
+    // stars in the tree.
+    void walk(const double* x, const double* y, const double* z, double gravity, double* ax, double* ay, double* az,
+              double* potential) const;
 
     int starsInTree() const { return static_cast<int>(stars_.size()); }
     // Every star given to build, those of the tree first (starsInTree() of

@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <functional>
 
 #include "model/galaxy.h"
 #include "physics/forces.h"
@@ -217,5 +218,29 @@ TEST(Bookkeeping, PotentialComesFromTheStructureTheForcesComeFrom) {
         EXPECT_STREQ(potentialSourceName(g.potentialSource), potentialSourceName(row.source));
         EXPECT_NEAR(g.potentialEnergy, exact, row.tolerance * std::fabs(exact));
         EXPECT_EQ(g.potentialEnergy == exact, row.tolerance == 0.0);
+    }
+}
+
+// The first report after generating a tree galaxy takes the potential that the
+// start velocities' walk found: the same bits as a walk of its own, and only
+// while nothing it depends on has changed.
+TEST(Bookkeeping, FirstTreeReportReusesTheStartVelocitiesWalkOnlyWhileItHolds) {
+    const std::function<void(CGalaxy&)> changes[] = {
+        [](CGalaxy&) {},
+        [](CGalaxy& g) { g.pos.x[7] += 1e-3; },
+        [](CGalaxy& g) { g.mass[3] *= 2.0; },
+        [](CGalaxy& g) { g.shieldModifier = 2.0; },
+    };
+    for (const auto& change : changes) {
+        CGalaxy g;
+        g.requestedStars = 3000;
+        g.randomSeed = 5;
+        g.forceSetting = ForceMethod::BarnesHut;
+        ASSERT_TRUE(g.newGalaxy());
+        change(g);
+        g.bookkeeping();
+        const double first = g.potentialEnergy;
+        g.bookkeeping();
+        EXPECT_EQ(first, g.potentialEnergy);
     }
 }

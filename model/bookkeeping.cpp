@@ -5,8 +5,8 @@
 #include "model/galaxy.h"
 #include "physics/barnes_hut.h"
 #include "physics/direct_sum.h"
-#include "physics/particle_mesh.h"
 #include "physics/forces.h"
+#include "physics/particle_mesh.h"
 
 const char* potentialSourceName(int source) {
     switch (source) {

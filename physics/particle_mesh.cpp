@@ -45,6 +45,7 @@ struct MeshPass {
     double gravity;
     const double *x, *y, *z;
     double *ax, *ay, *az;
+    double* potential;
 };
 
 #define ZYR_KERNELS_FILE "physics/particle_mesh_kernels.inc"
@@ -59,10 +60,12 @@ struct PassLists {
 };
 
 // The pull of the grid on each star, as CParticleMesh::Acceleration gives it
-// bit for bit: the stars of one cell take the same cells and entries in the
-// same order, so they go through them together, one vector lane each.
+// bit for bit, or with potential (and null ax, ay, az) each star's
+// CParticleMesh::Potential: the stars of one cell take the same cells and
+// entries in the same order, so they go through them together, one vector
+// lane each.
 void vectorisedPass(const CParticleMesh& mesh, const CGalaxy& g, int n, const double* x, const double* y,
-                    const double* z, double* ax, double* ay, double* az) {
+                    const double* z, double* ax, double* ay, double* az, double* potential) {
     thread_local PassLists lists;
     lists.groups.clear();
     lists.stars.clear();
@@ -87,8 +90,11 @@ void vectorisedPass(const CParticleMesh& mesh, const CGalaxy& g, int n, const do
     addGroups(-1, first);
 
     const MeshPass pass = {&mesh, lists.groups.data(), lists.stars.data(), lists.occupied.data(),
-                           static_cast<int>(lists.occupied.size()), g.gravity, x, y, z, ax, ay, az};
-    const auto kernel = selectedBuild(generic::passGroup, avx2::passGroup, avx512::passGroup);
+                           static_cast<int>(lists.occupied.size()), g.gravity, x, y, z, ax, ay, az, potential};
+    const auto kernel = potential
+                            ? selectedBuild(generic::passGroupPotential, avx2::passGroupPotential,
+                                            avx512::passGroupPotential)
+                            : selectedBuild(generic::passGroup, avx2::passGroup, avx512::passGroup);
     parallelFor(static_cast<int>(lists.groups.size()), [&](int k) { kernel(pass, k); });
 }
 
@@ -249,8 +255,10 @@ void withFilledGrid(const CGalaxy& g, int n, const double* x, const double* y, c
 void particleMeshPotentials(const CGalaxy& g, int n, const double* x, const double* y, const double* z,
                             double* S) {
     withFilledGrid(g, n, x, y, z, [&](const CParticleMesh& mesh) {
+        const bool plain = selectedPairKernels() == PairKernels::Plain;
+        if (!plain) vectorisedPass(mesh, g, n, x, y, z, nullptr, nullptr, nullptr, S);
         parallelForEach(n, [&](int i) {
-            const double phi = mesh.Potential(i, x[i], y[i], z[i], g.gravity);
+            const double phi = plain ? mesh.Potential(i, x[i], y[i], z[i], g.gravity) : S[i];
             S[i] = mesh.CellOf(x[i], y[i], z[i]) < 0 ? phi : 0.5 * phi;
         });
     });
@@ -260,7 +268,7 @@ void particleMeshForces(const CGalaxy& g, int n, const double* x, const double* 
                         double* ay, double* az) {
     withFilledGrid(g, n, x, y, z, [&](const CParticleMesh& mesh) {
         if (selectedPairKernels() != PairKernels::Plain) {
-            vectorisedPass(mesh, g, n, x, y, z, ax, ay, az);
+            vectorisedPass(mesh, g, n, x, y, z, ax, ay, az, nullptr);
             return;
         }
         // Each star's walk only reads the grid, so the stars can be shared out

@@ -73,6 +73,8 @@ void particleMeshForces(const CGalaxy& galaxy, int n, const double* x, const dou
 // energy is minus the sum of mass times share): half its Potential for a star
 // inside the grid, whose pull on the others counts it the other way round;
 // the whole of it for a star outside, which pulls on nobody. Each star's sum
-// is taken by one thread in cell order. Assigns S.
+// is taken in cell order by one thread, with the selected build of the
+// kernels as particleMeshForces takes it, or with PairKernels::Plain star by
+// star from Potential; both give the same bits. Assigns S.
 void particleMeshPotentials(const CGalaxy& galaxy, int n, const double* x, const double* y, const double* z,
                             double* S);

@@ -7,10 +7,13 @@
 #include <cstdio>
 #include <cstring>
 #include <new>
+#include <vector>
 
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
+
+#include "physics/workers.h"
 
 // Numbers go through std::to_chars / std::from_chars only: they never look at
 // the process locale, so a German desktop still writes and reads "400.000000".
@@ -239,8 +242,16 @@ GalaxyFileStatus parseGalaxyText(std::string_view text, const CGalaxy::NameTable
     if (!countField.readInt(count)) return failure(GalaxyFileError::BadCount, "line 3 does not hold a star count");
     if (count < 0) return failure(GalaxyFileError::BadCount, "the star count on line 3 is negative");
 
-    long long present = 0;
-    for (LineCursor rest = lines; present < count && !rest.atEnd(); rest.next()) ++present;
+    // The star lines are found first, so that they can be read on the worker
+    // threads; there are never more of them than the text holds.
+    std::vector<std::string_view> starLines;
+    try {
+        for (LineCursor rest = lines; static_cast<long long>(starLines.size()) < count && !rest.atEnd();)
+            starLines.push_back(rest.next());
+    } catch (const std::bad_alloc&) {
+        return tooManyStars();
+    }
+    const long long present = static_cast<long long>(starLines.size());
     if (present == 0 && count > 0) {
         return failure(GalaxyFileError::BadCount,
                        "line 3 counts " + std::to_string(count) + " stars, but the file holds no star lines");
@@ -261,8 +272,8 @@ GalaxyFileStatus parseGalaxyText(std::string_view text, const CGalaxy::NameTable
         for (auto* field : fields) field->assign(n, 0.0);
         data.color.assign(n, StarColor::White);
 
-        for (std::size_t i = 0; i < n; ++i) {
-            FieldCursor line(lines.next());
+        parallelForEach(static_cast<int>(n), [&](int i) {
+            FieldCursor line(starLines[i]);
             bool complete = true;
             for (auto* field : fields) {
                 if (!(complete = line.readDouble((*field)[i]))) break;
@@ -271,7 +282,7 @@ GalaxyFileStatus parseGalaxyText(std::string_view text, const CGalaxy::NameTable
             if (complete && line.readInt(color) && color >= 0 && color < kStarColorCount) {
                 data.color[i] = static_cast<int>(color);
             }
-        }
+        });
         out = std::move(data);
     } catch (const std::bad_alloc&) {
         return tooManyStars();

@@ -11,9 +11,11 @@
 #include <vector>
 
 #include "model/galaxy.h"
+#include "physics/barnes_hut.h"
 #include "physics/direct_sum.h"
 #include "physics/forces.h"
 #include "physics/methods.h"
+#include "physics/particle_mesh.h"
 #include "physics/workers.h"
 #include "view/galaxy_renderer.h"
 #include "view/raster.h"
@@ -219,6 +221,52 @@ void BM_ForceError(benchmark::State& st) {
     st.SetLabel(force == ForceMethod::BarnesHut ? "barnes-hut vs direct" : "particle-mesh vs direct");
 }
 BENCHMARK(BM_ForceError)
+    ->ArgsProduct({{16384}, {ForceMethod::BarnesHut, ForceMethod::ParticleMesh}})
+    ->Iterations(1)
+    ->Unit(benchmark::kMillisecond);
+
+// Accuracy of the report's potential from the tree and the grid against the
+// exact pass, for a sphere: the relative error of each star's potential, as
+// its median, 99th percentile and maximum, and that of the potential energy.
+// Every star lies inside the tree and the grid, so its share of the energy is
+// half its potential.
+void BM_PotentialError(benchmark::State& st) {
+    const int n = static_cast<int>(st.range(0));
+    const int force = static_cast<int>(st.range(1));
+    setUpGalaxy(n, IntegrationMethod::ImprovedEuler, force);
+    CGalaxy& g = g_galaxy;
+    std::vector<double> shield(n), exact(n, 0.0), share(n);
+    for (int i = 0; i < n; ++i) shield[i] = ShieldRadius(g.gravity * g.mass[i], g.timeStep, g.shieldModifier);
+    // The pair rule of the exact pass, both ways round: flat inside the
+    // larger shield radius.
+    parallelForEach(n, [&](int i) {
+        for (int j = 0; j < n; ++j) {
+            if (j == i) continue;
+            const double r = std::hypot(g.pos.x[j] - g.pos.x[i], g.pos.y[j] - g.pos.y[i], g.pos.z[j] - g.pos.z[i]);
+            exact[i] += g.gravity * g.mass[j] / std::max(r, std::max(shield[i], shield[j]));
+        }
+    });
+    std::vector<double> errors(n);
+    double energy = 0.0, exactEnergy = 0.0;
+    for (auto _ : st) {
+        if (force == ForceMethod::BarnesHut)
+            barnesHutPotentials(g, n, g.pos.x, g.pos.y, g.pos.z, share.data());
+        else
+            particleMeshPotentials(g, n, g.pos.x, g.pos.y, g.pos.z, share.data());
+    }
+    for (int i = 0; i < n; ++i) {
+        errors[i] = std::fabs(2.0 * share[i] - exact[i]) / exact[i];
+        energy -= g.mass[i] * share[i];
+        exactEnergy -= 0.5 * g.mass[i] * exact[i];
+    }
+    std::sort(errors.begin(), errors.end());
+    st.counters["median"] = errors[n / 2];
+    st.counters["p99"] = errors[n * 99 / 100];
+    st.counters["max"] = errors.back();
+    st.counters["energy"] = std::fabs(energy - exactEnergy) / std::fabs(exactEnergy);
+    st.SetLabel(force == ForceMethod::BarnesHut ? "tree potential vs exact" : "mesh potential vs exact");
+}
+BENCHMARK(BM_PotentialError)
     ->ArgsProduct({{16384}, {ForceMethod::BarnesHut, ForceMethod::ParticleMesh}})
     ->Iterations(1)
     ->Unit(benchmark::kMillisecond);

@@ -19,11 +19,15 @@ void CsvFile::write(std::string_view text) {
         file_.write(text);
 }
 
-void CsvFile::writeRow(std::span<const double> fields) {
+void CsvFile::writeRow(std::span<const double> fields, std::string_view text) {
     line_.clear();
     for (const double value : fields) {
         if (!line_.empty()) line_ += ',';
         line_ += numberText(value);
+    }
+    if (!text.empty()) {
+        line_ += ',';
+        line_ += text;
     }
     line_ += '\n';
     write(line_);

@@ -19,7 +19,8 @@ public:
     // Creates the new file, still under a temporary name, with its header line.
     bool open(const std::string& path, std::string_view header, std::string* error);
     bool isOpen() const { return toStandardOutput_ || file_.isOpen(); }
-    void writeRow(std::span<const double> fields);
+    // A row of numbers, followed by a last field of text when one is given.
+    void writeRow(std::span<const double> fields, std::string_view text = {});
     // Puts the file in place; false when anything written since open was lost.
     // On the standard output the program's own check at exit reports losses.
     bool close(std::string* error);

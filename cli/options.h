@@ -52,6 +52,7 @@ struct SimOptions {
     std::optional<int> threads;  // unset: ZYR_THREADS, else the hardware's
     bool centre = false;  // centre of mass to the origin, at rest, before the first step
     bool quiet = false;   // no human report
+    bool exactEnergy = false;  // the potential from all pairs, also for tree and grid runs
     PictureOptions picture;
     bool help = false;
     bool version = false;

@@ -21,7 +21,7 @@ using Clock = std::chrono::steady_clock;
 
 constexpr std::string_view kSeriesHeader =
     "step,time,kinetic,potential,total,momentum_x,momentum_y,momentum_z,center_x,center_y,center_z,"
-    "steps_per_second";
+    "steps_per_second,potential_from";
 constexpr std::string_view kStateHeader = "index,mass,x,y,z,vx,vy,vz,color";
 
 void complain(const std::string& message) { std::fprintf(stderr, "zyr-sim: %s\n", message.c_str()); }
@@ -77,8 +77,9 @@ void printReport(std::FILE* out, int step, int steps, double stepsPerSecond) {
     std::fprintf(out, "step %d/%d   time %s %s   steps/s %s\n", step, steps,
                  numberText(g.time, std::chars_format::general, 6).c_str(), g.timeUnitName[s].c_str(),
                  numberText(stepsPerSecond, std::chars_format::fixed, 1).c_str());
-    std::fprintf(out, "  energy [%s]   kinetic %s   potential %s   total %s\n", g.energyUnitName[s].c_str(),
-                 sci(g.kineticEnergy).c_str(), sci(g.potentialEnergy).c_str(), sci(g.totalEnergy).c_str());
+    std::fprintf(out, "  energy [%s]   kinetic %s   potential %s (%s)   total %s\n", g.energyUnitName[s].c_str(),
+                 sci(g.kineticEnergy).c_str(), sci(g.potentialEnergy).c_str(),
+                 potentialSourceName(g.potentialSource), sci(g.totalEnergy).c_str());
     std::fprintf(out, "  momentum [%s]   x %s   y %s   z %s\n", g.momentumUnitName[s].c_str(),
                  sci(g.momentumX).c_str(), sci(g.momentumY).c_str(), sci(g.momentumZ).c_str());
     std::fprintf(out, "  centre of mass [%s]   x %s   y %s   z %s\n", g.lengthUnitName[s].c_str(),
@@ -91,7 +92,7 @@ void writeSeriesRow(CsvFile& series, int step, double stepsPerSecond) {
     const double row[] = {static_cast<double>(step), g.time,      g.kineticEnergy, g.potentialEnergy,
                           g.totalEnergy,             g.momentumX, g.momentumY,     g.momentumZ,
                           g.centerX,                 g.centerY,   g.centerZ,       stepsPerSecond};
-    series.writeRow(row);
+    series.writeRow(row, potentialSourceName(g.potentialSource));
 }
 
 void writeState(CsvFile& state) {
@@ -106,10 +107,11 @@ void writeState(CsvFile& state) {
 // "step 1200/5000 (24%)" on standard error once the run has taken a second.
 // On a terminal the line is redrawn in place a few times a second; into a log
 // a plain line is written every ten seconds instead, so the log stays readable.
+// Without a unit only the share is shown: "exact energy (24%)".
 class ProgressLine {
 public:
-    ProgressLine(int total, Clock::time_point start)
-        : total_(total), start_(start), terminal_(isatty(STDERR_FILENO) != 0) {}
+    ProgressLine(const char* what, bool counted, int total, Clock::time_point start)
+        : what_(what), counted_(counted), total_(total), start_(start), terminal_(isatty(STDERR_FILENO) != 0) {}
 
     void update(int step, Clock::time_point now) {
         using namespace std::chrono_literals;
@@ -137,13 +139,16 @@ public:
 private:
     void show(int step) {
         const long long percent = 100LL * step / total_;
-        width_ = std::fprintf(stderr, terminal_ ? "\rstep %d/%d (%lld%%)" : "step %d/%d (%lld%%)\n", step, total_,
-                              percent);
+        char count[32] = "";
+        if (counted_) std::snprintf(count, sizeof count, " %d/%d", step, total_);
+        width_ = std::fprintf(stderr, terminal_ ? "\r%s%s (%lld%%)" : "%s%s (%lld%%)\n", what_, count, percent);
         std::fflush(stderr);
         shown_ = true;
         onScreen_ = terminal_;
     }
 
+    const char* what_;
+    bool counted_;
     int total_;
     Clock::time_point start_;
     bool terminal_;
@@ -183,16 +188,20 @@ int runSimulation(const SimOptions& options) {
 
     if (reportTo) printSetup(reportTo);
     const Clock::time_point start = Clock::now();
-    ProgressLine progress(options.steps, start);
+    ProgressLine progress("step", true, options.steps, start);
     Clock::time_point since = start;
     int stepsSince = 0;
     // The rate covers the steps since the previous report and leaves out the
-    // reports themselves, whose bookkeeping costs a pass over all pairs.
+    // reports themselves, whose bookkeeping costs a pass over all pairs or
+    // over the tree or grid.
     auto report = [&](int step) {
         const double seconds = std::chrono::duration<double>(Clock::now() - since).count();
         const double rate = stepsSince > 0 && seconds > 0.0 ? stepsSince / seconds : 0.0;
         progress.clear();
-        g_galaxy.bookkeeping();
+        // The exact pass over all pairs takes minutes for a large galaxy.
+        ProgressLine exactPass("exact energy", false, 100, Clock::now());
+        g_galaxy.bookkeeping([&](double share) { exactPass.update(static_cast<int>(100.0 * share), Clock::now()); });
+        exactPass.clear();
         if (reportTo) printReport(reportTo, step, options.steps, rate);
         if (series.isOpen()) writeSeriesRow(series, step, rate);
         stepsSince = 0;

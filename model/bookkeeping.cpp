@@ -1,11 +1,42 @@
+#include <algorithm>
 #include <cmath>
 #include <vector>
 
 #include "model/galaxy.h"
+#include "physics/barnes_hut.h"
 #include "physics/direct_sum.h"
 #include "physics/forces.h"
+#include "physics/particle_mesh.h"
 
-void CGalaxy::bookkeeping() {
+const char* potentialSourceName(int source) {
+    switch (source) {
+    case PotentialSource::Tree:
+        return "tree";
+    case PotentialSource::Mesh:
+        return "mesh";
+    default:
+        return "exact";
+    }
+}
+
+int CGalaxy::reportPotentialSource() const {
+    // Dynamic Euler sums its own pairs whatever the force method.
+    if (exactEnergy || integrationMethod == IntegrationMethod::DynamicEuler) return PotentialSource::Exact;
+    if (forceMethod == ForceMethod::BarnesHut) return PotentialSource::Tree;
+    if (forceMethod == ForceMethod::ParticleMesh) return PotentialSource::Mesh;
+    return PotentialSource::Exact;
+}
+
+bool CGalaxy::potentialMemoHolds() const {
+    const PotentialMemo& memo = potentialMemo_;
+    const std::size_t n = static_cast<std::size_t>(numStars);
+    return memo.shares.size() == n && memo.forceMethod == forceMethod && memo.timeStep == timeStep &&
+           memo.shieldModifier == shieldModifier && memo.gravity == gravity && memo.boxSize == boxSize &&
+           std::equal(pos.x, pos.x + n, memo.x.begin()) && std::equal(pos.y, pos.y + n, memo.y.begin()) &&
+           std::equal(pos.z, pos.z + n, memo.z.begin()) && std::equal(mass, mass + n, memo.m.begin());
+}
+
+void CGalaxy::bookkeeping(const std::function<void(double share)>& exactPassProgress) {
     // Step rate over the current measuring window.
     const std::uint32_t t = tickCount();
     const std::uint32_t elapsed = t - startTicks;  // wraps with the tick counter
@@ -41,9 +72,26 @@ void CGalaxy::bookkeeping() {
     const double* y = pos.y;
     const double* z = pos.z;
     // The pair sums are the whole cost; they run vectorised on the worker
-    // threads. The sums over the stars below stay in index order.
-    std::vector<double> pairSums(static_cast<std::size_t>(n));
-    pairPotentials(n, x, y, z, mass, shield.data(), G, pairSums.data());
+    // threads. The sums over the stars below stay in index order. The exact
+    // pass costs N^2, the tree's walk N log N and the grid's N times its
+    // cells, and theirs is the energy of the pull the stars actually feel.
+    std::vector<double> pairSums;
+    potentialSource = reportPotentialSource();
+    const bool remembered = potentialSource == PotentialSource::Tree && potentialMemoHolds();
+    if (remembered) pairSums.swap(potentialMemo_.shares);
+    potentialMemo_ = {};
+    pairSums.resize(static_cast<std::size_t>(n));
+    switch (potentialSource) {
+    case PotentialSource::Tree:
+        if (!remembered) barnesHutPotentials(*this, n, x, y, z, pairSums.data());
+        break;
+    case PotentialSource::Mesh:
+        particleMeshPotentials(*this, n, x, y, z, pairSums.data());
+        break;
+    default:
+        pairPotentials(n, x, y, z, mass, shield.data(), G, pairSums.data(), exactPassProgress);
+        break;
+    }
     // The halo pulls as a uniform sphere of the halo's own mass inside its
     // radius and as that mass at the origin outside; this is the potential of
     // that pull (per unit mass, sign reversed), continuous at the radius.

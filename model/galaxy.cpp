@@ -4,7 +4,9 @@
 #include <climits>
 #include <cmath>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
+#include <memory>
 #include <new>
 #include <vector>
 
@@ -40,27 +42,58 @@ Vec3Arrays::~Vec3Arrays() {
     }
 }
 
+namespace {
+
+// An array of zeros from calloc. A large one comes straight from the system
+// as untouched zero pages, so that it costs neither time nor memory until it
+// is written: most runs never use most of the integrators' work vectors, and
+// zero-filling them took longer than generating a million-star galaxy.
+template <class T>
+class ZeroedArray {
+public:
+    explicit ZeroedArray(std::size_t count) : data_(static_cast<T*>(std::calloc(count ? count : 1, sizeof(T)))) {
+        if (!data_) throw std::bad_alloc();
+    }
+    T* data() const { return data_.get(); }
+
+private:
+    struct Free {
+        void operator()(T* p) const { std::free(p); }
+    };
+    std::unique_ptr<T, Free> data_;
+};
+
+}  // namespace
+
 // Every per-star array of one galaxy, obtained together so that a reset either
 // gets all of them or changes nothing.
 struct CGalaxy::Storage {
-    std::vector<double> state, deriv;
-    std::vector<double> scratch[10];
-    std::vector<double> mass;
-    std::vector<int> color;
-    std::vector<double> screenX, screenY, depth, slotHue, slotRed, slotGreen, slotBlue;
-    std::vector<int> drawOrder;
+    explicit Storage(int count)
+        : n(static_cast<std::size_t>(count)),
+          state(6 * n),
+          deriv(6 * n),
+          scratch{ZeroedArray<double>(6 * n), ZeroedArray<double>(6 * n), ZeroedArray<double>(6 * n),
+                  ZeroedArray<double>(6 * n), ZeroedArray<double>(6 * n), ZeroedArray<double>(6 * n),
+                  ZeroedArray<double>(6 * n), ZeroedArray<double>(6 * n), ZeroedArray<double>(6 * n),
+                  ZeroedArray<double>(6 * n)},
+          mass(n),
+          color(n),
+          screenX(n),
+          screenY(n),
+          depth(n),
+          slotHue(n),
+          slotRed(n),
+          slotGreen(n),
+          slotBlue(n),
+          drawOrder(n) {}
 
-    explicit Storage(int count) {
-        const std::size_t len = 6 * static_cast<std::size_t>(count);
-        state.assign(len, 0.0);
-        deriv.assign(len, 0.0);
-        for (auto& s : scratch) s.assign(len, 0.0);
-        const std::size_t n = static_cast<std::size_t>(count);
-        mass.assign(n, 0.0);
-        color.assign(n, 0);
-        for (auto* v : {&screenX, &screenY, &depth, &slotHue, &slotRed, &slotGreen, &slotBlue}) v->assign(n, 0.0);
-        drawOrder.assign(n, 0);
-    }
+    std::size_t n;
+    ZeroedArray<double> state, deriv;
+    ZeroedArray<double> scratch[10];
+    ZeroedArray<double> mass;
+    ZeroedArray<int> color;
+    ZeroedArray<double> screenX, screenY, depth, slotHue, slotRed, slotGreen, slotBlue;
+    ZeroedArray<int> drawOrder;
 };
 
 std::size_t CGalaxy::bytesPerStar() {
@@ -139,6 +172,7 @@ void CGalaxy::pointViews() {
 
 void CGalaxy::releaseArrays() {
     storage_.reset();
+    potentialMemo_ = {};
     state = deriv = nullptr;
     for (auto& s : scratch) s = nullptr;
     mass = nullptr;

@@ -3,6 +3,7 @@
 #include <array>
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <optional>
 #include <string>
@@ -21,6 +22,11 @@ enum : int { Direct = 0, BarnesHut = 1, ParticleMesh = 2 };
 }
 namespace IntegrationMethod {
 enum : int { Euler = 0, ImprovedEuler = 1, RungeKutta4 = 2, AdamsMoulton = 3, DynamicEuler = 4, Leapfrog = 5 };
+}
+// Where the report's potential energy comes from: the exact pass over all
+// pairs, or the tree or grid that the forces come from.
+namespace PotentialSource {
+enum : int { Exact = 0, Tree = 1, Mesh = 2 };
 }
 namespace UnitScale {
 enum : int { Galactic = 0, SolarSystem = 1, EarthSun = 2 };
@@ -139,6 +145,12 @@ public:
     double momentumX = 0.0, momentumY = 0.0, momentumZ = 0.0;
     double centerX = 0.0, centerY = 0.0, centerZ = 0.0;
     double itersPerSecond = 0.0;
+    // Set by the bookkeeping: which potential the results above hold.
+    int potentialSource = PotentialSource::Exact;
+    // The exact pass over all pairs for the potential, whatever the force
+    // method; otherwise Barnes-Hut and particle-mesh runs take it from their
+    // tree or grid, at the cost of one force evaluation.
+    int exactEnergy = 0;
     int iteration = 0;
     int lastIteration = 0;
     std::uint32_t startTicks = 0;
@@ -217,7 +229,11 @@ public:
     void setScale(int scale);
     void generate();
     void startVelocities(double rotation);
-    void bookkeeping();
+    // exactPassProgress, when given, is told the share done of the exact pass
+    // over all pairs while that pass runs.
+    void bookkeeping(const std::function<void(double share)>& exactPassProgress = {});
+    // The PotentialSource the next bookkeeping takes, by the settings now.
+    int reportPotentialSource() const;
 
     // ---- renderer ----------------------------------------------------------
     // Rotates, projects, colours and sorts the stars into the renderer slots
@@ -249,6 +265,18 @@ private:
     void keepLeapfrogStart(DerivativeFunc f);
     LeapfrogStart leapfrog_;
 
+    // The shares of the potential energy (as barnesHutPotentials gives them)
+    // that the start velocities' tree walk found beside the pulls, and what
+    // they were found from: the first report after a generation takes them
+    // instead of walking the same tree again, and lets them go.
+    struct PotentialMemo {
+        std::vector<double> x, y, z, m, shares;
+        double timeStep = 0.0, shieldModifier = 0.0, gravity = 0.0, boxSize = 0.0;
+        int forceMethod = -1;
+    };
+    bool potentialMemoHolds() const;
+    PotentialMemo potentialMemo_;
+
     void fillNameTables(bool all);
     void pointViews();
     struct Storage;
@@ -257,6 +285,9 @@ private:
 
 // The one simulation of the process.
 extern CGalaxy g_galaxy;
+
+// "exact", "tree" or "mesh", by PotentialSource.
+const char* potentialSourceName(int source);
 
 // Texts of the star colours, by StarColor index.
 const char* starColorMenuName(int color);

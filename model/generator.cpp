@@ -148,7 +148,25 @@ void CGalaxy::generate() {
 }
 
 void CGalaxy::startVelocities(double rotation) {
-    ComputeDerivatives(*this, stateLen, timeStep, state, deriv);
+    // The first report of a tree run needs the potential of the very tree
+    // walked here: the walk gives it beside the pulls, for a fraction of what
+    // a walk of its own would cost.
+    PotentialMemo& memo = potentialMemo_;
+    memo = {};
+    if (reportPotentialSource() == PotentialSource::Tree) {
+        const int n = numStars;
+        memo.shares.resize(static_cast<std::size_t>(n));
+        memo.x.assign(pos.x, pos.x + n);
+        memo.y.assign(pos.y, pos.y + n);
+        memo.z.assign(pos.z, pos.z + n);
+        memo.m.assign(mass, mass + n);
+        memo.timeStep = timeStep;
+        memo.shieldModifier = shieldModifier;
+        memo.gravity = gravity;
+        memo.boxSize = boxSize;
+        memo.forceMethod = forceMethod;
+    }
+    ComputeDerivatives(*this, stateLen, timeStep, state, deriv, memo.shares.empty() ? nullptr : memo.shares.data());
     for (int i = 0; i < numStars; ++i) {
         const double x = pos.x[i], y = pos.y[i];
         const double r = std::sqrt(x * x + y * y);

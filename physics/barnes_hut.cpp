@@ -174,6 +174,26 @@ Accel3 COctreeNode::OpenedAcceleration(int s, double x, double y, double z, doub
     return sum;
 }
 
+double COctreeNode::Potential(int s, double x, double y, double z, double gravity) const {
+    if (starIndex == s) return 0.0;
+    if (state == kBucket) {
+        for (int j = 0; j < static_cast<int>(bucket.size()); ++j)
+            if (bucket[j].index == s) return bucketMemberPotential(bucket.data(), static_cast<int>(bucket.size()), j, gravity);
+    }
+    const double dx = massCentre[0] - x, dy = massCentre[1] - y, dz = massCentre[2] - z;
+    const double r = std::sqrt(dx * dx + dy * dy + dz * dz);
+    if (state == kOneStar) return flatInside(gravity * mass, r, shieldRadius);
+    if (r < shieldRadius || !(5.0 * halfSize < r && depth >= 2)) return OpenedPotential(s, x, y, z, gravity);
+    return gravity * mass / r;
+}
+
+double COctreeNode::OpenedPotential(int s, double x, double y, double z, double gravity) const {
+    if (state == kBucket) return bucketPotential(bucket.data(), static_cast<int>(bucket.size()), x, y, z, gravity);
+    double sum = 0.0;
+    for (int i = 0; i < childCount; ++i) sum += children[childList[i]]->Potential(s, x, y, z, gravity);
+    return sum;
+}
+
 void COctreeNode::DeleteChildren() {
     if (!hasChildren) return;
     for (int c = 0; c < 8; ++c) {
@@ -186,8 +206,12 @@ void COctreeNode::DeleteChildren() {
     hasChildren = 0;
 }
 
-void barnesHutReference(const CGalaxy& g, int n, const double* x, const double* y, const double* z, double* ax,
-                        double* ay, double* az) {
+namespace {
+
+// Builds the octree of stars 0..n-1 for one evaluation, hands its root to
+// walk and deletes it again.
+template <class Walk>
+void withReferenceTree(const CGalaxy& g, int n, const double* x, const double* y, const double* z, Walk&& walk) {
     COctreeNode root(0.0, 0.0, 0.0, 50.0 * g.boxSize);
     // Clears the global however the evaluation ends; the root's destructor
     // then deletes the tree.
@@ -198,10 +222,29 @@ void barnesHutReference(const CGalaxy& g, int n, const double* x, const double* 
 
     for (int i = 0; i < n; ++i) root.Insert(i, x[i], y[i], z[i], g.mass[i]);
     root.ComputeMass(g.gravity, g.timeStep, g.shieldModifier);
-    for (int i = 0; i < n; ++i) {
-        const Accel3 a = root.Acceleration(i, x[i], y[i], z[i], g.mass[i], g.gravity, -2.0, g.timeStep);
-        ax[i] = a[0];
-        ay[i] = a[1];
-        az[i] = a[2];
-    }
+    walk(root);
+}
+
+}  // namespace
+
+void barnesHutReference(const CGalaxy& g, int n, const double* x, const double* y, const double* z, double* ax,
+                        double* ay, double* az) {
+    withReferenceTree(g, n, x, y, z, [&](const COctreeNode& root) {
+        for (int i = 0; i < n; ++i) {
+            const Accel3 a = root.Acceleration(i, x[i], y[i], z[i], g.mass[i], g.gravity, -2.0, g.timeStep);
+            ax[i] = a[0];
+            ay[i] = a[1];
+            az[i] = a[2];
+        }
+    });
+}
+
+void barnesHutPotentialReference(const CGalaxy& g, int n, const double* x, const double* y, const double* z,
+                                 double* S) {
+    withReferenceTree(g, n, x, y, z, [&](const COctreeNode& root) {
+        for (int i = 0; i < n; ++i) {
+            const double phi = root.Potential(i, x[i], y[i], z[i], g.gravity);
+            S[i] = root.Octant(x[i], y[i], z[i]) < 0 ? phi : 0.5 * phi;
+        }
+    });
 }

@@ -56,6 +56,34 @@ inline Accel3 bucketMemberPull(const OctreeStar* stars, int count, int member, d
     return sum;
 }
 
+// The potentials (per unit mass, sign reversed: gravity * m / r summed) that
+// belong to the two pulls above. A pull switched off inside a shield radius
+// is a potential that stays flat there, at its value on the shield's surface.
+inline double flatInside(double gm, double r, double shield) { return gm / (r < shield ? shield : r); }
+
+inline double bucketPotential(const OctreeStar* stars, int count, double x, double y, double z, double gravity) {
+    double sum = 0.0;
+    for (int j = 0; j < count; ++j) {
+        const OctreeStar& b = stars[j];
+        const double dx = b.x - x, dy = b.y - y, dz = b.z - z;
+        sum += flatInside(gravity * b.m, std::sqrt(dx * dx + dy * dy + dz * dz), b.shield);
+    }
+    return sum;
+}
+
+inline double bucketMemberPotential(const OctreeStar* stars, int count, int member, double gravity) {
+    const OctreeStar& self = stars[member];
+    double sum = 0.0;
+    for (int j = 0; j < count; ++j) {
+        if (j == member) continue;
+        const OctreeStar& b = stars[j];
+        const double dx = b.x - self.x, dy = b.y - self.y, dz = b.z - self.z;
+        sum += flatInside(gravity * b.m, std::sqrt(dx * dx + dy * dy + dz * dz),
+                          self.shield < b.shield ? b.shield : self.shield);
+    }
+    return sum;
+}
+
 // One cube of the Barnes-Hut octree.
 class COctreeNode {
 public:
@@ -102,11 +130,17 @@ public:
     void ComputeMass(double gravity, double timeStep, double shieldModifier);
     Accel3 Acceleration(int starIndex, double x, double y, double z, double m, double gravity, double exponent,
                         double timeStep) const;
+    // The potential at the star (gravity * m / r summed, Newtonian) from the
+    // cells that Acceleration with exponent -2 takes, each taken whole or
+    // opened just as there; a star or cell inside whose shield radius the
+    // star lies adds its potential at the shield's surface.
+    double Potential(int starIndex, double x, double y, double z, double gravity) const;
     void DeleteChildren();
 
 private:
     Accel3 OpenedAcceleration(int starIndex, double x, double y, double z, double m, double gravity,
                               double exponent, double timeStep) const;
+    double OpenedPotential(int starIndex, double x, double y, double z, double gravity) const;
 };
 
 // The tree of the evaluation in progress; null between evaluations.
@@ -118,9 +152,23 @@ extern COctreeNode* g_octreeRoot;
 void barnesHutReference(const CGalaxy& galaxy, int n, const double* x, const double* y, const double* z,
                         double* ax, double* ay, double* az);
 
+// Each star's share of the potential energy of the tree's pull, positive
+// (the energy is minus the sum of mass times share): half its Potential for a
+// star in the tree, whose pull on the others counts it the other way round;
+// the whole of it for a star outside the root cube, which pulls on nobody.
+// From an octree of COctreeNode walked star by star on the calling thread.
+// Assigns S.
+void barnesHutPotentialReference(const CGalaxy& galaxy, int n, const double* x, const double* y, const double* z,
+                                 double* S);
+// The same shares, bit for bit, from the selected build of the kernels, as
+// barnesHutForces computes the accelerations.
+void barnesHutPotentials(const CGalaxy& galaxy, int n, const double* x, const double* y, const double* z, double* S);
+
 // The same accelerations, bit for bit, from the selected build of the kernels
 // (see PairKernels): the tree is built from sorted keys into one array and
 // walked by groups of nearby stars at once, one vector lane per star, on the
-// worker threads. PairKernels::Plain runs barnesHutReference.
+// worker threads. PairKernels::Plain runs barnesHutReference. With S, the same
+// walk also gives the shares of barnesHutPotentials, for little more than the
+// pulls alone cost.
 void barnesHutForces(const CGalaxy& galaxy, int n, const double* x, const double* y, const double* z,
-                     double* ax, double* ay, double* az);
+                     double* ax, double* ay, double* az, double* S = nullptr);

@@ -88,21 +88,29 @@ struct RowParts {
     std::array<int, kMaxParts + 1> bound{};  // part p holds rows bound[p] .. bound[p+1]-1
 };
 
+// Rows first..last-1 cut into parts.
 template <class PairsInRow>
-RowParts splitRows(int n, PairsInRow pairsInRow) {
-    const long long total = static_cast<long long>(n) * (n - 1) / 2;
+RowParts splitRows(int first, int last, PairsInRow pairsInRow) {
+    long long total = 0;
+    for (int i = first; i < last; ++i) total += pairsInRow(i);
     RowParts parts;
     parts.count = static_cast<int>(std::clamp(total / kPairsPerPart, 1LL, static_cast<long long>(kMaxParts)));
+    parts.bound[0] = first;
     const long long share = total / parts.count;
     long long sum = 0;
     int p = 1;
-    for (int i = 0; i < n && p < parts.count; ++i) {
+    for (int i = first; i < last && p < parts.count; ++i) {
         sum += pairsInRow(i);
         while (p < parts.count && sum >= share * p) parts.bound[p++] = i + 1;
     }
-    while (p <= parts.count) parts.bound[p++] = n;
+    while (p <= parts.count) parts.bound[p++] = last;
     return parts;
 }
+
+// The potential pass tells its progress between slices of about this many
+// pairs, at most a hundred of them.
+constexpr long long kPairsPerSlice = 1LL << 24;
+constexpr long long kMaxSlices = 100;
 
 // Padded copies of the stars: whole chunks can be read past the last star,
 // and a padding star (infinite shield, no mass) never acts.
@@ -333,9 +341,10 @@ const Kernels& kernels() {
 
 // ---- the whole sums -----------------------------------------------------------
 
-void plainPotentials(int n, const double* x, const double* y, const double* z, const double* mass,
+// Rows first..last-1.
+void plainPotentials(int first, int last, const double* x, const double* y, const double* z, const double* mass,
                      const double* shield, double gravity, double* S) {
-    for (int i = 0; i < n; ++i) {
+    for (int i = first; i < last; ++i) {
         const double si = shield[i];
         double sum = 0.0;
         for (int j = 0; j < i; ++j) {
@@ -350,7 +359,7 @@ void plainPotentials(int n, const double* x, const double* y, const double* z, c
 
 void fastDirectSum(int n, const double* x, const double* y, const double* z, const double* mass,
                    const double* shield, double gravity, double* ax, double* ay, double* az) {
-    const RowParts parts = splitRows(n, [n](int i) { return n - 1 - i; });
+    const RowParts parts = splitRows(0, n, [n](int i) { return n - 1 - i; });
     const int padded = alignUp(n);
     std::array<int, kMaxParts> base{};
     std::array<std::size_t, kMaxParts> offset{};
@@ -415,15 +424,31 @@ void directSumAccelerations(int n, const double* x, const double* y, const doubl
 }
 
 void pairPotentials(int n, const double* x, const double* y, const double* z, const double* mass,
-                    const double* shield, double gravity, double* S) {
+                    const double* shield, double gravity, double* S, const PassProgress& progress) {
     if (n <= 0) return;
-    if (selectedPairKernels() == PairKernels::Plain) {
-        plainPotentials(n, x, y, z, mass, shield, gravity, S);
-        return;
-    }
-    const RowParts parts = splitRows(n, [](int i) { return i; });
-    const Stars st = copyStars(t_workspace.reserve(5 * static_cast<std::size_t>(alignUp(n))), n, x, y, z, mass,
-                               shield, gravity);
+    const bool plain = selectedPairKernels() == PairKernels::Plain;
+    Stars st{};
+    if (!plain)
+        st = copyStars(t_workspace.reserve(5 * static_cast<std::size_t>(alignUp(n))), n, x, y, z, mass, shield,
+                       gravity);
     const Kernels& k = kernels();
-    parallelFor(parts.count, [&](int p) { k.potential(st, parts.bound[p], parts.bound[p + 1], S); });
+    // Each row's sum comes out the same however the rows are cut, so the cut
+    // into slices for the progress changes no bit.
+    const long long total = static_cast<long long>(n) * (n - 1) / 2;
+    const int slices = progress ? static_cast<int>(std::clamp(total / kPairsPerSlice, 1LL, kMaxSlices)) : 1;
+    long long pairsBefore = 0;
+    int first = 0;
+    for (int slice = 1; slice <= slices; ++slice) {
+        const long long target = total / slices * slice;
+        int last = first;
+        while (last < n && (slice == slices || pairsBefore < target)) pairsBefore += last++;
+        if (plain) {
+            plainPotentials(first, last, x, y, z, mass, shield, gravity, S);
+        } else {
+            const RowParts parts = splitRows(first, last, [](int i) { return i; });
+            parallelFor(parts.count, [&](int p) { k.potential(st, parts.bound[p], parts.bound[p + 1], S); });
+        }
+        first = last;
+        if (progress) progress(static_cast<double>(slice) / slices);
+    }
 }

@@ -1,5 +1,7 @@
 #pragma once
 
+#include <functional>
+
 // Pairwise Newtonian accelerations with hard shield radii. Both forms
 // accumulate into ax, ay, az (the caller clears them): each unordered pair is
 // visited once and acts on both partners only when their distance exceeds both
@@ -23,8 +25,11 @@ void directSumAccelerations(int n, const double* x, const double* y, const doubl
 // shield radii counts as that radius (each pair once; inside that radius the
 // pair exerts no force, so its potential stays flat). With a vectorised build
 // each S[i] is summed by one thread in an order fixed by i and n alone.
+// progress, when given, is told the share of the pairs done from time to time
+// on the calling thread.
+using PassProgress = std::function<void(double share)>;
 void pairPotentials(int n, const double* x, const double* y, const double* z, const double* mass,
-                    const double* shield, double gravity, double* S);
+                    const double* shield, double gravity, double* S, const PassProgress& progress = {});
 
 // The builds of the pair sums above. Plain runs the plain loops in pair order
 // on the calling thread (directSumReference and its like for the potentials).

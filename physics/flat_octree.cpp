@@ -88,6 +88,7 @@ struct Walk {
     const double *x, *y, *z;
     double gravity;
     double *ax, *ay, *az;
+    double* potential;
 };
 
 #define ZYR_KERNELS_FILE "physics/flat_octree_kernels.inc"
@@ -243,30 +244,59 @@ double CFlatOctree::buildCell(const Cell& cell, int begin, int end, int keyDepth
     return mass;
 }
 
-void CFlatOctree::accelerations(const double* x, const double* y, const double* z, double gravity,
-                                double* ax, double* ay, double* az) const {
+void CFlatOctree::walk(const double* x, const double* y, const double* z, double gravity, double* ax, double* ay,
+                       double* az, double* potential) const {
     const int walkers = static_cast<int>(order_.size());
-    const Walk w = {nodes_.data(), static_cast<int>(nodes_.size()), buckets_.data(), stars_.data(), order_.data(), walkers,
-                    x,             y,
-                    z,             gravity,
-                    ax,            ay,
-                    az};
-    const auto walk = selectedBuild(generic::walk, avx2::walk, avx512::walk);
-    parallelFor((walkers + kBlock - 1) / kBlock, [&](int block) { walk(w, block); });
+    const Walk w = {nodes_.data(), static_cast<int>(nodes_.size()), buckets_.data(), stars_.data(), order_.data(),
+                    walkers,       x,  y,  z,  gravity,  ax,  ay,  az,  potential};
+    const auto kernel = !potential ? selectedBuild(generic::walk, avx2::walk, avx512::walk)
+                        : !ax      ? selectedBuild(generic::walkPotential, avx2::walkPotential, avx512::walkPotential)
+                                   : selectedBuild(generic::walkBoth, avx2::walkBoth, avx512::walkBoth);
+    parallelFor((walkers + kBlock - 1) / kBlock, [&](int block) { kernel(w, block); });
+}
+
+namespace {
+
+// Kept from one evaluation to the next by each calling thread, so that a step
+// allocates nothing once the tree's size is known; the report's walk shares it.
+CFlatOctree& threadTree() {
+    thread_local CFlatOctree tree;
+    return tree;
+}
+
+}  // namespace
+
+namespace {
+
+// One walk of the tree for the pulls (ax non-null), the shares of the
+// potential energy (S non-null) or both; false when the tree holds fewer than
+// two stars, which the plain walk handles as fast.
+bool fastWalk(const CGalaxy& g, int n, const double* x, const double* y, const double* z, double* ax, double* ay,
+              double* az, double* S) {
+    if (selectedPairKernels() == PairKernels::Plain) return false;
+    CFlatOctree& tree = threadTree();
+    tree.build(g, n, x, y, z);
+    const int inTree = tree.starsInTree();
+    if (inTree < 2) return false;
+    tree.walk(x, y, z, g.gravity, ax, ay, az, S);
+    if (S) {
+        // The walking order holds the stars of the tree first, which share
+        // their potential with the stars that pull them back.
+        const int* order = tree.walkingOrder();
+        parallelForEach(inTree, [&](int k) { S[order[k]] *= 0.5; });
+    }
+    return true;
+}
+
+}  // namespace
+
+void barnesHutPotentials(const CGalaxy& g, int n, const double* x, const double* y, const double* z, double* S) {
+    if (!fastWalk(g, n, x, y, z, nullptr, nullptr, nullptr, S)) barnesHutPotentialReference(g, n, x, y, z, S);
 }
 
 void barnesHutForces(const CGalaxy& g, int n, const double* x, const double* y, const double* z, double* ax,
-                     double* ay, double* az) {
-    // Kept from one evaluation to the next by each calling thread, so that a
-    // step allocates nothing once the tree's size is known.
-    thread_local CFlatOctree tree;
-    if (selectedPairKernels() != PairKernels::Plain) {
-        tree.build(g, n, x, y, z);
-        if (tree.starsInTree() >= 2) {
-            tree.accelerations(x, y, z, g.gravity, ax, ay, az);
-            return;
-        }
-    }
-    // A tree of one star or none is walked as fast either way.
+                     double* ay, double* az, double* S) {
+    if (fastWalk(g, n, x, y, z, ax, ay, az, S)) return;
     barnesHutReference(g, n, x, y, z, ax, ay, az);
+    if (S) barnesHutPotentialReference(g, n, x, y, z, S);
 }

@@ -42,11 +42,16 @@ public:
 
     // The pull of the tree on each of the stars it was built for, at the
     // positions of build, as COctreeNode::Acceleration with exponent -2 gives
-    // it. Assigns ax, ay, az. Needs at least two stars in the tree.
-    void accelerations(const double* x, const double* y, const double* z, double gravity, double* ax,
-                       double* ay, double* az) const;
+    // it, into ax, ay, az, and COctreeNode::Potential into potential; either
+    // may be left out (null) and is then not computed. Needs at least two
+    // stars in the tree.
+    void walk(const double* x, const double* y, const double* z, double gravity, double* ax, double* ay, double* az,
+              double* potential) const;
 
     int starsInTree() const { return static_cast<int>(stars_.size()); }
+    // Every star given to build, those of the tree first (starsInTree() of
+    // them), in the order of the walk.
+    const int* walkingOrder() const { return order_.data(); }
 
     struct Entry {
         std::uint64_t key;  // octants of the path below the cell the key starts at, the first the highest

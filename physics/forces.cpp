@@ -29,7 +29,8 @@ void ComputeDerivatives(int stateLen, double time, double* state, double* deriv)
     ComputeDerivatives(g_galaxy, stateLen, time, state, deriv);
 }
 
-void ComputeDerivatives(const CGalaxy& g, int stateLen, double /*time*/, double* state, double* deriv) {
+void ComputeDerivatives(const CGalaxy& g, int stateLen, double /*time*/, double* state, double* deriv,
+                        double* treeShares) {
     const int cap = stateLen / 6;
     const int n = g.numStars;
     const double* x = state;
@@ -47,7 +48,7 @@ void ComputeDerivatives(const CGalaxy& g, int stateLen, double /*time*/, double*
 
     switch (g.forceMethod) {
     case ForceMethod::BarnesHut:
-        barnesHutForces(g, n, x, y, z, ax, ay, az);
+        barnesHutForces(g, n, x, y, z, ax, ay, az, treeShares);
         break;
     case ForceMethod::ParticleMesh:
         particleMeshForces(g, n, x, y, z, ax, ay, az);

@@ -42,5 +42,8 @@ private:
 void ComputeDerivatives(int stateLen, double time, double* state, double* deriv);
 
 // The same for a given galaxy: fills the first numStars entries of every block
-// of deriv from state, reading the galaxy's masses and force settings.
-void ComputeDerivatives(const CGalaxy& galaxy, int stateLen, double time, double* state, double* deriv);
+// of deriv from state, reading the galaxy's masses and force settings. With
+// treeShares and the Barnes-Hut method, the tree walk also gives each star's
+// share of the potential energy (see barnesHutPotentials) into treeShares.
+void ComputeDerivatives(const CGalaxy& galaxy, int stateLen, double time, double* state, double* deriv,
+                        double* treeShares = nullptr);

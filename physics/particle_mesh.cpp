@@ -45,6 +45,7 @@ struct MeshPass {
     double gravity;
     const double *x, *y, *z;
     double *ax, *ay, *az;
+    double* potential;
 };
 
 #define ZYR_KERNELS_FILE "physics/particle_mesh_kernels.inc"
@@ -59,10 +60,12 @@ struct PassLists {
 };
 
 // The pull of the grid on each star, as CParticleMesh::Acceleration gives it
-// bit for bit: the stars of one cell take the same cells and entries in the
-// same order, so they go through them together, one vector lane each.
+// bit for bit, or with potential (and null ax, ay, az) each star's
+// CParticleMesh::Potential: the stars of one cell take the same cells and
+// entries in the same order, so they go through them together, one vector
+// lane each.
 void vectorisedPass(const CParticleMesh& mesh, const CGalaxy& g, int n, const double* x, const double* y,
-                    const double* z, double* ax, double* ay, double* az) {
+                    const double* z, double* ax, double* ay, double* az, double* potential) {
     thread_local PassLists lists;
     lists.groups.clear();
     lists.stars.clear();
@@ -87,8 +90,11 @@ void vectorisedPass(const CParticleMesh& mesh, const CGalaxy& g, int n, const do
     addGroups(-1, first);
 
     const MeshPass pass = {&mesh, lists.groups.data(), lists.stars.data(), lists.occupied.data(),
-                           static_cast<int>(lists.occupied.size()), g.gravity, x, y, z, ax, ay, az};
-    const auto kernel = selectedBuild(generic::passGroup, avx2::passGroup, avx512::passGroup);
+                           static_cast<int>(lists.occupied.size()), g.gravity, x, y, z, ax, ay, az, potential};
+    const auto kernel = potential
+                            ? selectedBuild(generic::passGroupPotential, avx2::passGroupPotential,
+                                            avx512::passGroupPotential)
+                            : selectedBuild(generic::passGroup, avx2::passGroup, avx512::passGroup);
     parallelFor(static_cast<int>(lists.groups.size()), [&](int k) { kernel(pass, k); });
 }
 
@@ -190,6 +196,28 @@ Accel3 CParticleMesh::Acceleration(int /*starIndex*/, double x, double y, double
     return a;
 }
 
+double CParticleMesh::Potential(int starIndex, double x, double y, double z, double gravity) const {
+    const int own = CellOf(x, y, z);
+    double sum = 0.0;
+    const auto add = [&](double dx, double dy, double dz, double gm, double shield) {
+        sum += flatInside(gm, std::sqrt(dx * dx + dy * dy + dz * dz), shield);
+    };
+    for (int c = 0; c < static_cast<int>(cellStars.size()); ++c) {
+        if (cellCount[c] == 0) continue;
+        if (c == own) {
+            const CMeshCell& cell = cellStars[c];
+            for (int i = 0; i < cell.count; ++i) {
+                const CMeshCell::Entry& e = cell.entries[i];
+                if (e.starIndex != starIndex) add(e.x - x, e.y - y, e.z - z, gravity * e.m, e.shield);
+            }
+        } else {
+            add(cellMassCentreX[c] - x, cellMassCentreY[c] - y, cellMassCentreZ[c] - z, gravity * cellMass[c],
+                cellShield[c]);
+        }
+    }
+    return sum;
+}
+
 void CParticleMesh::Clear() {
     for (int c = 0; c < static_cast<int>(cellStars.size()); ++c) {
         cellMassCentreX[c] = cellMassCentreY[c] = cellMassCentreZ[c] = 0.0;
@@ -200,15 +228,18 @@ void CParticleMesh::Clear() {
     }
 }
 
-void particleMeshForces(const CGalaxy& g, int n, const double* x, const double* y, const double* z, double* ax,
-                        double* ay, double* az) {
+namespace {
+
+// Fills the grid (created on first use) with stars 0..n-1, hands it to use and
+// empties it again however use ends, so that no star lingers into the next
+// evaluation.
+template <class Use>
+void withFilledGrid(const CGalaxy& g, int n, const double* x, const double* y, const double* z, Use&& use) {
     if (!g_particleMesh) {
         s_meshOwner.mesh = std::make_unique<CParticleMesh>(10, 0.0, 0.0, 0.0, 50.0);
         g_particleMesh = s_meshOwner.mesh.get();
     }
     CParticleMesh& mesh = *g_particleMesh;
-    // Empties the grid however the evaluation ends, so that no star of this
-    // one lingers into the next.
     struct ClearAfter {
         CParticleMesh& grid;
         ~ClearAfter() { grid.Clear(); }
@@ -216,16 +247,37 @@ void particleMeshForces(const CGalaxy& g, int n, const double* x, const double* 
 
     for (int i = 0; i < n; ++i) mesh.AssignStar(i, x[i], y[i], z[i], g.mass[i]);
     mesh.ComputeCells(g.gravity, g.timeStep, g.shieldModifier);
-    if (selectedPairKernels() != PairKernels::Plain) {
-        vectorisedPass(mesh, g, n, x, y, z, ax, ay, az);
-        return;
-    }
-    // Each star's walk only reads the grid, so the stars can be shared out
-    // among the threads in blocks without changing a bit of any result.
-    parallelForEach(n, [&](int i) {
-        const Accel3 a = mesh.Acceleration(i, x[i], y[i], z[i], g.mass[i], g.gravity, -2.0, g.timeStep);
-        ax[i] = a[0];
-        ay[i] = a[1];
-        az[i] = a[2];
+    use(static_cast<const CParticleMesh&>(mesh));
+}
+
+}  // namespace
+
+void particleMeshPotentials(const CGalaxy& g, int n, const double* x, const double* y, const double* z,
+                            double* S) {
+    withFilledGrid(g, n, x, y, z, [&](const CParticleMesh& mesh) {
+        const bool plain = selectedPairKernels() == PairKernels::Plain;
+        if (!plain) vectorisedPass(mesh, g, n, x, y, z, nullptr, nullptr, nullptr, S);
+        parallelForEach(n, [&](int i) {
+            const double phi = plain ? mesh.Potential(i, x[i], y[i], z[i], g.gravity) : S[i];
+            S[i] = mesh.CellOf(x[i], y[i], z[i]) < 0 ? phi : 0.5 * phi;
+        });
+    });
+}
+
+void particleMeshForces(const CGalaxy& g, int n, const double* x, const double* y, const double* z, double* ax,
+                        double* ay, double* az) {
+    withFilledGrid(g, n, x, y, z, [&](const CParticleMesh& mesh) {
+        if (selectedPairKernels() != PairKernels::Plain) {
+            vectorisedPass(mesh, g, n, x, y, z, ax, ay, az, nullptr);
+            return;
+        }
+        // Each star's walk only reads the grid, so the stars can be shared out
+        // among the threads in blocks without changing a bit of any result.
+        parallelForEach(n, [&](int i) {
+            const Accel3 a = mesh.Acceleration(i, x[i], y[i], z[i], g.mass[i], g.gravity, -2.0, g.timeStep);
+            ax[i] = a[0];
+            ay[i] = a[1];
+            az[i] = a[2];
+        });
     });
 }

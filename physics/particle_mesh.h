@@ -21,6 +21,10 @@ public:
     std::vector<Entry> entries;
 
     void Append(int starIndex, double x, double y, double z, double m);
+    // The potential at the star (gravity * m / r summed, Newtonian) from what
+    // Acceleration takes: the other stars of its own cell one by one, every
+    // other cell as a point mass; each flat inside its shield radius.
+    double Potential(int starIndex, double x, double y, double z, double gravity) const;
     void Clear();
 };
 
@@ -50,6 +54,10 @@ public:
     void ComputeCells(double gravity, double timeStep, double shieldModifier);
     Accel3 Acceleration(int starIndex, double x, double y, double z, double m, double gravity, double exponent,
                         double timeStep) const;
+    // The potential at the star (gravity * m / r summed, Newtonian) from what
+    // Acceleration takes: the other stars of its own cell one by one, every
+    // other cell as a point mass; each flat inside its shield radius.
+    double Potential(int starIndex, double x, double y, double z, double gravity) const;
     void Clear();
 };
 
@@ -60,3 +68,13 @@ extern CParticleMesh* g_particleMesh;
 // first use in g_particleMesh and kept until exit). Assigns ax, ay, az.
 void particleMeshForces(const CGalaxy& galaxy, int n, const double* x, const double* y, const double* z,
                         double* ax, double* ay, double* az);
+
+// Each star's share of the potential energy of the grid's pull, positive (the
+// energy is minus the sum of mass times share): half its Potential for a star
+// inside the grid, whose pull on the others counts it the other way round;
+// the whole of it for a star outside, which pulls on nobody. Each star's sum
+// is taken in cell order by one thread, with the selected build of the
+// kernels as particleMeshForces takes it, or with PairKernels::Plain star by
+// star from Potential; both give the same bits. Assigns S.
+void particleMeshPotentials(const CGalaxy& galaxy, int n, const double* x, const double* y, const double* z,
+                            double* S);

@@ -26,7 +26,8 @@ namespace {
 using Args = std::vector<std::string>;
 
 constexpr const char* kSeriesHeader =
-    "step,time,kinetic,potential,total,momentum_x,momentum_y,momentum_z,center_x,center_y,center_z,steps_per_second";
+    "step,time,kinetic,potential,total,momentum_x,momentum_y,momentum_z,center_x,center_y,center_z,steps_per_second,"
+    "potential_from";
 constexpr const char* kStateHeader = "index,mass,x,y,z,vx,vy,vz,color";
 
 // The desktop program's settings, written out here on their own so that the
@@ -301,6 +302,7 @@ TEST(ZyrSimSeries, OneRowPerReportAtTheStartEveryKStepsAndTheEnd) {
     struct Case {
         Args args;
         std::vector<std::string> steps, times;
+        std::string potentialFrom = "exact";
     };
     const Case cases[] = {
         {{"--steps", "10", "--report-every", "4"}, {"0", "4", "8", "10"}, {"0", "32", "64", "80"}},
@@ -308,6 +310,9 @@ TEST(ZyrSimSeries, OneRowPerReportAtTheStartEveryKStepsAndTheEnd) {
         {{"--steps", "10"}, {"0", "10"}, {"0", "80"}},
         {{"--steps", "0"}, {"0"}, {"0"}},
         {{"--steps", "3", "--dt", "-8"}, {"0", "3"}, {"0", "-24"}},
+        {{"--steps", "1", "--force", "barnes-hut"}, {"0", "1"}, {"0", "8"}, "tree"},
+        {{"--steps", "1", "--force", "particle-mesh"}, {"0", "1"}, {"0", "8"}, "mesh"},
+        {{"--steps", "1", "--force", "barnes-hut", "--exact-energy"}, {"0", "1"}, {"0", "8"}},
     };
     for (const Case& c : cases) {
         const SimRun run = runSim(dir, with(c.args, {"--stars", "16", "--seed", "1", "--csv", dir.path("s.csv")}));
@@ -317,8 +322,9 @@ TEST(ZyrSimSeries, OneRowPerReportAtTheStartEveryKStepsAndTheEnd) {
         ASSERT_EQ(series.rows.size(), c.times.size()) << c.args[1];
         for (std::size_t r = 0; r < series.rows.size(); ++r) {
             const auto& row = series.rows[r];
-            ASSERT_EQ(row.size(), 12u);
+            ASSERT_EQ(row.size(), 13u);
             EXPECT_EQ(row[0], c.steps[r]);
+            EXPECT_EQ(row[12], c.potentialFrom);
             EXPECT_EQ(row[1], c.times[r]);
             // The total is the sum of the two energies as written, digit for digit.
             EXPECT_EQ(toNumber(row[4]), toNumber(row[2]) + toNumber(row[3])) << r;

@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <functional>
 
 #include "model/galaxy.h"
 #include "physics/forces.h"
@@ -186,4 +187,60 @@ TEST(Bookkeeping, StepRateWithinOneMillisecondAndAcrossTheTickWrap) {
     fakeNow = 0x00000010u;  // 32 ms later, past the wrap
     g.bookkeeping();
     EXPECT_DOUBLE_EQ(g.itersPerSecond, 40 / 32.0 * 1000.0);
+}
+
+// Tree and grid runs report the potential of their own structure, close to
+// the exact one; direct sums, Dynamic Euler and the exact option report the
+// exact pass itself.
+TEST(Bookkeeping, PotentialComesFromTheStructureTheForcesComeFrom) {
+    CGalaxy g;
+    g.requestedStars = 1500;
+    g.randomSeed = 3;
+    ASSERT_TRUE(g.newGalaxy());
+    g.bookkeeping();
+    const double exact = g.potentialEnergy;
+    struct Row {
+        int force, integrator, exactEnergy, source;
+        double tolerance;  // relative to the exact pass
+    };
+    const Row rows[] = {
+        {ForceMethod::Direct, IntegrationMethod::ImprovedEuler, 0, PotentialSource::Exact, 0.0},
+        {ForceMethod::BarnesHut, IntegrationMethod::ImprovedEuler, 0, PotentialSource::Tree, 1e-3},
+        {ForceMethod::ParticleMesh, IntegrationMethod::Leapfrog, 0, PotentialSource::Mesh, 2e-2},
+        {ForceMethod::BarnesHut, IntegrationMethod::ImprovedEuler, 1, PotentialSource::Exact, 0.0},
+        {ForceMethod::ParticleMesh, IntegrationMethod::DynamicEuler, 0, PotentialSource::Exact, 0.0},
+    };
+    for (const Row& row : rows) {
+        g.forceMethod = row.force;
+        g.integrationMethod = row.integrator;
+        g.exactEnergy = row.exactEnergy;
+        g.bookkeeping();
+        EXPECT_STREQ(potentialSourceName(g.potentialSource), potentialSourceName(row.source));
+        EXPECT_NEAR(g.potentialEnergy, exact, row.tolerance * std::fabs(exact));
+        EXPECT_EQ(g.potentialEnergy == exact, row.tolerance == 0.0);
+    }
+}
+
+// The first report after generating a tree galaxy takes the potential that the
+// start velocities' walk found: the same bits as a walk of its own, and only
+// while nothing it depends on has changed.
+TEST(Bookkeeping, FirstTreeReportReusesTheStartVelocitiesWalkOnlyWhileItHolds) {
+    const std::function<void(CGalaxy&)> changes[] = {
+        [](CGalaxy&) {},
+        [](CGalaxy& g) { g.pos.x[7] += 1e-3; },
+        [](CGalaxy& g) { g.mass[3] *= 2.0; },
+        [](CGalaxy& g) { g.shieldModifier = 2.0; },
+    };
+    for (const auto& change : changes) {
+        CGalaxy g;
+        g.requestedStars = 3000;
+        g.randomSeed = 5;
+        g.forceSetting = ForceMethod::BarnesHut;
+        ASSERT_TRUE(g.newGalaxy());
+        change(g);
+        g.bookkeeping();
+        const double first = g.potentialEnergy;
+        g.bookkeeping();
+        EXPECT_EQ(first, g.potentialEnergy);
+    }
 }

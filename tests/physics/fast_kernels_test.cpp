@@ -227,6 +227,21 @@ TEST(FastPotentials, MatchThePlainSumsPerStarAndGiveTheSameBitsForEveryThreadCou
     }
 }
 
+// A pass long enough to tell its progress is cut into slices of rows; the
+// sums stay the same bits.
+TEST(FastPotentials, ProgressRisesToOneAndChangesNoBit) {
+    const Cloud c = makeCloud(12000, 9);
+    std::vector<double> quiet(c.size()), told(c.size());
+    pairPotentials(c.size(), c.x.data(), c.y.data(), c.z.data(), c.m.data(), c.s.data(), 0.3, quiet.data());
+    std::vector<double> shares;
+    pairPotentials(c.size(), c.x.data(), c.y.data(), c.z.data(), c.m.data(), c.s.data(), 0.3, told.data(),
+                   [&](double share) { shares.push_back(share); });
+    EXPECT_TRUE(sameBits(told, quiet));
+    ASSERT_GE(shares.size(), 2u);
+    EXPECT_TRUE(std::is_sorted(shares.begin(), shares.end()));
+    EXPECT_EQ(shares.back(), 1.0);
+}
+
 TEST(FastPotentials, BookkeepingGivesThePlainEnergyForEveryThreadCount) {
     const KeepDefaults keep;
     CGalaxy g;
@@ -305,12 +320,14 @@ struct TreeField {
     void Insert(int i, double x, double y, double z, double m) { root.Insert(i, x, y, z, m); }
     void Weigh(const CGalaxy& g) { root.ComputeMass(g.gravity, g.timeStep, g.shieldModifier); }
     const COctreeNode& get() const { return root; }
+    bool Holds(double x, double y, double z) const { return root.Octant(x, y, z) >= 0; }
 };
 struct GridField {
     CParticleMesh mesh;
     void Insert(int i, double x, double y, double z, double m) { mesh.AssignStar(i, x, y, z, m); }
     void Weigh(const CGalaxy& g) { mesh.ComputeCells(g.gravity, g.timeStep, g.shieldModifier); }
     const CParticleMesh& get() const { return mesh; }
+    bool Holds(double x, double y, double z) const { return mesh.CellOf(x, y, z) >= 0; }
 };
 
 TreeField treeOf(const CGalaxy& g) { return TreeField{COctreeNode(0.0, 0.0, 0.0, 50.0 * g.boxSize)}; }
@@ -349,7 +366,55 @@ void expectSerialWalkBits(int method, Build makeField) {
     }
 }
 
+using Potentials = void (*)(const CGalaxy&, int, const double*, const double*, const double*, double*);
+
+// The same for the report's shares of the potential energy: the serial walk's
+// potential, halved for a star that the field holds.
+template <class Field, class Build>
+void expectSerialPotentialBits(Potentials potentials, Build makeField) {
+    const CGalaxy& g = g_galaxy;
+    const int n = g.numStars;
+    const double *x = g.pos.x, *y = g.pos.y, *z = g.pos.z;
+    std::vector<double> serial(n);
+    {
+        Field field = makeField(g);
+        for (int i = 0; i < n; ++i) field.Insert(i, x[i], y[i], z[i], g.mass[i]);
+        field.Weigh(g);
+        for (int i = 0; i < n; ++i)
+            serial[i] = (field.Holds(x[i], y[i], z[i]) ? 0.5 : 1.0) * field.get().Potential(i, x[i], y[i], z[i], g.gravity);
+    }
+    std::vector<PairKernels> builds = vectorBuilds();
+    builds.push_back(PairKernels::Plain);
+    for (const PairKernels build : builds) {
+        selectPairKernels(build);
+        for (const int threads : kThreadCounts) {
+            setWorkerThreads(threads);
+            std::vector<double> S(n, -1.0);
+            potentials(g, n, x, y, z, S.data());
+            int wrong = 0;
+            for (int i = 0; i < n; ++i)
+                if (!sameBits(S[i], serial[i]) && !(std::isnan(S[i]) && std::isnan(serial[i])) && ++wrong <= 3)
+                    ADD_FAILURE() << "star " << i << ", build " << static_cast<int>(build) << ", threads " << threads;
+        }
+    }
+}
+
 }  // namespace
+
+TEST(FastWalks, TreeAndGridPotentialsGiveTheSerialWalksBitsForEveryBuildAndThreadCount) {
+    const KeepDefaults keep;
+    for (const double modifier : {0.0, 0.2, 3.0}) {
+        SCOPED_TRACE("shield modifier " + std::to_string(modifier));
+        for (const int n : kSizes) {
+            useStars(walkStars(n), 0.5, 1.0, modifier, ForceMethod::BarnesHut);
+            expectSerialPotentialBits<TreeField>(barnesHutPotentials, treeOf);
+            expectSerialPotentialBits<GridField>(particleMeshPotentials, gridOf);
+        }
+        useStars(awkwardStars(), 0.5, 1.0, modifier, ForceMethod::BarnesHut);
+        expectSerialPotentialBits<TreeField>(barnesHutPotentials, treeOf);
+        expectSerialPotentialBits<GridField>(particleMeshPotentials, gridOf);
+    }
+}
 
 TEST(FastWalks, TreeGivesTheSerialWalksBitsForEveryBuildAndThreadCount) {
     const KeepDefaults keep;

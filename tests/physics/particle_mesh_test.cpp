@@ -193,3 +193,47 @@ TEST(MeshForces, AgreesWithDirectSummationOnCompactGalaxies) {
     EXPECT_LT(median, 1e-4);
     EXPECT_LT(worst, 5e-4);
 }
+
+// The grid's potential against one computed here from its cells: the other
+// stars of a star's own cell one by one, every other occupied cell as a point
+// mass at its centre of mass, each flat inside its shield radius. A star
+// outside the grid keeps its whole potential as its share, the others half.
+TEST(MeshPotential, IsTheExactPotentialOfTheCellsAsPointMasses) {
+    CRandom rnd(5);
+    std::vector<TestStar> stars;
+    addBall(stars, rnd, 150, 1.0, 3.5, 6.0, 4.5, 3.0);
+    addBall(stars, rnd, 150, 2.0, -26.5, 4.0, 6.5, 3.0);
+    stars.push_back({3.0, 70.0, 0.0, 0.0});
+    stars.push_back({1.0, stars[0].x, stars[0].y, stars[0].z});  // inside its neighbour's shield
+    const double G = 1.0, modifier = 0.5;
+    useStars(stars, G, 1.0, modifier, ForceMethod::ParticleMesh);
+    const CParticleMesh grid(10, 0.0, 0.0, 0.0, 50.0);
+    const int n = static_cast<int>(stars.size());
+    std::vector<int> cell(n);
+    std::vector<double> mass(1000), cx(1000), cy(1000), cz(1000);
+    for (int i = 0; i < n; ++i) {
+        cell[i] = grid.CellOf(stars[i].x, stars[i].y, stars[i].z);
+        if (cell[i] < 0) continue;
+        mass[cell[i]] += stars[i].m;
+        cx[cell[i]] += stars[i].m * stars[i].x;
+        cy[cell[i]] += stars[i].m * stars[i].y;
+        cz[cell[i]] += stars[i].m * stars[i].z;
+    }
+    const auto flat = [&](double m, double dx, double dy, double dz) {
+        const double s = std::pow(G * m, 0.333) * modifier;
+        return G * m / std::max(std::hypot(dx, dy, dz), s);
+    };
+    std::vector<double> share(n);
+    particleMeshPotentials(g_galaxy, n, g_galaxy.pos.x, g_galaxy.pos.y, g_galaxy.pos.z, share.data());
+    for (int i = 0; i < n; ++i) {
+        const TestStar& p = stars[i];
+        double phi = 0.0;
+        for (int c = 0; c < 1000; ++c)
+            if (mass[c] > 0.0 && c != cell[i])
+                phi += flat(mass[c], cx[c] / mass[c] - p.x, cy[c] / mass[c] - p.y, cz[c] / mass[c] - p.z);
+        for (int j = 0; j < n; ++j)
+            if (j != i && cell[j] >= 0 && cell[j] == cell[i])
+                phi += flat(stars[j].m, stars[j].x - p.x, stars[j].y - p.y, stars[j].z - p.z);
+        EXPECT_NEAR(share[i], (cell[i] < 0 ? 1.0 : 0.5) * phi, 1e-12 * phi) << "star " << i;
+    }
+}

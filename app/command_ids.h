@@ -70,5 +70,6 @@ enum : int {
     Speed60 = 32866,
     Speed25 = 32867,
     Speed10 = 32868,
+    ExactEnergy = 32869,
 };
 }

@@ -66,6 +66,7 @@ std::vector<Item> galaxyItems(bool childWindow) {
         Item::command("Show Info", id(C::ShowInfo)),
         Item::command("Energy Plot", id(C::EnergyPlot)),
         Item::command("Stop Bookkeeping", id(C::StopBookkeeping)),
+        Item::command("Exact Energy", id(C::ExactEnergy)),
         Item::command("Halve Timestep\tAlt + [", id(C::HalveTimestep)),
         Item::command("Double Timestep\tAlt + ]", id(C::DoubleTimestep)),
         Item::separator(),

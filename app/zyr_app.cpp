@@ -195,6 +195,10 @@ void CZyrApp::registerCommands() {
 
     onCommand(C::CenterImage, [this] { OnCenterImage(); });
     onCommand(C::CentreGalaxy, [this] { OnCentreGalaxy(); });
+    // Tree and grid runs report the potential their forces come from; this
+    // asks for the pass over all pairs instead, whatever it costs.
+    onCommand(C::ExactEnergy, [&g] { g.exactEnergy = 1 - g.exactEnergy; });
+    addCheck(C::ExactEnergy, g.exactEnergy, 1);
     addViewToggle(C::FollowCentre, g.followCentre);
     for (const auto& [id, rate] : kSpeeds) {
         onCommand(id, [this, rate] { OnSimulationSpeed(rate); });

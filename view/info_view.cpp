@@ -1,16 +1,20 @@
 #include "view/info_view.h"
 
+#include <QElapsedTimer>
 #include <QFont>
 #include <QFontMetrics>
 #include <QImage>
 #include <QMouseEvent>
 #include <QPainter>
+#include <QStatusBar>
 #include <algorithm>
 #include <array>
 #include <charconv>
 #include <cmath>
 
 #include "model/galaxy.h"
+#include "platform/child_frame.h"
+#include "platform/mdi_frame.h"
 
 namespace {
 
@@ -77,6 +81,14 @@ const char* integrationLine(int integrationMethod) {
     case IntegrationMethod::DynamicEuler: return " Integration: Dynamic Euler";
     case IntegrationMethod::Leapfrog: return " Integration: Leapfrog";
     default: return nullptr;
+    }
+}
+
+const char* potentialOrigin(int source) {
+    switch (source) {
+    case PotentialSource::Tree: return "the tree walk";
+    case PotentialSource::Mesh: return "the grid cells";
+    default: return "all pairs (exact)";
     }
 }
 
@@ -157,11 +169,31 @@ std::vector<ReportLine> infoReportLines(const CGalaxy& g, int page) {
         lines.add(230, 103, " Y Center of Mass:  " + exponent(g.centerY));
         lines.add(10, 117, " Z Momentum:  " + exponent(g.momentumZ));
         lines.add(230, 117, " Z Center of Mass:  " + exponent(g.centerZ));
+        // Tree and grid runs say where their potential comes from; a
+        // direct run's is the exact one, as it always was.
+        if (g.forceMethod != ForceMethod::Direct && g.integrationMethod != IntegrationMethod::DynamicEuler)
+            lines.add(10, 131, std::string(" Potential from ") + potentialOrigin(g.potentialSource));
     }
     return lines.take();
 }
 
 QSize CInfoView::sizeHint() const { return {490, 170}; }
+
+void CInfoView::bookkeepingWithProgress() {
+    // The pass over all pairs of a large galaxy takes seconds; past half a
+    // second the status bar tells how far it has come.
+    QStatusBar* status = parentFrame() && parentFrame()->mainFrame() ? parentFrame()->mainFrame()->statusBar() : nullptr;
+    QElapsedTimer clock;
+    clock.start();
+    bool shown = false;
+    g_galaxy.bookkeeping([&](double share) {
+        if (!status || clock.elapsed() < 500) return;
+        status->showMessage(QStringLiteral("Exact energy: %1%").arg(static_cast<int>(share * 100)));
+        status->repaint();
+        shown = true;
+    });
+    if (shown) status->clearMessage();
+}
 
 void CInfoView::OnDraw(QPainter& target) {
     QImage image(size(), QImage::Format_RGB32);
@@ -178,7 +210,7 @@ void CInfoView::OnDraw(QPainter& target) {
 
     dc.setFont(reportFont());
     dc.setBackgroundMode(Qt::OpaqueMode);
-    g_galaxy.bookkeeping();
+    bookkeepingWithProgress();
 
     if (page == 0) {
         fillSolid(dc, 11, 4, 219, 17, kWhite);

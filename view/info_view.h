@@ -35,4 +35,7 @@ public:
 protected:
     void OnDraw(QPainter& painter) override;
     void mousePressEvent(QMouseEvent* event) override;
+
+private:
+    void bookkeepingWithProgress();
 };

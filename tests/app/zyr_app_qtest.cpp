@@ -141,6 +141,7 @@ private slots:
     void forwardOneStepUsesImprovedEuler();
     void forwardOneStepRestartsAdamsMoulton();
     void runStopsWhenAStepIsNoLongerFinite();
+    void exactEnergyChoosesTheReportsPotential();
     void halveThenDoubleRestoresStep();
     void idleDriverThroughEventLoop();
     void inputRestartsIdleCount();
@@ -366,6 +367,7 @@ void ZyrAppTest::childMenuLayout() {
         "Galaxy/Show Info=32776",
         "Galaxy/Energy Plot=32861",
         "Galaxy/Stop Bookkeeping=32777",
+        "Galaxy/Exact Energy=32869",
         "Galaxy/Halve Timestep\tAlt + [=32778",
         "Galaxy/Double Timestep\tAlt + ]=32779",
         "Galaxy/-",
@@ -412,6 +414,7 @@ void ZyrAppTest::mainFrameMenuLayoutWithoutChildWindow() {
         "Galaxy/Show Info=32833",
         "Galaxy/Energy Plot=32833",
         "Galaxy/Stop Bookkeeping=32833",
+        "Galaxy/Exact Energy=32833",
         "Galaxy/Halve Timestep\tAlt + [=32833",
         "Galaxy/Double Timestep\tAlt + ]=32833",
         "Galaxy/-",
@@ -431,7 +434,7 @@ void ZyrAppTest::mainFrameMenuLayoutWithoutChildWindow() {
 
     frame_->updateCommandUI();
     const QList<QAction*> inert = frame_->commandActions(C::NoWindow);
-    QCOMPARE(inert.size(), 9);
+    QCOMPARE(inert.size(), 10);
     for (const QAction* item : inert) QVERIFY2(!item->isEnabled(), qPrintable(item->text()));
     QVERIFY(enabled(F::FileNew));
     QVERIFY(enabled(C::AddGalaxy));
@@ -1074,6 +1077,18 @@ void ZyrAppTest::runStopsWhenAStepIsNoLongerFinite() {
     QCOMPARE(prompter_->messages[0].caption, QStringLiteral("Simulation Stopped"));
     QVERIFY2(prompter_->messages[0].text.contains(QStringLiteral("infinite or not a number")),
              qPrintable(prompter_->messages[0].text));
+}
+
+void ZyrAppTest::exactEnergyChoosesTheReportsPotential() {
+    CGalaxy& g = g_galaxy;
+    g.forceMethod = ForceMethod::BarnesHut;
+    for (const int source : {PotentialSource::Tree, PotentialSource::Exact, PotentialSource::Tree}) {
+        QCOMPARE(checked(C::ExactEnergy), source == PotentialSource::Exact);
+        g.bookkeeping();
+        QCOMPARE(g.potentialSource, source);
+        QVERIFY(frame_->executeCommand(C::ExactEnergy));
+    }
+    QVERIFY(frame_->executeCommand(C::ExactEnergy));
 }
 
 void ZyrAppTest::halveThenDoubleRestoresStep() {

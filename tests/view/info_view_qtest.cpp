@@ -70,6 +70,7 @@ void setKnownFigures(CGalaxy& g) {
     g.centerX = 1e300;
     g.centerY = 0.00499;
     g.centerZ = -7.0;
+    g.potentialSource = PotentialSource::Tree;
 }
 
 const Lines kModelPage = {
@@ -100,6 +101,7 @@ const Lines kPositionPage = {
     {230, 103, " Y Center of Mass:  4.99e-03"},
     {10, 117, " Z Momentum:  -1.00e-99"},
     {230, 117, " Z Center of Mass:  -7.00e+00"},
+    {10, 131, " Potential from the tree walk"},
 };
 
 }  // namespace

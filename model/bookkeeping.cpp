@@ -61,12 +61,7 @@ void CGalaxy::bookkeeping(const std::function<void(double share)>& exactPassProg
     totalMass = 0.0;
     double ke = 0.0, pe = 0.0;
 
-    std::vector<double> shield(static_cast<std::size_t>(n));
-    ShieldRule shieldOf(timeStep, shieldModifier);
-    for (int i = 0; i < n; ++i) {
-        shield[i] = shieldOf(G * mass[i]);
-        totalMass += mass[i];
-    }
+    for (int i = 0; i < n; ++i) totalMass += mass[i];
 
     const double* x = pos.x;
     const double* y = pos.y;
@@ -88,9 +83,13 @@ void CGalaxy::bookkeeping(const std::function<void(double share)>& exactPassProg
     case PotentialSource::Mesh:
         particleMeshPotentials(*this, n, x, y, z, pairSums.data());
         break;
-    default:
+    default: {
+        std::vector<double> shield(static_cast<std::size_t>(n));
+        ShieldRule shieldOf(timeStep, shieldModifier);
+        for (int i = 0; i < n; ++i) shield[i] = shieldOf(G * mass[i]);
         pairPotentials(n, x, y, z, mass, shield.data(), G, pairSums.data(), exactPassProgress);
         break;
+    }
     }
     // The halo pulls as a uniform sphere of the halo's own mass inside its
     // radius and as that mass at the origin outside; this is the potential of

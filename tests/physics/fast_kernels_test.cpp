@@ -399,6 +399,20 @@ void expectSerialPotentialBits(Potentials potentials, Build makeField) {
     }
 }
 
+// The walk that gives pulls and potentials together, as the start velocities
+// take it: its potentials, once its pulls are found to be those of the walk
+// for pulls alone.
+void treePotentialsBesidePulls(const CGalaxy& g, int n, const double* x, const double* y, const double* z,
+                               double* S) {
+    std::vector<double> alone(3 * n + 1), beside(3 * n + 1);
+    barnesHutForces(g, n, x, y, z, alone.data(), alone.data() + n, alone.data() + 2 * n);
+    barnesHutForces(g, n, x, y, z, beside.data(), beside.data() + n, beside.data() + 2 * n, S);
+    int wrong = 0;
+    for (int i = 0; i < 3 * n; ++i)
+        if (!sameBits(alone[i], beside[i]) && !(std::isnan(alone[i]) && std::isnan(beside[i])) && ++wrong <= 3)
+            ADD_FAILURE() << "pull on star " << i % n << " differs beside the potentials";
+}
+
 }  // namespace
 
 TEST(FastWalks, TreeAndGridPotentialsGiveTheSerialWalksBitsForEveryBuildAndThreadCount) {
@@ -407,11 +421,13 @@ TEST(FastWalks, TreeAndGridPotentialsGiveTheSerialWalksBitsForEveryBuildAndThrea
         SCOPED_TRACE("shield modifier " + std::to_string(modifier));
         for (const int n : kSizes) {
             useStars(walkStars(n), 0.5, 1.0, modifier, ForceMethod::BarnesHut);
-            expectSerialPotentialBits<TreeField>(barnesHutPotentials, treeOf);
+            for (const Potentials tree : {barnesHutPotentials, treePotentialsBesidePulls})
+                expectSerialPotentialBits<TreeField>(tree, treeOf);
             expectSerialPotentialBits<GridField>(particleMeshPotentials, gridOf);
         }
         useStars(awkwardStars(), 0.5, 1.0, modifier, ForceMethod::BarnesHut);
-        expectSerialPotentialBits<TreeField>(barnesHutPotentials, treeOf);
+        for (const Potentials tree : {barnesHutPotentials, treePotentialsBesidePulls})
+            expectSerialPotentialBits<TreeField>(tree, treeOf);
         expectSerialPotentialBits<GridField>(particleMeshPotentials, gridOf);
     }
 }

@@ -130,8 +130,13 @@ bool ReplacingFile::open(const std::string& path, std::string* error) {
 
 void ReplacingFile::write(std::string_view data) {
     if (fd_ < 0 || errno_ != 0) return;
-    buffer_.append(data);
-    if (buffer_.size() >= kBufferSize) flush();
+    if (buffer_.size() + data.size() < kBufferSize) {
+        buffer_.append(data);
+        return;
+    }
+    // A large piece, such as a whole galaxy's text, goes out without a copy.
+    flush();
+    if (errno_ == 0 && !writeAll(fd_, data)) errno_ = errno;
 }
 
 void ReplacingFile::flush() {
@@ -172,7 +177,12 @@ void ReplacingFile::discard() {
 }
 
 void removeTemporariesOnSignals() {
-    for (const int signal : {SIGINT, SIGTERM, SIGHUP}) std::signal(signal, removeTemporariesAndDie);
+    for (const int signal : {SIGINT, SIGTERM, SIGHUP}) {
+        // A signal the program was started to ignore (nohup) stays ignored.
+        struct sigaction now {};
+        if (::sigaction(signal, nullptr, &now) == 0 && now.sa_handler != SIG_IGN)
+            std::signal(signal, removeTemporariesAndDie);
+    }
     // Past the limit, write() then fails with EFBIG and the file is discarded.
     std::signal(SIGXFSZ, SIG_IGN);
 }

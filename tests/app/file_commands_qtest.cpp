@@ -133,7 +133,7 @@ void FileCommandsTest::openAsksForGalaxyFiles() {
     QCOMPARE(prompter_->fileRequests.size(), std::size_t{1});
     const FileRequest& request = prompter_->fileRequests.front();
     QCOMPARE(request.fileName, QStringLiteral("*.zyr"));
-    QCOMPARE(request.filter, QStringLiteral("Galaxy Files (*.zyr)"));
+    QCOMPARE(request.filter, QStringLiteral("Galaxy Files (*.zyr);;HDF5 Snapshots (*.hdf5)"));
     QVERIFY(request.defaultSuffix.isEmpty());
     // Open works with no window open as well.
     app_->closeAllDocuments();
@@ -320,7 +320,7 @@ void FileCommandsTest::saveAsksForGalaxyFileWithoutOverwriteQuestion() {
     QCOMPARE(prompter_->fileRequests.size(), std::size_t{1});
     const FileRequest& request = prompter_->fileRequests.front();
     QCOMPARE(request.fileName, QStringLiteral("*.zyr"));
-    QCOMPARE(request.filter, QStringLiteral("Galaxy Files (*.zyr)"));
+    QCOMPARE(request.filter, QStringLiteral("Galaxy Files (*.zyr);;HDF5 Snapshots (*.hdf5)"));
     QCOMPARE(request.defaultSuffix, QStringLiteral("zyr"));
     QVERIFY(!request.confirmOverwrite);
     QVERIFY(prompter_->messages.empty());
@@ -445,7 +445,7 @@ void FileCommandsTest::saveInEveryWindowWritesTheGalaxy() {
     saveFile(path);
     QVERIFY(prompter_->messages.empty());
     const FileRequest& request = prompter_->fileRequests.front();
-    QCOMPARE(request.filter, QStringLiteral("Galaxy Files (*.zyr)"));
+    QCOMPARE(request.filter, QStringLiteral("Galaxy Files (*.zyr);;HDF5 Snapshots (*.hdf5)"));
     QCOMPARE(request.defaultSuffix, QStringLiteral("zyr"));
     QCOMPARE(readAll(path), QByteArray::fromStdString(formatGalaxyFile(g_galaxy)));
     // The window still shows the galaxy, not the file.

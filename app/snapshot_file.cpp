@@ -297,6 +297,9 @@ Header readHeader(hid_t file) {
         if (h.thisFile[t] < 0 || low[t] < 0 || low[t] > 0xffffffffLL || high[t] < 0 || high[t] > 0x7fffffffLL)
             throw BadSnapshot{"/Header holds a negative or impossible particle count for type " + std::to_string(t)};
         h.total[t] = (high[t] << 32) | low[t];
+        // Checked per type, so that the sum over the types cannot overflow.
+        if (!CGalaxy::canHold(h.total[t]) || !CGalaxy::canHold(h.thisFile[t]))
+            throw BadSnapshot{"its particles of type " + std::to_string(t) + " are more than memory can hold"};
         if (!std::isfinite(h.massTable[t]) || h.massTable[t] < 0.0)
             throw BadSnapshot{"/Header attribute MassTable holds a mass that is negative or not a number"};
     }
@@ -453,7 +456,7 @@ SnapshotData readSnapshot(const std::string& path, const CGalaxy& g) {
     refuseComoving(first.get());
     long long stars = 0;
     for (const long long n : h.total) stars += n;
-    if (stars < 0 || !CGalaxy::canHold(stars))
+    if (!CGalaxy::canHold(stars))
         throw BadSnapshot{"its " + std::to_string(stars) + " particles are more than memory can hold"};
 
     Particles p;
@@ -471,10 +474,7 @@ SnapshotData readSnapshot(const std::string& path, const CGalaxy& g) {
         } else {
             readPart(first.get(), ph, p);
         }
-        for (int t = 0; t < kTypes; ++t) {
-            thisFile[t] += ph.thisFile[t];
-            if (thisFile[t] > h.total[t]) break;
-        }
+        for (int t = 0; t < kTypes; ++t) thisFile[t] += ph.thisFile[t];
     }
     for (int t = 0; t < kTypes; ++t) {
         if (thisFile[t] != h.total[t]) {

@@ -83,6 +83,7 @@ private slots:
     void saveReplacesExistingFileAndKeepsRunning();
     void saveFailureLeavesTargetAlone();
     void saveThenOpenRoundTrip();
+    void snapshotSaveThenOpenKeepsEveryBitAndABadOneIsRefused();
     void saveDialogAppendsExtensionAndOverwritesSilently();
     void saveInEveryWindowWritesTheGalaxy_data();
     void saveInEveryWindowWritesTheGalaxy();
@@ -394,6 +395,31 @@ void FileCommandsTest::saveThenOpenRoundTrip() {
     QCOMPARE(g.vel.z[2], -123.5);
     QCOMPARE(g.color[3], 7);
     for (int field = 0; field < 8; ++field) QVERIFY(std::abs(starFields(4)[field] - star4[field]) <= 5e-7);
+}
+
+void FileCommandsTest::snapshotSaveThenOpenKeepsEveryBitAndABadOneIsRefused() {
+    CGalaxy& g = g_galaxy;
+    g.time = 77.25;
+    g.pos.y[2] = 1.0 / 3.0;
+    const QList<double> star2 = starFields(2);
+    const QString path = dir_->filePath("window.hdf5");
+    saveFile(path);
+    app_->OnNewGalaxy();
+    openFile(path);
+    QVERIFY(prompter_->messages.empty());
+    QCOMPARE(g.numStars, kStars);
+    QCOMPARE(g.time, 77.25);
+    QCOMPARE(starFields(2), star2);
+
+    const QString bad = dir_->filePath("bad.hdf5");
+    writeFile(bad, "//Quasarix Version  2.000000 \r\n");
+    openFile(bad);
+    QCOMPARE(prompter_->messages.size(), std::size_t{1});
+    QCOMPARE(prompter_->messages[0].caption, QStringLiteral("Not a Galaxy File"));
+    QVERIFY2(prompter_->messages[0].text.contains(QStringLiteral("not an HDF5 file")),
+             qPrintable(prompter_->messages[0].text));
+    QCOMPARE(g.time, 77.25);
+    QCOMPARE(starFields(2), star2);
 }
 
 void FileCommandsTest::saveDialogAppendsExtensionAndOverwritesSilently() {

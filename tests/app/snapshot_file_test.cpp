@@ -126,6 +126,15 @@ TEST_F(SnapshotFileTest, RoundTripKeepsEveryBitTheTimeTheScaleAndTheSettings) {
     // The settings for the next New Galaxy stay as they were.
     EXPECT_EQ(loaded.scaleSetting, UnitScale::Galactic);
     EXPECT_EQ(loaded.integrationSetting, CGalaxy().integrationSetting);
+
+    // Saved again, it gives the same bytes: no time stamps, nothing lost.
+    const fs::path again = dir_ / "again.hdf5";
+    ASSERT_TRUE(saveAnyGalaxyFile(loaded, again).ok());
+    const auto bytes = [](const fs::path& p) {
+        std::ifstream in(p, std::ios::binary);
+        return std::string(std::istreambuf_iterator<char>(in), {});
+    };
+    EXPECT_EQ(bytes(again), bytes(path));
 }
 
 TEST_F(SnapshotFileTest, StarsComeInParticleIdOrderWithMassesFromTheTableAndColoursByType) {

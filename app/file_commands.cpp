@@ -7,6 +7,7 @@
 #include "app/documents.h"
 #include "app/galaxy_file.h"
 #include "app/main_frame.h"
+#include "app/snapshot_file.h"
 #include "app/zyr_app.h"
 #include "dialogs/add_galaxy_dlg.h"
 #include "model/galaxy.h"
@@ -17,11 +18,11 @@
 namespace {
 
 // Both dialogs start with the pattern as the name, so that the list shows
-// galaxy files only until a name is typed.
+// galaxy files only until a name is typed; HDF5 snapshots are the second choice.
 FileRequest galaxyFileRequest(const char* caption) {
     FileRequest request;
     request.caption = QString::fromLatin1(caption);
-    request.filter = QStringLiteral("Galaxy Files (*.zyr)");
+    request.filter = QStringLiteral("Galaxy Files (*.zyr);;HDF5 Snapshots (*.hdf5)");
     request.fileName = QStringLiteral("*.zyr");
     return request;
 }
@@ -51,6 +52,8 @@ bool readSucceeded(const GalaxyFileStatus& status) {
     case GalaxyFileError::BadCount:
     case GalaxyFileError::TooManyStars:
     case GalaxyFileError::NotAFile:
+    case GalaxyFileError::BadSnapshot:
+    case GalaxyFileError::UnknownFormat:
         // The file is there but is not a galaxy this program can load.
         CZyrApp::instance()->prompter().messageBox(QString::fromStdString(status.message),
                                                    QStringLiteral("Not a Galaxy File"), MessageButtons::Ok,
@@ -78,7 +81,7 @@ void CZyrApp::openGalaxyFile(const QString& path) {
 
     // The reader installs the stars only once the whole file is read and
     // they fit in memory; on any failure the galaxy stays as it was.
-    if (!readSucceeded(loadGalaxyFile(g_galaxy, nativePath(path)))) return;
+    if (!readSucceeded(loadAnyGalaxyFile(g_galaxy, nativePath(path)))) return;
 
     ShowGalaxyWindow();
     // The galaxy window is captioned with the file it shows.
@@ -97,7 +100,7 @@ void CZyrApp::addGalaxyFile(const QString& path, const double offset[3], const d
     running = 0;
     // Like loading, merging changes the galaxy only once the whole file is
     // read; the camera stays where it is, so the newcomer is seen arriving.
-    if (!readSucceeded(mergeGalaxyFile(g_galaxy, nativePath(path), offset, velocity))) return;
+    if (!readSucceeded(mergeAnyGalaxyFile(g_galaxy, nativePath(path), offset, velocity))) return;
 
     ShowGalaxyWindow();
     g_galaxyView->RedrawNow();
@@ -111,9 +114,9 @@ void CWindowDoc::OnFileSave() {
     if (!path) return;
     // The writer replaces the target only once the new file is complete, so
     // a failed save leaves an older file as it was.
-    const GalaxyFileStatus status = saveGalaxyFile(g_galaxy, nativePath(*path));
-    if (status.error == GalaxyFileError::NotFinite) {
-        // Nothing wrong with the disk: say what is wrong with the galaxy.
+    const GalaxyFileStatus status = saveAnyGalaxyFile(g_galaxy, nativePath(*path));
+    if (status.error == GalaxyFileError::NotFinite || status.error == GalaxyFileError::UnknownFormat) {
+        // Nothing wrong with the disk: say what is wrong with the galaxy or the name.
         CZyrApp::instance()->prompter().messageBox(QString::fromStdString(status.message),
                                                    QStringLiteral("Could Not Create"), MessageButtons::Ok,
                                                    MessageIcon::None);

@@ -328,6 +328,13 @@ GalaxyFileStatus mergeGalaxyFile(CGalaxy& galaxy, const std::string& path, const
     GalaxyFileData added;
     GalaxyFileStatus status = readGalaxyFile(path, galaxy.scaleName, added);
     if (!status.ok()) return status;
+    GalaxyFileStatus merged = mergeGalaxyData(galaxy, added, path, offset, velocity);
+    if (merged.ok()) merged.warning = status.warning;
+    return merged;
+}
+
+GalaxyFileStatus mergeGalaxyData(CGalaxy& galaxy, const GalaxyFileData& added, const std::string& path,
+                                 const double offset[3], const double velocity[3]) {
     const long long total = static_cast<long long>(galaxy.numStars) + added.count();
     if (!CGalaxy::canHold(total)) return naming(path, tooManyStars());
 
@@ -378,5 +385,5 @@ GalaxyFileStatus mergeGalaxyFile(CGalaxy& galaxy, const std::string& path, const
     galaxy.orientation = orientation;
     galaxy.panX = panX;
     galaxy.panY = panY;
-    return status;
+    return {};
 }

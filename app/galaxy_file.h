@@ -20,6 +20,9 @@ enum class GalaxyFileError {
     NotAFile,      // a folder, a device or a FIFO, never read
     NotFinite,     // a number of the galaxy is infinite or not a number, or an
                    // added galaxy's offset or velocity would make one
+    BadSnapshot,   // an HDF5 file whose groups, datasets or values are not a
+                   // snapshot Zyr can load, or a part of it is missing
+    UnknownFormat, // the name ends in neither .zyr nor .hdf5
 };
 
 struct GalaxyFileStatus {
@@ -72,3 +75,7 @@ GalaxyFileStatus loadGalaxyFile(CGalaxy& galaxy, const std::string& path);
 // On failure the galaxy is unchanged.
 GalaxyFileStatus mergeGalaxyFile(CGalaxy& galaxy, const std::string& path, const double offset[3],
                                  const double velocity[3]);
+// The same with stars read already, from a file of either format; path names
+// it in messages.
+GalaxyFileStatus mergeGalaxyData(CGalaxy& galaxy, const GalaxyFileData& added, const std::string& path,
+                                 const double offset[3], const double velocity[3]);

@@ -27,6 +27,9 @@ public:
     bool isOpen() const { return fd_ >= 0; }
     // The file that commit replaces: the path given, or where its link points.
     const std::string& target() const { return target_; }
+    // For writers that need a name rather than a stream (the HDF5 library):
+    // they write the file under this name, then commit renames it as usual.
+    const std::string& temporaryPath() const { return temporary_; }
     // Buffered; the first failure is kept for commit to report.
     void write(std::string_view data);
     // Writes the rest, gives the file the permissions of the one it replaces,

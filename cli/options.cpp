@@ -220,9 +220,9 @@ const OptionInfo kOptions[] = {
      [](const CGalaxy& g) { return shortest(g.shieldSetting); },
      [](SimOptions& o, std::string_view v) { return readReal(v, nonNegative, o.shield); }},
 
-    {"Run:", "load", "FILE.zyr", "start from a galaxy file instead of generating one", nullptr, nullptr,
+    {"Run:", "load", "FILE", "start from a galaxy file (.zyr) or HDF5 snapshot (.hdf5) instead of generating one", nullptr, nullptr,
      [](SimOptions& o, std::string_view v) { return readPath(v, o.loadPath); }},
-    {nullptr, "add", "FILE.zyr", "add the stars of a galaxy file before the first step; may be repeated", nullptr,
+    {nullptr, "add", "FILE", "add the stars of a galaxy file or snapshot before the first step; may be repeated", nullptr,
      nullptr,
      [](SimOptions& o, std::string_view v) {
          o.added.emplace_back();
@@ -296,7 +296,7 @@ const OptionInfo kOptions[] = {
     {nullptr, "trace", nullptr, "frames keep the earlier frames: stars leave trails", nullptr, nullptr,
      [](SimOptions& o, std::string_view) { return setFlag(o.picture.trace, true); }},
 
-    {"Output:", "save", "FILE.zyr", "write the galaxy file after the last step", nullptr, nullptr,
+    {"Output:", "save", "FILE", "write a galaxy file (.zyr) or HDF5 snapshot (.hdf5) after the last step", nullptr, nullptr,
      [](SimOptions& o, std::string_view v) { return readPath(v, o.savePath); }},
     {nullptr, "csv", "FILE", "write every report as a CSV row; - for the standard output (the report then goes "
      "to the standard error)", nullptr, nullptr,

@@ -8,6 +8,7 @@
 #include <unistd.h>
 
 #include "app/galaxy_file.h"
+#include "app/snapshot_file.h"
 #include "cli/csv_file.h"
 #include "cli/number_text.h"
 #include "cli/options.h"
@@ -35,16 +36,21 @@ bool setUpGalaxy(const SimOptions& options, std::string& error) {
     CGalaxy& g = g_galaxy;
     applySettings(options, g);
     if (!options.loadPath.empty()) {
-        const GalaxyFileStatus status = loadGalaxyFile(g, options.loadPath);
+        const GalaxyFileStatus status = loadAnyGalaxyFile(g, options.loadPath);
         error = status.message;
         if (!status.ok()) return false;
         warnAbout(status);
+        // A snapshot brings its own model settings; those given here win.
+        if (options.force) g.forceMethod = *options.force;
+        if (options.integrator) g.integrationMethod = *options.integrator;
+        if (options.timeStep) g.timeStep = *options.timeStep;
+        if (options.shield) g.shieldModifier = *options.shield;
     } else if (!g.newGalaxy()) {
         error = "a galaxy of " + std::to_string(g.requestedStars) + " stars does not fit into memory";
         return false;
     }
     for (const AddedGalaxy& added : options.added) {
-        const GalaxyFileStatus status = mergeGalaxyFile(g, added.path, added.offset, added.velocity);
+        const GalaxyFileStatus status = mergeAnyGalaxyFile(g, added.path, added.offset, added.velocity);
         error = status.message;
         if (!status.ok()) return false;
         warnAbout(status);
@@ -181,6 +187,8 @@ int runSimulation(const SimOptions& options) {
     if ((!options.csvPath.empty() && !series.open(options.csvPath, kSeriesHeader, &error)) ||
         (!options.statePath.empty() && !state.open(options.statePath, kStateHeader, &error)) ||
         (!options.savePath.empty() && !saved.open(options.savePath, &error)) ||
+        (saved.isOpen() && galaxyFormatOf(options.savePath) == GalaxyFormat::Unknown &&
+         !(error = unknownFormatMessage(options.savePath)).empty()) ||
         (picture.wanted() && !pictures.prepare(error))) {
         complain(error);
         return 1;
@@ -253,7 +261,7 @@ int runSimulation(const SimOptions& options) {
         status = 1;
     }
     if (saved.isOpen()) {
-        const GalaxyFileStatus written = writeGalaxyFile(g_galaxy, saved);
+        const GalaxyFileStatus written = writeAnyGalaxyFile(g_galaxy, saved);
         if (!written.ok()) {
             complain(written.message);
             status = 1;

@@ -69,7 +69,7 @@ void CAddGalaxyDlg::accept() {
 void CAddGalaxyDlg::OnBrowse() {
     FileRequest request;
     request.caption = QStringLiteral("Add Galaxy");
-    request.filter = QStringLiteral("Galaxy Files (*.zyr)");
+    request.filter = QStringLiteral("Galaxy Files (*.zyr);;HDF5 Snapshots (*.hdf5)");
     request.fileName = QStringLiteral("*.zyr");
     const std::optional<QString> path = Application::instance()->prompter().openFileName(request);
     if (path) edit(IdFileName)->setText(*path);

@@ -83,6 +83,7 @@ private slots:
     void saveReplacesExistingFileAndKeepsRunning();
     void saveFailureLeavesTargetAlone();
     void saveThenOpenRoundTrip();
+    void snapshotSaveThenOpenKeepsEveryBitAndABadOneIsRefused();
     void saveDialogAppendsExtensionAndOverwritesSilently();
     void saveInEveryWindowWritesTheGalaxy_data();
     void saveInEveryWindowWritesTheGalaxy();
@@ -133,7 +134,7 @@ void FileCommandsTest::openAsksForGalaxyFiles() {
     QCOMPARE(prompter_->fileRequests.size(), std::size_t{1});
     const FileRequest& request = prompter_->fileRequests.front();
     QCOMPARE(request.fileName, QStringLiteral("*.zyr"));
-    QCOMPARE(request.filter, QStringLiteral("Galaxy Files (*.zyr)"));
+    QCOMPARE(request.filter, QStringLiteral("Galaxy Files (*.zyr);;HDF5 Snapshots (*.hdf5)"));
     QVERIFY(request.defaultSuffix.isEmpty());
     // Open works with no window open as well.
     app_->closeAllDocuments();
@@ -320,7 +321,7 @@ void FileCommandsTest::saveAsksForGalaxyFileWithoutOverwriteQuestion() {
     QCOMPARE(prompter_->fileRequests.size(), std::size_t{1});
     const FileRequest& request = prompter_->fileRequests.front();
     QCOMPARE(request.fileName, QStringLiteral("*.zyr"));
-    QCOMPARE(request.filter, QStringLiteral("Galaxy Files (*.zyr)"));
+    QCOMPARE(request.filter, QStringLiteral("Galaxy Files (*.zyr);;HDF5 Snapshots (*.hdf5)"));
     QCOMPARE(request.defaultSuffix, QStringLiteral("zyr"));
     QVERIFY(!request.confirmOverwrite);
     QVERIFY(prompter_->messages.empty());
@@ -396,6 +397,31 @@ void FileCommandsTest::saveThenOpenRoundTrip() {
     for (int field = 0; field < 8; ++field) QVERIFY(std::abs(starFields(4)[field] - star4[field]) <= 5e-7);
 }
 
+void FileCommandsTest::snapshotSaveThenOpenKeepsEveryBitAndABadOneIsRefused() {
+    CGalaxy& g = g_galaxy;
+    g.time = 77.25;
+    g.pos.y[2] = 1.0 / 3.0;
+    const QList<double> star2 = starFields(2);
+    const QString path = dir_->filePath("window.hdf5");
+    saveFile(path);
+    app_->OnNewGalaxy();
+    openFile(path);
+    QVERIFY(prompter_->messages.empty());
+    QCOMPARE(g.numStars, kStars);
+    QCOMPARE(g.time, 77.25);
+    QCOMPARE(starFields(2), star2);
+
+    const QString bad = dir_->filePath("bad.hdf5");
+    writeFile(bad, "//Quasarix Version  2.000000 \r\n");
+    openFile(bad);
+    QCOMPARE(prompter_->messages.size(), std::size_t{1});
+    QCOMPARE(prompter_->messages[0].caption, QStringLiteral("Not a Galaxy File"));
+    QVERIFY2(prompter_->messages[0].text.contains(QStringLiteral("not an HDF5 file")),
+             qPrintable(prompter_->messages[0].text));
+    QCOMPARE(g.time, 77.25);
+    QCOMPARE(starFields(2), star2);
+}
+
 void FileCommandsTest::saveDialogAppendsExtensionAndOverwritesSilently() {
     // Qt's own dialog, as the user sees it.
     app_->setPrompter(std::make_unique<QtPrompter>());
@@ -445,7 +471,7 @@ void FileCommandsTest::saveInEveryWindowWritesTheGalaxy() {
     saveFile(path);
     QVERIFY(prompter_->messages.empty());
     const FileRequest& request = prompter_->fileRequests.front();
-    QCOMPARE(request.filter, QStringLiteral("Galaxy Files (*.zyr)"));
+    QCOMPARE(request.filter, QStringLiteral("Galaxy Files (*.zyr);;HDF5 Snapshots (*.hdf5)"));
     QCOMPARE(request.defaultSuffix, QStringLiteral("zyr"));
     QCOMPARE(readAll(path), QByteArray::fromStdString(formatGalaxyFile(g_galaxy)));
     // The window still shows the galaxy, not the file.

@@ -206,9 +206,10 @@ TEST(ZyrSimFailures, UnreadableInputAndUnwritableOutputExitOne) {
     EXPECT_NE(run.err.find("memory"), std::string::npos) << run.err;
 
     // A folder or a FIFO is no galaxy file; the FIFO must not be waited on.
-    const std::string fifo = dir.path("fifo");
+    const std::string fifo = dir.path("fifo.zyr"), folder = dir.path("folder.zyr");
     ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
-    for (const auto& [path, why] : {std::pair{dir.path(""), "is a folder"}, {fifo, "is not a regular file"}}) {
+    ASSERT_EQ(::mkdir(folder.c_str(), 0700), 0);
+    for (const auto& [path, why] : {std::pair{folder, "is a folder"}, {fifo, "is not a regular file"}}) {
         run = runSim(dir, {"--load", path});
         EXPECT_EQ(run.status, 1);
         EXPECT_NE(run.err.find(why), std::string::npos) << run.err;

@@ -139,7 +139,7 @@ void AddGalaxyTest::dialogStartsAtZeroAndBrowsesGalaxyFiles() {
         QCOMPARE(field(dialog, Dlg::IdFileName)->text(), addedPath_);
     });
     QCOMPARE(prompter_->fileRequests.size(), std::size_t{2});
-    QCOMPARE(prompter_->fileRequests.front().filter, QStringLiteral("Galaxy Files (*.zyr)"));
+    QCOMPARE(prompter_->fileRequests.front().filter, QStringLiteral("Galaxy Files (*.zyr);;HDF5 Snapshots (*.hdf5)"));
     QCOMPARE(g_galaxy.numStars, kStars);
 }
 

@@ -1,5 +1,6 @@
 #include "app/galaxy_file.h"
 #include "tests/support/galaxy_builder.h"
+#include "tests/support/scratch_dir.h"
 
 #include <gtest/gtest.h>
 
@@ -83,21 +84,10 @@ void writeText(const fs::path& path, const std::string& text) { std::ofstream(pa
 
 class GalaxyFileTest : public ::testing::Test {
 protected:
-    void SetUp() override {
-        std::string pattern = (fs::path(::testing::TempDir()) / "galaxy_file_XXXXXX").string();
-        ASSERT_NE(::mkdtemp(pattern.data()), nullptr);
-        dir_ = pattern;
-    }
-    void TearDown() override { fs::remove_all(dir_); }
+    std::vector<std::string> entries() const { return scratch_.entries(); }
 
-    std::vector<std::string> entries() const {
-        std::vector<std::string> names;
-        for (const auto& e : fs::directory_iterator(dir_)) names.push_back(e.path().filename().string());
-        std::sort(names.begin(), names.end());
-        return names;
-    }
-
-    fs::path dir_;
+    ScratchDir scratch_;
+    const fs::path& dir_ = scratch_.path();
 };
 
 }  // namespace
@@ -472,9 +462,8 @@ TEST_F(GalaxyFileTest, CommaLocaleChangesNoByte) {
 }
 
 TEST(GalaxyFileMerge, AddsTheFilesStarsShiftedAndKeepsTheGalaxyGoing) {
-    char pattern[] = "/tmp/zyr-merge-XXXXXX";
-    ASSERT_NE(mkdtemp(pattern), nullptr);
-    const std::string dir = pattern;
+    const ScratchDir scratch;
+    const std::string dir = scratch.path().string();
     CGalaxy other;
     other.scaleSetting = UnitScale::EarthSun;  // the merge keeps the galaxy's own scale
     ASSERT_TRUE(installStars(other, {{7, 1, 2, 3, 0.5, 0, -0.5, 4}, {8, -1, 0, 0, 0, 0.25, 0, 6}}));
@@ -510,5 +499,4 @@ TEST(GalaxyFileMerge, AddsTheFilesStarsShiftedAndKeepsTheGalaxyGoing) {
     const double far[3] = {1e308, 0, 0};
     EXPECT_EQ(mergeGalaxyFile(g, dir + "/far.zyr", far, velocity).error, GalaxyFileError::NotFinite);
     EXPECT_EQ(g.numStars, 3);
-    std::filesystem::remove_all(dir);
 }

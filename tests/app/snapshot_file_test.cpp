@@ -1,5 +1,6 @@
 #include "app/snapshot_file.h"
 #include "tests/support/galaxy_builder.h"
+#include "tests/support/scratch_dir.h"
 
 #include <gtest/gtest.h>
 
@@ -79,9 +80,6 @@ void counts(Editor& e, unsigned type1) {
 class SnapshotFileTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        std::string pattern = (fs::path(::testing::TempDir()) / "snapshot_file_XXXXXX").string();
-        ASSERT_NE(::mkdtemp(pattern.data()), nullptr);
-        dir_ = pattern;
         galaxy_.scaleSetting = UnitScale::EarthSun;
         ASSERT_TRUE(installStars(galaxy_, kStars));
         galaxy_.time = 1234.5678901234567;
@@ -90,21 +88,15 @@ protected:
         galaxy_.forceMethod = ForceMethod::BarnesHut;
         galaxy_.shieldModifier = 3.5;
     }
-    void TearDown() override { fs::remove_all(dir_); }
-
-    std::vector<std::string> entries() const {
-        std::vector<std::string> names;
-        for (const auto& e : fs::directory_iterator(dir_)) names.push_back(e.path().filename().string());
-        std::sort(names.begin(), names.end());
-        return names;
-    }
+    std::vector<std::string> entries() const { return scratch_.entries(); }
     fs::path saved(const char* name) {
         const fs::path path = dir_ / name;
         EXPECT_TRUE(saveAnyGalaxyFile(galaxy_, path).ok());
         return path;
     }
 
-    fs::path dir_;
+    ScratchDir scratch_;
+    const fs::path& dir_ = scratch_.path();
     CGalaxy galaxy_;
 };
 

@@ -1,7 +1,5 @@
 #include <gtest/gtest.h>
 
-#include <algorithm>
-#include <filesystem>
 #include <fstream>
 #include <string>
 #include <vector>
@@ -11,23 +9,11 @@
 #include <unistd.h>
 
 #include "tests/support/png_reader.h"
+#include "tests/support/scratch_dir.h"
 #include "view/png_file.h"
 #include "view/raster.h"
 
 namespace {
-std::string scratchDir() {
-    char pattern[] = "/tmp/zyr-png-XXXXXX";
-    const char* dir = mkdtemp(pattern);
-    return dir ? dir : "/tmp";
-}
-
-// The names in a folder, hidden temporaries included.
-std::vector<std::string> entries(const std::string& dir) {
-    std::vector<std::string> names;
-    for (const auto& entry : std::filesystem::directory_iterator(dir)) names.push_back(entry.path().filename());
-    std::sort(names.begin(), names.end());
-    return names;
-}
 
 // Bytes of address space this process uses now.
 rlim_t addressSpaceInUse() {
@@ -45,8 +31,8 @@ TEST(PngFile, PixelsReadBackExactly) {
     r.setPixel(0, 0, rgbPixel(255, 0, 128));
     r.setPixel(6, 2, kWhitePixel);
     r.fillRect(2, 1, 3, 1, rgbPixel(1, 254, 77));
-    const std::string dir = scratchDir();
-    const std::string path = dir + "/p.png";
+    const ScratchDir dir;
+    const std::string path = (dir.path() / "p.png").string();
     std::string error;
     ASSERT_TRUE(writePng(r, path, &error)) << error;
     const PngImage back = readPng(path);
@@ -55,8 +41,7 @@ TEST(PngFile, PixelsReadBackExactly) {
     ASSERT_EQ(back.height, 3);
     for (int y = 0; y < 3; ++y)
         for (int x = 0; x < 7; ++x) EXPECT_EQ(back.pixels[y * 7 + x], r.pixel(x, y)) << x << "," << y;
-    EXPECT_EQ(entries(dir), std::vector<std::string>{"p.png"});
-    std::filesystem::remove_all(dir);
+    EXPECT_EQ(dir.entries(), std::vector<std::string>{"p.png"});
 }
 
 TEST(PngFile, FailuresAreReportedAndLeaveNothingBehind) {
@@ -64,15 +49,14 @@ TEST(PngFile, FailuresAreReportedAndLeaveNothingBehind) {
     std::string error;
     EXPECT_FALSE(writePng(r, "/tmp/empty.png", &error));  // nothing to write
     ASSERT_TRUE(r.resize(2, 2));
-    const std::string dir = scratchDir();
-    EXPECT_FALSE(writePng(r, dir + "/missing/p.png", &error));
+    const ScratchDir dir;
+    EXPECT_FALSE(writePng(r, (dir.path() / "missing/p.png").string(), &error));
     EXPECT_NE(error.find("missing/p.png"), std::string::npos);
     // a directory in the way of the rename
-    const std::string blocked = dir + "/blocked.png";
+    const std::string blocked = (dir.path() / "blocked.png").string();
     ASSERT_EQ(mkdir(blocked.c_str(), 0777), 0);
     EXPECT_FALSE(writePng(r, blocked, &error));
-    EXPECT_EQ(entries(dir), std::vector<std::string>{"blocked.png"});
-    std::filesystem::remove_all(dir);
+    EXPECT_EQ(dir.entries(), std::vector<std::string>{"blocked.png"});
 }
 
 TEST(PngFile, APictureBeyondTheMemoryLeftIsReported) {

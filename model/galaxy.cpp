@@ -191,9 +191,9 @@ void CGalaxy::releaseArrays() {
 bool CGalaxy::reset(int count, const Vec3Arrays& positions, const Vec3Arrays& velocities,
                     const double* masses, const int* colors) {
     if (!canHold(count)) return false;
-    std::unique_ptr<Storage> fresh;
+    std::shared_ptr<Storage> fresh;
     try {
-        fresh = std::make_unique<Storage>(count);
+        fresh = std::make_shared<Storage>(count);
     } catch (const std::bad_alloc&) {
         return false;
     }

@@ -64,8 +64,27 @@ struct Vec3Arrays {
     }
 };
 
-// Signature of the right-hand side of the equations of motion.
-using DerivativeFunc = void (*)(int stateLen, double time, double* state, double* deriv);
+class CGalaxy;
+
+// The right-hand side of the equations of motion, which fills deriv from state:
+// either a plain function or the gravity of one galaxy (its masses, force
+// method and halo), so that each galaxy is stepped by its own forces. Two are
+// equal when they are the same function or the gravity of the same galaxy.
+class DerivativeFunc {
+public:
+    using Plain = void (*)(int stateLen, double time, double* state, double* deriv);
+
+    DerivativeFunc() = default;
+    DerivativeFunc(Plain f) : plain_(f) {}  // implicit: a function serves as it is
+    explicit DerivativeFunc(const CGalaxy& gravityOf) : galaxy_(&gravityOf) {}
+
+    void operator()(int stateLen, double time, double* state, double* deriv) const;
+    bool operator==(const DerivativeFunc&) const = default;
+
+private:
+    Plain plain_ = nullptr;
+    const CGalaxy* galaxy_ = nullptr;
+};
 
 using TickSource = std::uint32_t (*)();
 std::uint32_t SystemTickCount();  // milliseconds, wrapping at 2^32
@@ -207,6 +226,10 @@ public:
     // allocate() followed by generate(): what New Galaxy and start-up do.
     bool newGalaxy();
 
+    // The owner of the per-star arrays (state, masses, colours, ...). Whoever
+    // holds it keeps the arrays of this moment alive, also after a reset has
+    // given the galaxy new ones or once the galaxy is gone.
+    std::shared_ptr<const void> arrays() const { return storage_; }
     // Capacity of the arrays (the count given to the last reset).
     int capacity() const { return stateLen / 6; }
     // Whether a reset to count stars fits the index range and the memory
@@ -259,7 +282,7 @@ private:
         std::vector<double> x, y, z, m, ax, ay, az;
         double timeStep = 0.0, shieldModifier = 0.0, gravity = 0.0, darkRadius = 0.0, darkFraction = 0.0;
         int forceMethod = -1, darkMatter = -1;
-        DerivativeFunc f = nullptr;
+        DerivativeFunc f;
     };
     bool leapfrogStartHolds(DerivativeFunc f) const;
     void keepLeapfrogStart(DerivativeFunc f);
@@ -280,7 +303,7 @@ private:
     void fillNameTables(bool all);
     void pointViews();
     struct Storage;
-    std::unique_ptr<Storage> storage_;
+    std::shared_ptr<Storage> storage_;
 };
 
 // The one simulation of the process.

@@ -25,6 +25,13 @@ double ShieldRule::operator()(double gm) {
     return radii_[slot];
 }
 
+void DerivativeFunc::operator()(int stateLen, double time, double* state, double* deriv) const {
+    if (galaxy_)
+        ComputeDerivatives(*galaxy_, stateLen, time, state, deriv);
+    else
+        plain_(stateLen, time, state, deriv);
+}
+
 void ComputeDerivatives(int stateLen, double time, double* state, double* deriv) {
     ComputeDerivatives(g_galaxy, stateLen, time, state, deriv);
 }

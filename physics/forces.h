@@ -38,7 +38,8 @@ private:
 };
 
 // The right-hand side of the equations of motion for the one simulation of the
-// process (a DerivativeFunc). time is accepted and ignored.
+// process (a DerivativeFunc::Plain). time is accepted and ignored. A galaxy of
+// its own is stepped with DerivativeFunc(galaxy) instead.
 void ComputeDerivatives(int stateLen, double time, double* state, double* deriv);
 
 // The same for a given galaxy: fills the first numStars entries of every block

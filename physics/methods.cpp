@@ -15,27 +15,29 @@ const ForceMethodInfo* findForceMethod(std::string_view name) {
     return nullptr;
 }
 
-void integrationStep() {
-    CGalaxy& g = g_galaxy;
+void integrationStep(CGalaxy& g) {
     const double h = g.timeStep;
+    const DerivativeFunc gravity(g);
     switch (g.integrationMethod) {
     case IntegrationMethod::Euler:
-        g.EulerStep(h, ComputeDerivatives);
+        g.EulerStep(h, gravity);
         break;
     case IntegrationMethod::ImprovedEuler:
-        g.ImprovedEulerStep(h, ComputeDerivatives);
+        g.ImprovedEulerStep(h, gravity);
         break;
     case IntegrationMethod::RungeKutta4:
-        g.RungeKutta4Step(h, ComputeDerivatives);
+        g.RungeKutta4Step(h, gravity);
         break;
     case IntegrationMethod::AdamsMoulton:
-        g.AdamsMoultonStep(h, ComputeDerivatives);
+        g.AdamsMoultonStep(h, gravity);
         break;
     case IntegrationMethod::Leapfrog:
-        g.LeapfrogStep(h, ComputeDerivatives);
+        g.LeapfrogStep(h, gravity);
         break;
     default:
         g.DynamicEulerStep(h);
         break;
     }
 }
+
+void integrationStep() { integrationStep(g_galaxy); }

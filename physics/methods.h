@@ -2,6 +2,8 @@
 
 #include <string_view>
 
+class CGalaxy;
+
 // The integrators and force methods as data: the driver, the report, the
 // dialogs and zyr-sim all read these tables.
 
@@ -36,6 +38,11 @@ inline constexpr ForceMethodInfo kForceMethods[] = {
 const IntegratorInfo* findIntegrator(std::string_view name);
 const ForceMethodInfo* findForceMethod(std::string_view name);
 
-// One integration step of the one simulation with its live integrator and
-// time step, as the simulation driver takes it. iteration is the driver's.
+// One integration step of the galaxy with its live integrator, time step and
+// forces, as the simulation driver takes it. iteration is the driver's.
+// Galaxies share nothing while they step, so two threads may step two
+// galaxies at once (the force loops take turns in the worker pool); one
+// galaxy is stepped by one thread at a time.
+void integrationStep(CGalaxy& galaxy);
+// The same for the one simulation of the process.
 void integrationStep();

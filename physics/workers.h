@@ -6,7 +6,9 @@
 // bookkeeping pass. The caller hands over a number of tasks, takes tasks itself
 // and returns when every task has run, so the rest of the program still sees
 // one step at a time on one thread. Idle workers sleep on a condition
-// variable.
+// variable. The pool is the process's: loops handed over from several
+// threads at once (two galaxies stepped side by side) take turns, one loop
+// at a time, each with its own tasks and context.
 //
 // The tasks are the unit of work and the caller chooses how many there are;
 // which thread runs which task is left to chance. Kernels that must give the

@@ -3,6 +3,7 @@
 #include <cmath>
 #include <functional>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "model/galaxy.h"
@@ -436,4 +437,39 @@ TEST(Driver, TheStepFollowsTheLiveIntegrator) {
     EXPECT_STREQ(findForceMethod("particle-mesh")->label, "Force Method: Particle-Mesh");
     g_galaxy.requestedStars = 512;
     g_galaxy.randomSeed.reset();
+}
+
+// Galaxies share nothing while they step: two stepped at once from two threads
+// end with the bits they get one after the other.
+TEST(Driver, TwoGalaxiesSteppedFromTwoThreadsGetTheBitsOfSteppingThemInTurn) {
+    constexpr int kSteps = 4;
+    const auto make = [](CGalaxy& g, int shape, int force, int integrator) {
+        g.requestedStars = 1500;
+        g.shape = shape;
+        g.randomSeed = 7;
+        g.forceSetting = force;
+        g.integrationSetting = integrator;
+        ASSERT_TRUE(g.newGalaxy());
+    };
+    const auto run = [](CGalaxy& g) {
+        for (int k = 0; k < kSteps; ++k) integrationStep(g);
+    };
+    const auto stateOf = [](const CGalaxy& g) { return std::vector<double>(g.state, g.state + g.stateLen); };
+    for (const ForceMethodInfo& force : kForceMethods) {
+        const int other = (force.id + 1) % 3;
+        SCOPED_TRACE(force.name);
+        CGalaxy a, b, c, d;
+        make(a, GalaxyShape::Disc, force.id, IntegrationMethod::Leapfrog);
+        make(b, GalaxyShape::Sphere, other, IntegrationMethod::AdamsMoulton);
+        make(c, GalaxyShape::Disc, force.id, IntegrationMethod::Leapfrog);
+        make(d, GalaxyShape::Sphere, other, IntegrationMethod::AdamsMoulton);
+        run(a);
+        run(b);
+        std::thread first([&] { run(c); });
+        std::thread second([&] { run(d); });
+        first.join();
+        second.join();
+        EXPECT_EQ(stateOf(a), stateOf(c));
+        EXPECT_EQ(stateOf(b), stateOf(d));
+    }
 }

@@ -407,6 +407,18 @@ ParseResult parseOptions(int argc, const char* const* argv) {
     return {options, {}};
 }
 
+std::string applyOption(SimOptions& options, std::string_view name, std::string_view value) {
+    const OptionInfo* entry = findOption(name);
+    if (!entry) return "unknown option";
+    if (!entry->metavar && !value.empty()) return "takes no value";
+    return entry->apply(options, value);
+}
+
+std::string optionChoices(std::string_view name) {
+    const OptionInfo* entry = findOption(name);
+    return entry && entry->choices ? entry->choices() : std::string();
+}
+
 std::string versionText() { return std::string("zyr-sim ") + ZYR_VERSION + "\n"; }
 
 void applySettings(const SimOptions& o, CGalaxy& g) {

@@ -2,6 +2,7 @@
 
 #include <optional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "cli/pictures.h"
@@ -66,6 +67,15 @@ struct ParseResult {
 };
 
 ParseResult parseOptions(int argc, const char* const* argv);
+
+// One option by its long name without the dashes, with its value as the
+// command line gives it (empty for a flag), for programs that take zyr-sim's
+// options by name: empty when accepted, else the reason, as parseOptions
+// words it after the option. An unknown name is refused.
+std::string applyOption(SimOptions& options, std::string_view name, std::string_view value);
+// The names an option accepts, "a|b|c", or empty when it takes a number, a
+// file or nothing.
+std::string optionChoices(std::string_view name);
 
 // Writes the settings the options give into the galaxy's *Setting fields (and
 // the seed); the next reset takes them into the live values. A thread count

@@ -1,0 +1,144 @@
+"""The Python module zyr against zyr-sim, run by pytest through CTest.
+
+CTest sets PYTHONPATH to the built module and ZYR_SIM to the zyr-sim beside it.
+"""
+import os
+import subprocess
+import threading
+
+import numpy as np
+import pytest
+
+import zyr
+
+ZYR_SIM = os.environ["ZYR_SIM"]
+DATA = os.path.join(os.path.dirname(__file__), "..", "..", "data")
+DISC = dict(shape="disc", stars=300, seed=5, central_mass=20000.0, rotation=0.5)
+
+
+def sim_state(tmp_path, *args):
+    state = tmp_path / "state.csv"
+    subprocess.run([ZYR_SIM, "--quiet", "--state", str(state), *args], check=True)
+    return np.loadtxt(state, delimiter=",", skiprows=1, ndmin=2)
+
+
+@pytest.mark.parametrize("integrator", zyr.integrators)
+@pytest.mark.parametrize("force", zyr.force_methods)
+def test_step_gives_zyr_sims_bits(tmp_path, integrator, force):
+    # Adams-Moulton gets past its four starting steps; the leapfrog carries its
+    # closing kick from one call to the next.
+    expected = sim_state(tmp_path, "--shape", "disc", "--stars", "300", "--seed", "5", "--central-mass", "20000",
+                         "--rotation", "0.5", "--integrator", integrator, "--force", force, "--shield", "3",
+                         "--steps", "7")
+    g = zyr.Galaxy(**DISC, integrator=integrator, force=force, shield=3)
+    g.step(3)
+    g.step(4)
+    assert g.iteration == 7 and g.time == 7 * 8.0
+    np.testing.assert_array_equal(g.masses, expected[:, 1])
+    np.testing.assert_array_equal(g.positions, expected[:, 2:5])
+    np.testing.assert_array_equal(g.velocities, expected[:, 5:8])
+    np.testing.assert_array_equal(g.colors, expected[:, 8])
+
+
+def test_writes_through_the_views_are_stepped_from():
+    g = zyr.Galaxy(**DISC, integrator="leapfrog")
+    g.step(2)
+    positions, velocities = g.positions, g.velocities
+    assert positions.shape == (300, 3) and np.shares_memory(positions, g.positions)
+    positions[7] += (0.5, -0.25, 0.125)
+    velocities[3, 1] = 0.01
+    moved = zyr.Galaxy.from_arrays(positions.copy(), velocities.copy(), g.masses.copy(), g.colors.copy())
+    moved.integrator = "leapfrog"
+    g.step(3)
+    moved.step(3)
+    np.testing.assert_array_equal(g.positions, moved.positions)
+    np.testing.assert_array_equal(g.velocities, moved.velocities)
+
+
+def test_views_outlive_a_replacement_and_the_galaxy():
+    g = zyr.Galaxy(**DISC)
+    before = g.positions
+    kept = before.copy()
+    g.add(zyr.Galaxy.load(os.path.join(DATA, "two-star-orbit.zyr")), offset=(5, 1, 0), velocity=(-0.003, 0, 0))
+    assert len(g) == 302 and g.positions.shape == (302, 3)
+    np.testing.assert_array_equal(g.positions[:300], kept)
+    np.testing.assert_array_equal(g.positions[300], (25, 1, 0))
+    del g
+    np.testing.assert_array_equal(before, kept)  # the old arrays are still alive
+
+
+def test_galaxies_share_nothing_also_from_two_threads():
+    def make(integrator, force):
+        return zyr.Galaxy(**DISC, integrator=integrator, force=force)
+
+    settings = [("leapfrog", "barnes-hut"), ("adams-moulton", "particle-mesh")]
+    alone = [make(*s) for s in settings]
+    for g in alone:
+        g.step(5)
+    side_by_side = [make(*s) for s in settings]
+    threads = [threading.Thread(target=g.step, args=(5,)) for g in side_by_side]
+    for t in threads:
+        t.start()
+    for t in threads:
+        t.join()
+    for a, b in zip(alone, side_by_side):
+        np.testing.assert_array_equal(a.positions, b.positions)
+        np.testing.assert_array_equal(a.velocities, b.velocities)
+    assert [g.integrator for g in side_by_side] == ["leapfrog", "adams-moulton"]
+
+
+def galaxy():
+    return zyr.Galaxy(stars=8, seed=1)
+
+
+def far():
+    return zyr.Galaxy.from_arrays(np.full((1, 3), 1e308), np.zeros((1, 3)), np.ones(1))
+
+
+BAD = [
+    (lambda: zyr.Galaxy(shape="blob"), ValueError, "shape='blob': not one of sphere|disc|cube"),
+    (lambda: zyr.Galaxy(stars="10"), TypeError, "stars must be a number"),
+    (lambda: zyr.Galaxy(stars=0), ValueError, "stars=0: must be at least 1"),
+    (lambda: zyr.Galaxy(dark_fraction=1.0), ValueError, "dark_fraction=1.0"),
+    (lambda: zyr.Galaxy(stars=2**31 - 1), MemoryError, "does not fit into memory"),
+    (lambda: setattr(galaxy(), "integrator", "verlet"), ValueError, "euler|improved-euler|rk4"),
+    (lambda: setattr(galaxy(), "force", 1), TypeError, "force must be one of direct|barnes-hut|particle-mesh"),
+    (lambda: setattr(galaxy(), "dt", 0), ValueError, "dt=0: must not be 0"),
+    (lambda: setattr(galaxy(), "shield", float("nan")), ValueError, "shield=nan: not a finite number"),
+    (lambda: galaxy().step(-1), ValueError, "n=-1"),
+    (lambda: galaxy().step(1.5), TypeError, "n must be a whole number"),
+    (lambda: zyr.Galaxy.load("missing.zyr"), OSError, "cannot open missing.zyr"),
+    (lambda: zyr.Galaxy.load(DATA), OSError, "."),
+    (lambda: galaxy().save("/nonexistent/x.zyr"), OSError, "/nonexistent/x.zyr"),
+    (lambda: galaxy().save("x.txt"), OSError, "x.txt"),
+    (lambda: zyr.Galaxy.from_arrays(np.zeros((4, 2)), np.zeros((4, 3)), np.ones(4)), ValueError,
+     "positions must have the shape (N, 3), not (4, 2)"),
+    (lambda: zyr.Galaxy.from_arrays(np.zeros((4, 3)), np.full((4, 3), np.nan), np.ones(4)), ValueError,
+     "velocities must be finite"),
+    (lambda: zyr.Galaxy.from_arrays(np.zeros((4, 3)), np.zeros((4, 3)), np.ones(4), colors=[0, 1, 2, 9]),
+     ValueError, "colors: element 3"),
+    (lambda: galaxy().render(size=(0, 10)), ValueError, "size=(0, 10)"),
+    (lambda: galaxy().render(colouring="rainbow"), ValueError, "own|redshift|chromadepth"),
+    (lambda: galaxy().render(box="yes"), TypeError, "box must be True or False"),
+    (lambda: galaxy().add(galaxy(), offset=(1, 2)), ValueError, "offset must be three finite numbers"),
+    (lambda: galaxy().add(far(), offset=(1e308, 0, 0)), ValueError, "beyond the range"),
+]
+
+
+@pytest.mark.parametrize("call, error, message", BAD)
+def test_bad_arguments_raise_naming_what_is_wrong(call, error, message):
+    with pytest.raises(error) as raised:
+        call()
+    assert message in str(raised.value)
+
+
+def test_a_failed_add_leaves_the_galaxy_as_it_was():
+    g = galaxy()
+    g.step(1)
+    before = g.positions.copy()
+    with pytest.raises(OSError):
+        g.add("missing.zyr")
+    with pytest.raises(ValueError):
+        g.add(far(), offset=(1e308, 0, 0))
+    np.testing.assert_array_equal(g.positions, before)
+    assert len(g) == 8 and g.time == 8.0

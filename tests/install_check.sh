@@ -14,6 +14,13 @@ for f in bin/zyr bin/zyr-sim share/applications/zyr.desktop share/mime/packages/
 done
 [ -x "$prefix/bin/zyr-sim" ] && "$prefix/bin/zyr-sim" --load "$prefix/share/zyr/data/two-star-orbit.zyr" --steps 2 >/dev/null \
   || { echo "installed zyr-sim does not run"; status=1; }
+# The Python module, when built, lands where Debian's python3 looks under a
+# prefix (as /usr/local/lib/python3.X/dist-packages under /usr/local).
+if compgen -G "$build/python/zyr.*.so" >/dev/null; then
+  site=$(echo "$prefix"/lib/python3.*/dist-packages)
+  PYTHONPATH="$site" /usr/bin/python3 -c 'import zyr; assert len(zyr.Galaxy(stars=4, seed=1)) == 4' \
+    || { echo "installed module zyr does not import from $site"; status=1; }
+fi
 # --help and --version answer on the standard output, without a display
 for option in --help --version; do
   env -u DISPLAY -u WAYLAND_DISPLAY QT_QPA_PLATFORM= "$prefix/bin/zyr" "$option" | grep -q '^\(usage: \)\?zyr ' \

@@ -7,14 +7,20 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 
 packages=(cmake g++ make zlib1g-dev libhdf5-dev libgtest-dev libbenchmark-dev locales qt6-base-dev libx11-dev)
+# The Python module zyr (pybind11, numpy) and its tests (pytest), and the
+# example notebooks the tests run (nbclient, a kernel, matplotlib).
+[ $# -eq 0 ] && packages+=(pybind11-dev python3-dev python3-numpy python3-pytest python3-nbclient python3-ipykernel
+                           python3-matplotlib)
 # h5py checks the snapshot files Zyr writes, and writes other codes' layouts.
 [ $# -eq 0 ] && packages+=(python3-h5py)
 # The fuzzing harnesses of the tests are built with clang's libFuzzer.
 [ $# -eq 0 ] && packages+=(clang libclang-rt-14-dev)
 
+installed() { dpkg-query -W -f='${Status}' "$1" 2>/dev/null | grep -q "install ok installed"; }
+
 missing=()
 for p in "${packages[@]}"; do
-  dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
+  installed "$p" || missing+=("$p")
 done
 
 as_root() {
@@ -33,7 +39,10 @@ if ! locale -a 2>/dev/null | grep -qi '^de_DE\.utf-\?8$'; then
   as_root localedef -i de_DE -c -f UTF-8 de_DE.UTF-8 || echo "note: could not generate de_DE.UTF-8" >&2
 fi
 
-cmake -S . -B build -DCMAKE_BUILD_TYPE=Release >/dev/null
+# A build of named targets (zyr, zyr-sim) may lack what the Python module needs.
+python=ON
+for p in pybind11-dev python3-dev python3-numpy; do installed "$p" || python=OFF; done
+cmake -S . -B build -DCMAKE_BUILD_TYPE=Release -DZYR_BUILD_PYTHON=$python >/dev/null
 targets=()
 for target in "$@"; do targets+=(--target "$target"); done
 cmake --build build -j"$(nproc)" "${targets[@]}"

@@ -50,7 +50,8 @@ std::string optionText(const std::string& keyword, const std::string& option, py
     }
     if (PyBool_Check(value.ptr()) || (!PyIndex_Check(value.ptr()) && !PyFloat_Check(value.ptr())))
         raise(PyExc_TypeError, keyword + " must be a number, not " + typeName(value));
-    if (PyFloat_Check(value.ptr())) return py::repr(value);  // the shortest text that reads back the same
+    // repr of a float is the shortest text that reads back as the same double.
+    if (PyFloat_Check(value.ptr())) return py::repr(py::float_(PyFloat_AsDouble(value.ptr())));
     return py::str(py::reinterpret_steal<py::object>(PyNumber_Index(value.ptr())));
 }
 
@@ -125,30 +126,29 @@ std::array<double, 3> tripleOf(const py::object& value, const char* keyword) {
     return triple;
 }
 
+std::string shapeText(const std::vector<py::ssize_t>& shape) {
+    std::string text = "(";
+    for (std::size_t k = 0; k < shape.size(); ++k)
+        text += (k ? ", " : "") + (shape[k] < 0 ? std::string("N") : std::to_string(shape[k]));
+    return text + (shape.size() == 1 ? ",)" : ")");
+}
+
 // Numbers as a C-ordered float64 array of the given shape (-1: any length),
 // refused when they are not numbers, have another shape or are not finite.
-py::array_t<double> realArray(const py::object& value, const char* keyword, std::vector<py::ssize_t> shape) {
-    if (py::isinstance<py::str>(value)) raise(PyExc_TypeError, std::string(keyword) + " must be an array of numbers");
-    py::array_t<double, py::array::c_style | py::array::forcecast> array;
-    try {
-        array = py::array_t<double, py::array::c_style | py::array::forcecast>::ensure(value);
-    } catch (const py::error_already_set&) {
-    }
-    if (!array) {
-        PyErr_Clear();
+py::array_t<double> realArray(const py::object& value, const char* keyword, const std::vector<py::ssize_t>& shape) {
+    using Reals = py::array_t<double, py::array::c_style | py::array::forcecast>;
+    const auto refuse = [&] {
         raise(PyExc_TypeError, std::string(keyword) + " must be an array of numbers, not " + typeName(value));
-    }
-    std::string expected = "(";
-    bool fits = array.ndim() == static_cast<py::ssize_t>(shape.size());
-    for (std::size_t k = 0; k < shape.size(); ++k) {
-        expected += (shape[k] < 0 ? std::string("N") : std::to_string(shape[k])) + (shape.size() == 1 ? ",)" : k + 1 < shape.size() ? ", " : ")");
-        if (fits && shape[k] >= 0 && array.shape(k) != shape[k]) fits = false;
-    }
-    if (!fits) {
-        std::string got = "(";
-        for (py::ssize_t k = 0; k < array.ndim(); ++k) got += std::to_string(array.shape(k)) + (k + 1 < array.ndim() ? ", " : "");
-        raise(PyExc_ValueError, std::string(keyword) + " must have the shape " + expected + ", not " + got + ")");
-    }
+    };
+    if (py::isinstance<py::str>(value)) refuse();  // numpy would read a text as a number
+    const Reals array = Reals::ensure(value);
+    if (!array) refuse();
+    const std::vector<py::ssize_t> got(array.shape(), array.shape() + array.ndim());
+    bool fits = got.size() == shape.size();
+    for (std::size_t k = 0; fits && k < shape.size(); ++k) fits = shape[k] < 0 || got[k] == shape[k];
+    if (!fits)
+        raise(PyExc_ValueError,
+              std::string(keyword) + " must have the shape " + shapeText(shape) + ", not " + shapeText(got));
     const double* data = array.data();
     for (py::ssize_t i = 0; i < array.size(); ++i)
         if (!std::isfinite(data[i]))
@@ -360,6 +360,8 @@ void add(Galaxy& galaxy, const py::object& other, const py::object& offsetValue,
     const std::array<double, 3> offset = tripleOf(offsetValue, "offset");
     const std::array<double, 3> velocity = tripleOf(velocityValue, "velocity");
     if (!py::isinstance<Galaxy>(other)) {
+        if (!py::isinstance<py::str>(other) && !py::hasattr(other, "__fspath__"))
+            raise(PyExc_TypeError, "galaxy must be a Galaxy or a file name, not " + typeName(other));
         const std::string file = pathOf(other, "galaxy");
         const auto lock = galaxy.hold();
         check(mergeAnyGalaxyFile(galaxy.g, file, offset.data(), velocity.data()));

@@ -8,6 +8,7 @@
 #include <pybind11/stl.h>
 
 #include <array>
+#include <chrono>
 #include <climits>
 #include <cmath>
 #include <cstdint>
@@ -251,16 +252,26 @@ public:
 
     // Takes n steps as zyr-sim does, without the interpreter's lock, so that
     // other Python threads (stepping other galaxies) go on meanwhile. Stops
-    // at a star that is no longer finite: the reason, or empty.
-    std::string steps(long long n) {
+    // at a star that is no longer finite: the reason, or empty. On the main
+    // thread a run looks for Ctrl+C a few times a second and ends with
+    // KeyboardInterrupt after the step in hand.
+    std::string steps(long long n, bool mainThread) {
+        using Clock = std::chrono::steady_clock;
+        constexpr auto kLookEvery = std::chrono::milliseconds(200);
         py::gil_scoped_release released;
         std::lock_guard lock(mutex_);
+        Clock::time_point nextLook = Clock::now() + kLookEvery;
         for (long long k = 0; k < n; ++k) {
             g.iteration += 1;
             integrationStep(g);
             if (const int star = g.firstNonFiniteStar(); star >= 0)
                 return "step " + std::to_string(g.iteration) + " gave star " + std::to_string(star) +
                        " a position or velocity that is infinite or not a number; the run stops";
+            if (mainThread && Clock::now() >= nextLook) {
+                py::gil_scoped_acquire acquired;
+                if (PyErr_CheckSignals() != 0) throw py::error_already_set();
+                nextLook = Clock::now() + kLookEvery;
+            }
         }
         return {};
     }
@@ -640,7 +651,10 @@ PYBIND11_MODULE(zyr, m) {
                 raise(PyExc_TypeError, "n must be a whole number, not " + typeName(n));
             const long long count = py::int_(n).cast<long long>();
             if (count < 0) raise(PyExc_ValueError, "n=" + std::to_string(count) + ": must not be negative");
-            if (const std::string error = galaxy.steps(count); !error.empty()) raise(PyExc_FloatingPointError, error);
+            const py::module_ threading = py::module_::import("threading");
+            const bool mainThread = threading.attr("current_thread")().is(threading.attr("main_thread")());
+            if (const std::string error = galaxy.steps(count, mainThread); !error.empty())
+                raise(PyExc_FloatingPointError, error);
         },
         py::arg("n") = 1,
         "step(n=1) takes n integration steps with the galaxy's integrator, force method,\n"
@@ -648,7 +662,8 @@ PYBIND11_MODULE(zyr, m) {
         "interpreter's lock: other threads go on meanwhile.\n"
         "\n"
         "Raises FloatingPointError when a step makes a star's position or velocity\n"
-        "infinite or not a number (the galaxy stays at that step).");
+        "infinite or not a number (the galaxy stays at that step). Ctrl+C (a kernel\n"
+        "interrupt) stops a run on the main thread after the step in hand.");
     cls.def_property_readonly(
         "time",
         [](Galaxy& galaxy) {

@@ -5,14 +5,12 @@
 
 #include <pybind11/numpy.h>
 #include <pybind11/pybind11.h>
-#include <pybind11/stl.h>
 
 #include <array>
 #include <chrono>
 #include <climits>
 #include <cmath>
 #include <cstdint>
-#include <cstring>
 #include <memory>
 #include <mutex>
 #include <string>
@@ -70,8 +68,7 @@ void applyKeyword(SimOptions& options, const std::string& keyword, py::handle va
         raise(PyExc_ValueError, keyword + "=" + std::string(py::repr(value)) + ": " + why);
 }
 
-void applyFlag(SimOptions& options, const std::string& keyword, py::handle value, bool flagWhen,
-               const char* option) {
+void applyFlag(SimOptions& options, const std::string& keyword, py::handle value, bool flagWhen, const char* option) {
     if (!PyBool_Check(value.ptr())) raise(PyExc_TypeError, keyword + " must be True or False, not " + typeName(value));
     if (value.cast<bool>() == flagWhen) applyOption(options, option, {});
 }
@@ -94,7 +91,8 @@ const char* nameOf(const Table& table, int id) {
 
 std::string pathOf(const py::object& path, const char* keyword) {
     if (!py::isinstance<py::str>(path) && !py::hasattr(path, "__fspath__"))
-        raise(PyExc_TypeError, std::string(keyword) + " must be a file name (str or os.PathLike), not " + typeName(path));
+        raise(PyExc_TypeError,
+              std::string(keyword) + " must be a file name (str or os.PathLike), not " + typeName(path));
     const py::object text = py::module_::import("os").attr("fspath")(path);
     if (!py::isinstance<py::str>(text))
         raise(PyExc_TypeError, std::string(keyword) + " must be a file name as text, not " + typeName(text));
@@ -289,7 +287,8 @@ std::unique_ptr<Galaxy> generated(const SimOptions& options) {
         py::gil_scoped_release released;
         made = g.newGalaxy();
     }
-    if (!made) raise(PyExc_MemoryError, "a galaxy of " + std::to_string(g.requestedStars) + " stars does not fit into memory");
+    if (!made)
+        raise(PyExc_MemoryError, "a galaxy of " + std::to_string(g.requestedStars) + " stars does not fit into memory");
     return galaxy;
 }
 
@@ -322,13 +321,14 @@ std::unique_ptr<Galaxy> fromArrays(const py::object& positions, const py::object
             const double colour = values.data()[i];
             if (colour != std::floor(colour) || colour < 0 || colour >= kStarColorCount)
                 raise(PyExc_ValueError, "colors: element " + std::to_string(i) + " is " +
-                                            std::string(py::repr(py::float_(colour))) + ", not a whole number from 0 to " +
-                                            std::to_string(kStarColorCount - 1));
+                                            std::string(py::repr(py::float_(colour))) +
+                                            ", not a whole number from 0 to " + std::to_string(kStarColorCount - 1));
             c[i] = static_cast<int>(colour);
         }
     }
     const SimOptions options = optionsOf({{"scale", scale}});
-    if (n > INT_MAX / 6) raise(PyExc_MemoryError, "a galaxy of " + std::to_string(n) + " stars does not fit into memory");
+    if (n > INT_MAX / 6)
+        raise(PyExc_MemoryError, "a galaxy of " + std::to_string(n) + " stars does not fit into memory");
     std::vector<double> columns[6];
     for (int k = 0; k < 6; ++k) {
         const double* source = (k < 3 ? p : v).data() + k % 3;
@@ -400,7 +400,8 @@ void add(Galaxy& galaxy, const py::object& other, const py::object& offsetValue,
         }
     }
     const auto lock = galaxy.hold();
-    const GalaxyFileStatus status = mergeGalaxyData(galaxy.g, stars, "the added galaxy", offset.data(), velocity.data());
+    const GalaxyFileStatus status =
+        mergeGalaxyData(galaxy.g, stars, "the added galaxy", offset.data(), velocity.data());
     if (status.error == GalaxyFileError::NotFinite) raise(PyExc_ValueError, status.message);
     check(status);
 }
@@ -416,8 +417,8 @@ py::array render(Galaxy& galaxy, const py::object& size, const py::object& tilt,
                  const py::object& zoom, const py::object& colouring, const py::object& starSize,
                  const py::object& balls, const py::object& depthCue, const py::object& whiteBackground,
                  const py::object& box, const py::object& trace) {
-    SimOptions options = optionsOf({{"tilt", tilt}, {"turn", turn}, {"zoom", zoom}, {"colouring", colouring},
-                                    {"star_size", starSize}});
+    SimOptions options =
+        optionsOf({{"tilt", tilt}, {"turn", turn}, {"zoom", zoom}, {"colouring", colouring}, {"star_size", starSize}});
     {
         const std::string what = "size must be (width, height) in pixels, two whole numbers";
         if (py::isinstance<py::str>(size) || !py::isinstance<py::sequence>(size)) raise(PyExc_TypeError, what);
@@ -444,8 +445,8 @@ py::array render(Galaxy& galaxy, const py::object& size, const py::object& tilt,
     if (!galaxy.raster.resize(picture.width, picture.height))
         raise(PyExc_MemoryError, "cannot hold a picture of " + std::to_string(picture.width) + " x " +
                                      std::to_string(picture.height) + " pixels");
-    py::array_t<std::uint8_t> image({static_cast<py::ssize_t>(picture.height), static_cast<py::ssize_t>(picture.width),
-                                     py::ssize_t{3}});
+    py::array_t<std::uint8_t> image(
+        {static_cast<py::ssize_t>(picture.height), static_cast<py::ssize_t>(picture.width), py::ssize_t{3}});
     std::uint8_t* out = image.mutable_data();
     {
         py::gil_scoped_release released;
@@ -703,12 +704,14 @@ PYBIND11_MODULE(zyr, m) {
         "galaxy's; take the property again.";
     static const std::string positionsDoc =
         "Star positions, an (N, 3) float64 view into the galaxy's state: no copy,\n"
-        "writable, and a change is seen by the next step." + staleViews;
+        "writable, and a change is seen by the next step." +
+        staleViews;
     static const std::string velocitiesDoc = "Star velocities, an (N, 3) float64 view like positions." + staleViews;
     static const std::string massesDoc = "Star masses, an (N,) float64 view, writable." + staleViews;
     static const std::string coloursDoc =
         "Star colours, an (N,) int32 view, writable with 0 to 7 (white, red, orange,\n"
-        "yellow, green, blue, purple, cyan); render() and save() refuse others." + staleViews;
+        "yellow, green, blue, purple, cyan); render() and save() refuse others." +
+        staleViews;
     cls.def_property_readonly(
         "positions",
         [](py::object self) {

@@ -40,6 +40,34 @@ def test_step_gives_zyr_sims_bits(tmp_path, integrator, force):
     np.testing.assert_array_equal(g.colors, expected[:, 8])
 
 
+def test_render_gives_zyr_sims_picture_and_keeps_no_view(tmp_path):
+    from PIL import Image  # python3-matplotlib brings it
+
+    png = tmp_path / "galaxy.png"
+    subprocess.run([ZYR_SIM, "--quiet", "--shape", "disc", "--stars", "300", "--seed", "5", "--central-mass", "20000",
+                    "--rotation", "0.5", "--steps", "3", "--png", str(png), "--size", "120x80", "--tilt", "30",
+                    "--turn", "10", "--zoom", "1.5", "--colouring", "redshift", "--star-size", "2", "--no-box"],
+                   check=True)
+    g = zyr.Galaxy(**DISC)
+    g.step(3)
+    view = dict(size=(120, 80), tilt=30, turn=10, zoom=1.5, colouring="redshift", star_size=2, box=False)
+    first = g.render(**view)
+    assert first.shape == (80, 120, 3) and first.dtype == np.uint8
+    np.testing.assert_array_equal(first, np.asarray(Image.open(png).convert("RGB")))
+    np.testing.assert_array_equal(g.render(**view), first)  # the turns did not add up
+
+
+def test_a_snapshot_loads_back_to_the_bit_and_keeps_its_settings_through_an_add(tmp_path):
+    g = zyr.Galaxy(**DISC, integrator="leapfrog", force="barnes-hut", dt=4.0)
+    g.step(2)
+    g.save(tmp_path / "g.hdf5")
+    h = zyr.Galaxy.load(tmp_path / "g.hdf5", shield=2)  # the rest from the file
+    np.testing.assert_array_equal(h.positions, g.positions)
+    assert h.time == g.time
+    h.add(zyr.Galaxy.load(os.path.join(DATA, "two-star-orbit.zyr")), offset=(5, 0, 0))
+    assert (len(h), h.integrator, h.force, h.dt, h.shield) == (302, "leapfrog", "barnes-hut", 4.0, 2.0)
+
+
 def test_writes_through_the_views_are_stepped_from():
     g = zyr.Galaxy(**DISC, integrator="leapfrog")
     g.step(2)

@@ -483,6 +483,24 @@ void modelProperty(py::class_<Galaxy>& cls, const char* name, Get get, Set set, 
         doc);
 }
 
+// A property giving a view of one of the star arrays: first(g) is its first
+// value, the columns (of an (N, 3) view) lie a capacity apart in the state.
+template <class First>
+void starView(py::class_<Galaxy>& cls, const char* name, First first, int columns, const char* what) {
+    const std::string doc = std::string(what) +
+                            "\n\nA view of the stars of this moment: add() gives the galaxy new arrays, after\n"
+                            "which earlier views still hold the old stars (safely) but no longer the\n"
+                            "galaxy's; take the property again.";
+    cls.def_property_readonly(
+        name,
+        [first, columns](py::object self) {
+            Galaxy& galaxy = self.cast<Galaxy&>();
+            const auto lock = galaxy.hold();
+            return galaxy.view(self, first(galaxy.g), columns, galaxy.g.capacity());
+        },
+        doc.c_str());
+}
+
 py::tuple namesOf(const auto& table) {
     py::list names;
     for (const auto& entry : table) names.append(entry.name);
@@ -697,55 +715,19 @@ PYBIND11_MODULE(zyr, m) {
         },
         "A short description: stars, time, integrator and force method.");
 
-    // Kept for the life of the module: pybind11 may keep the docstrings' text.
-    static const std::string staleViews =
-        "\n\nA view of the stars of this moment: add() gives the galaxy new arrays, after\n"
-        "which earlier views still hold the old stars (safely) but no longer the\n"
-        "galaxy's; take the property again.";
-    static const std::string positionsDoc =
+    starView(
+        cls, "positions", [](CGalaxy& g) { return g.pos.x; }, 3,
         "Star positions, an (N, 3) float64 view into the galaxy's state: no copy,\n"
-        "writable, and a change is seen by the next step." +
-        staleViews;
-    static const std::string velocitiesDoc = "Star velocities, an (N, 3) float64 view like positions." + staleViews;
-    static const std::string massesDoc = "Star masses, an (N,) float64 view, writable." + staleViews;
-    static const std::string coloursDoc =
+        "writable, and a change is seen by the next step.");
+    starView(
+        cls, "velocities", [](CGalaxy& g) { return g.vel.x; }, 3,
+        "Star velocities, an (N, 3) float64 view like positions.");
+    starView(
+        cls, "masses", [](CGalaxy& g) { return g.mass; }, 1, "Star masses, an (N,) float64 view, writable.");
+    starView(
+        cls, "colors", [](CGalaxy& g) { return g.color; }, 1,
         "Star colours, an (N,) int32 view, writable with 0 to 7 (white, red, orange,\n"
-        "yellow, green, blue, purple, cyan); render() and save() refuse others." +
-        staleViews;
-    cls.def_property_readonly(
-        "positions",
-        [](py::object self) {
-            Galaxy& galaxy = self.cast<Galaxy&>();
-            const auto lock = galaxy.hold();
-            CGalaxy& g = galaxy.g;
-            return galaxy.view(self, g.pos.x, 3, g.capacity());
-        },
-        positionsDoc.c_str());
-    cls.def_property_readonly(
-        "velocities",
-        [](py::object self) {
-            Galaxy& galaxy = self.cast<Galaxy&>();
-            const auto lock = galaxy.hold();
-            CGalaxy& g = galaxy.g;
-            return galaxy.view(self, g.vel.x, 3, g.capacity());
-        },
-        velocitiesDoc.c_str());
-    cls.def_property_readonly(
-        "masses",
-        [](py::object self) {
-            Galaxy& galaxy = self.cast<Galaxy&>();
-            const auto lock = galaxy.hold();
-            return galaxy.view(self, galaxy.g.mass, 1, 1);
-        },
-        massesDoc.c_str());
-    cls.def_property_readonly(
-        "colors",
-        [](py::object self) {
-            Galaxy& galaxy = self.cast<Galaxy&>();
-            const auto lock = galaxy.hold();
-            return galaxy.view(self, galaxy.g.color, 1, 1);
-        },
-        coloursDoc.c_str());
+        "yellow, green, blue, purple, cyan); render() and save() refuse others.");
 
     cls.def("report", &report, py::arg("exact_energy") = false,
             "report(exact_energy=False) runs the bookkeeping and returns a Report: energies,\n"

@@ -224,10 +224,10 @@ public:
         g.shieldSetting = g.shieldModifier;
     }
 
-    // An (n, columns) or (n,) view of count values per column at data,
-    // columns apart by stride elements. Its base holds the galaxy and the
-    // arrays, so the view outlives neither; a later reset leaves it on arrays
-    // that are no longer the galaxy's, but alive.
+    // An (N, columns) view of the stars' values from data on, its columns
+    // stride elements apart, or an (N,) view for one column. Its base holds
+    // the galaxy and the arrays, so the view outlives neither; a later reset
+    // leaves it on arrays that are no longer the galaxy's, but alive.
     template <class T>
     py::array view(py::handle self, T* data, int columns, int stride) {
         const auto owner = new std::shared_ptr<const void>(g.arrays());

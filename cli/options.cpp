@@ -419,6 +419,15 @@ std::string optionChoices(std::string_view name) {
     return entry && entry->choices ? entry->choices() : std::string();
 }
 
+std::string optionSummary(std::string_view name, const CGalaxy& defaults) {
+    const OptionInfo* entry = findOption(name);
+    if (!entry) return {};
+    std::string text = entry->help;
+    if (entry->choices) text += ": " + entry->choices();
+    if (entry->defaultText) text += " (default: " + entry->defaultText(defaults) + ")";
+    return text;
+}
+
 std::string versionText() { return std::string("zyr-sim ") + ZYR_VERSION + "\n"; }
 
 void applySettings(const SimOptions& o, CGalaxy& g) {

@@ -76,6 +76,9 @@ std::string applyOption(SimOptions& options, std::string_view name, std::string_
 // The names an option accepts, "a|b|c", or empty when it takes a number, a
 // file or nothing.
 std::string optionChoices(std::string_view name);
+// What --help says of an option: its description, the names it accepts and
+// its default (read from the given galaxy, as helpText does).
+std::string optionSummary(std::string_view name, const CGalaxy& defaults);
 
 // Writes the settings the options give into the galaxy's *Setting fields (and
 // the seed); the next reset takes them into the live values. A thread count

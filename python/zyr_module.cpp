@@ -11,9 +11,11 @@
 #include <climits>
 #include <cmath>
 #include <cstdint>
+#include <initializer_list>
 #include <memory>
 #include <mutex>
 #include <string>
+#include <string_view>
 #include <utility>
 #include <vector>
 
@@ -466,6 +468,30 @@ py::array render(Galaxy& galaxy, const py::object& size, const py::object& tilt,
     return image;
 }
 
+// The lines of a docstring that describe keywords, from zyr-sim's help of
+// the options of the same names, wrapped to 80 columns.
+std::string keywordHelp(std::initializer_list<const char*> keywords) {
+    const CGalaxy defaults;
+    std::string text;
+    for (const char* keyword : keywords) {
+        const std::string summary = optionSummary(optionName(keyword), defaults);
+        std::string_view rest = summary;
+        std::string line = std::string(keyword) + ":";
+        while (!rest.empty()) {
+            const std::size_t end = std::min(rest.find(' '), rest.size());
+            if (line.size() + 1 + end > 80) {
+                text += line + "\n";
+                line = "   ";
+            }
+            line += ' ';
+            line += rest.substr(0, end);
+            rest.remove_prefix(std::min(end + 1, rest.size()));
+        }
+        text += line + "\n";
+    }
+    return text;
+}
+
 // A model setting's property: read as zyr-sim's name or number, written
 // through zyr-sim's option of the same name into both the setting and the
 // value the galaxy runs with. The Adams-Moulton history starts anew, as the
@@ -480,7 +506,7 @@ void modelProperty(py::class_<Galaxy>& cls, const char* name, Get get, Set set, 
             set(options, galaxy.g);
             galaxy.g.historyCount = 0;
         },
-        doc);
+        (keywordHelp({name}) + "\n" + doc).c_str());
 }
 
 // A property giving a view of one of the star arrays: first(g) is its first
@@ -596,19 +622,12 @@ PYBIND11_MODULE(zyr, m) {
             py::arg("dark_fraction") = py::none(), py::arg("scale") = py::none(), py::arg("seed") = py::none(),
             py::arg("force") = py::none(), py::arg("integrator") = py::none(), py::arg("dt") = py::none(),
             py::arg("shield") = py::none(),
-            "Generates a galaxy as zyr-sim does with the same options. A keyword left out\n"
-            "(None) takes zyr-sim's default (zyr-sim --help lists them): a 512-star sphere,\n"
-            "improved-euler, direct forces, dt 8, shield 10, the galactic scale, and a seed\n"
-            "from the clock.\n"
-            "\n"
-            "shape: sphere|disc|cube|grid2d|grid3d|rings; stars: number asked for (grids\n"
-            "and rings may use fewer); star_mass, central_mass (0 for none); rotation:\n"
-            "factor on the circular start velocities; dark_matter: none|sphere, with\n"
-            "dark_radius and dark_fraction (0 <= F < 1); scale:\n"
-            "galactic|solar-system|earth-sun; seed: 0 to 4294967295; force, integrator, dt\n"
-            "and shield as the properties of the same names.\n"
-            "\n"
-            "Raises MemoryError when the galaxy does not fit into memory.");
+            ("Generates a galaxy as zyr-sim does with the same options; a keyword left out\n"
+             "(None) takes zyr-sim's default.\n\n" +
+             keywordHelp({"shape", "stars", "star_mass", "central_mass", "rotation", "dark_matter", "dark_radius",
+                          "dark_fraction", "scale", "seed", "force", "integrator", "dt", "shield"}) +
+             "\nRaises MemoryError when the galaxy does not fit into memory.")
+                .c_str());
     cls.def_static(
         "load",
         [](const py::object& path, const py::object& force, const py::object& integrator, const py::object& dt,
@@ -625,14 +644,16 @@ PYBIND11_MODULE(zyr, m) {
         py::arg("path"), py::kw_only(), py::arg("force") = py::none(), py::arg("integrator") = py::none(),
         py::arg("dt") = py::none(), py::arg("shield") = py::none(), py::arg("dark_matter") = py::none(),
         py::arg("dark_radius") = py::none(), py::arg("dark_fraction") = py::none(),
-        "Galaxy.load(path, ...) reads a galaxy file (.zyr) or an HDF5 snapshot (.hdf5),\n"
-        "as zyr-sim --load does: the file gives the stars and the scale (a Zyr snapshot\n"
-        "also the time and the model settings); the model settings and the dark matter\n"
-        "halo given here win over the file's.\n"
-        "\n"
-        "Raises OSError with zyr-sim's message when the file cannot be read, MemoryError\n"
-        "when its stars do not fit into memory; a damaged file that could still be read\n"
-        "gives a RuntimeWarning.");
+        ("Galaxy.load(path, ...) reads a galaxy file (.zyr) or an HDF5 snapshot (.hdf5),\n"
+         "as zyr-sim --load does: the file gives the stars and the scale (a Zyr snapshot\n"
+         "also the time and the model settings); the model settings and the dark matter\n"
+         "halo given here win over the file's.\n\n" +
+         keywordHelp({"force", "integrator", "dt", "shield", "dark_matter", "dark_radius", "dark_fraction"}) +
+         "\n"
+         "Raises OSError with zyr-sim's message when the file cannot be read, MemoryError\n"
+         "when its stars do not fit into memory; a damaged file that could still be read\n"
+         "gives a RuntimeWarning.")
+            .c_str());
     cls.def_static("from_arrays", &fromArrays, py::arg("positions"), py::arg("velocities"), py::arg("masses"),
                    py::arg("colors") = py::none(), py::arg("scale") = "galactic",
                    "Galaxy.from_arrays(positions, velocities, masses, colors=None, scale='galactic')\n"
@@ -646,22 +667,19 @@ PYBIND11_MODULE(zyr, m) {
     modelProperty(
         cls, "force", [](const CGalaxy& g) { return nameOf(kForceMethods, g.forceMethod); },
         [](const SimOptions& o, CGalaxy& g) { g.forceSetting = g.forceMethod = *o.force; },
-        "Force method: direct|barnes-hut|particle-mesh (zyr.force_methods).");
+        "zyr.force_methods lists the names.");
     modelProperty(
         cls, "integrator", [](const CGalaxy& g) { return nameOf(kIntegrators, g.integrationMethod); },
         [](const SimOptions& o, CGalaxy& g) { g.integrationSetting = g.integrationMethod = *o.integrator; },
-        "Integrator: euler|improved-euler|rk4|adams-moulton|dynamic-euler|leapfrog\n"
-        "(zyr.integrators).");
+        "zyr.integrators lists the names.");
     modelProperty(
         cls, "dt", [](const CGalaxy& g) { return g.timeStep; },
         [](const SimOptions& o, CGalaxy& g) { g.timeStepSetting = g.timeStep = *o.timeStep; },
-        "Time step in the time unit of the scale, not 0; a negative step integrates\n"
-        "backwards.");
+        "In the time unit of the galaxy's scale.");
     modelProperty(
         cls, "shield", [](const CGalaxy& g) { return g.shieldModifier; },
         [](const SimOptions& o, CGalaxy& g) { g.shieldSetting = g.shieldModifier = *o.shield; },
-        "Shield radius modifier, 0 or more: a star exerts no force inside its shield\n"
-        "radius.");
+        "A star exerts no force inside its shield radius, which grows with this.");
 
     cls.def(
         "step",

@@ -16,10 +16,10 @@ DATA = os.path.join(os.path.dirname(__file__), "..", "..", "data")
 DISC = dict(shape="disc", stars=300, seed=5, central_mass=20000.0, rotation=0.5)
 
 
-def sim_state(tmp_path, *args):
-    state = tmp_path / "state.csv"
-    subprocess.run([ZYR_SIM, "--quiet", "--state", str(state), *args], check=True)
-    return np.loadtxt(state, delimiter=",", skiprows=1, ndmin=2)
+def run_sim(settings, *args):
+    """zyr-sim with the options that the keywords name."""
+    options = [text for key, value in settings.items() for text in ("--" + key.replace("_", "-"), str(value))]
+    subprocess.run([ZYR_SIM, "--quiet", *options, *args], check=True)
 
 
 @pytest.mark.parametrize("integrator", zyr.integrators)
@@ -27,10 +27,10 @@ def sim_state(tmp_path, *args):
 def test_step_gives_zyr_sims_bits(tmp_path, integrator, force):
     # Adams-Moulton gets past its four starting steps; the leapfrog carries its
     # closing kick from one call to the next.
-    expected = sim_state(tmp_path, "--shape", "disc", "--stars", "300", "--seed", "5", "--central-mass", "20000",
-                         "--rotation", "0.5", "--integrator", integrator, "--force", force, "--shield", "3",
-                         "--steps", "7")
-    g = zyr.Galaxy(**DISC, integrator=integrator, force=force, shield=3)
+    settings = dict(DISC, integrator=integrator, force=force, shield=3)
+    run_sim(settings, "--steps", "7", "--state", str(tmp_path / "state.csv"))
+    expected = np.loadtxt(tmp_path / "state.csv", delimiter=",", skiprows=1)
+    g = zyr.Galaxy(**settings)
     g.step(3)
     g.step(4)
     assert g.iteration == 7 and g.time == 7 * 8.0
@@ -43,17 +43,14 @@ def test_step_gives_zyr_sims_bits(tmp_path, integrator, force):
 def test_render_gives_zyr_sims_picture_and_keeps_no_view(tmp_path):
     from PIL import Image  # python3-matplotlib brings it
 
-    png = tmp_path / "galaxy.png"
-    subprocess.run([ZYR_SIM, "--quiet", "--shape", "disc", "--stars", "300", "--seed", "5", "--central-mass", "20000",
-                    "--rotation", "0.5", "--steps", "3", "--png", str(png), "--size", "120x80", "--tilt", "30",
-                    "--turn", "10", "--zoom", "1.5", "--colouring", "redshift", "--star-size", "2", "--no-box"],
-                   check=True)
+    view = dict(tilt=30, turn=10, zoom=1.5, colouring="redshift", star_size=2)
+    run_sim(dict(DISC, **view), "--steps", "3", "--png", str(tmp_path / "galaxy.png"), "--size", "120x80", "--no-box")
     g = zyr.Galaxy(**DISC)
     g.step(3)
-    view = dict(size=(120, 80), tilt=30, turn=10, zoom=1.5, colouring="redshift", star_size=2, box=False)
+    view.update(size=(120, 80), box=False)
     first = g.render(**view)
     assert first.shape == (80, 120, 3) and first.dtype == np.uint8
-    np.testing.assert_array_equal(first, np.asarray(Image.open(png).convert("RGB")))
+    np.testing.assert_array_equal(first, np.asarray(Image.open(tmp_path / "galaxy.png").convert("RGB")))
     np.testing.assert_array_equal(g.render(**view), first)  # the turns did not add up
 
 

@@ -21,8 +21,8 @@ REPEATS = int(sys.argv[2]) if len(sys.argv) > 2 else 5
 
 GALAXIES = [
     (dict(shape="sphere", stars=1024, seed=1), 200),
-    (dict(shape="disc", stars=16384, seed=1, central_mass=100000.0, force="barnes-hut"), 10),
-    (dict(shape="sphere", stars=16384, seed=1, force="particle-mesh", integrator="leapfrog"), 20),
+    (dict(shape="disc", stars=16384, seed=1, central_mass=100000.0, force="barnes-hut"), 30),
+    (dict(shape="sphere", stars=16384, seed=1, force="particle-mesh", integrator="leapfrog"), 40),
     (dict(shape="disc", stars=256, seed=1, integrator="rk4"), 2000),
 ]
 

@@ -16,7 +16,6 @@
 #include "dialogs/note_view.h"
 #include "dialogs/star_info_help_dlg.h"
 #include "model/galaxy.h"
-#include "physics/forces.h"
 #include "physics/methods.h"
 #include "platform/doc_template.h"
 #include "platform/framework_ids.h"
@@ -112,7 +111,7 @@ bool CZyrApp::OnIdle(long idleCount) {
     if (!FindGalaxyView()) running = 0;
     if (running && !spinning) {
         g.iteration += 1;
-        integrationStep();
+        integrationStep(g_galaxy);
         stopIfNotFinite();
     }
     if (spinning) g.orientation = spinStep * g.orientation;
@@ -258,7 +257,7 @@ void CZyrApp::OnStop() { running = 0; }
 void CZyrApp::OnForwardOneStep() {
     if (running) return;
     // Always Improved Euler, whatever integrator is chosen, and not counted.
-    g_galaxy.ImprovedEulerStep(g_galaxy.timeStep, ComputeDerivatives);
+    g_galaxy.ImprovedEulerStep(g_galaxy.timeStep, DerivativeFunc(g_galaxy));
     // The Adams-Moulton history now ends before this step; its next step
     // would integrate from there again and take this one twice.
     g_galaxy.historyCount = 0;

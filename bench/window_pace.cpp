@@ -44,7 +44,7 @@ int main(int argc, char** argv) {
 
     // zyr-sim's steps: the integrator alone, reports left out of the rate.
     const Clock::time_point bareStart = Clock::now();
-    for (int k = 0; k < steps; ++k) integrationStep();
+    for (int k = 0; k < steps; ++k) integrationStep(g_galaxy);
     const double bare = steps / secondsSince(bareStart);
 
     // The window's: one idle call per step, each repainting the galaxy view,

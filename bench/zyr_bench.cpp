@@ -124,7 +124,7 @@ void BM_Forces(benchmark::State& st) {
     const ForceRow row(st);
     CGalaxy& g = g_galaxy;
     for (auto _ : st) {
-        ComputeDerivatives(g.stateLen, g.time, g.state, g.deriv);
+        ComputeDerivatives(g, g.stateLen, g.time, g.state, g.deriv);
         benchmark::ClobberMemory();
     }
     st.counters["pairs_per_s"] = benchmark::Counter(row.pairs(), benchmark::Counter::kIsIterationInvariantRate);
@@ -134,7 +134,7 @@ void BM_Forces(benchmark::State& st) {
 void BM_ImprovedEuler(benchmark::State& st) {
     const ForceRow row(st);
     for (auto _ : st) {
-        integrationStep();
+        integrationStep(g_galaxy);
         benchmark::ClobberMemory();
     }
     st.counters["steps_per_s"] = benchmark::Counter(1.0, benchmark::Counter::kIsIterationInvariantRate);
@@ -159,7 +159,7 @@ BENCHMARK(BM_ImprovedEuler)->Apply(forceRows)->Unit(benchmark::kMillisecond);
 void BM_Step(benchmark::State& st) {
     setUpGalaxy(static_cast<int>(st.range(0)), static_cast<int>(st.range(1)));
     for (auto _ : st) {
-        integrationStep();
+        integrationStep(g_galaxy);
         benchmark::ClobberMemory();
     }
     st.counters["steps_per_s"] = benchmark::Counter(1.0, benchmark::Counter::kIsIterationInvariantRate);
@@ -195,7 +195,7 @@ void BM_ForceError(benchmark::State& st) {
     CGalaxy& g = g_galaxy;
     const auto accelerations = [&](int method) {
         g.forceMethod = method;
-        ComputeDerivatives(g.stateLen, g.time, g.state, g.deriv);
+        ComputeDerivatives(g, g.stateLen, g.time, g.state, g.deriv);
         return std::vector<double>(g.deriv + 3 * g.capacity(), g.deriv + 6 * g.capacity());
     };
     std::vector<double> errors;

@@ -70,9 +70,9 @@ bool measure(int stars, bool plain, Row& row) {
     row.firstReport = seconds([&] { g.bookkeeping(); });
     const int runs = plain || stars > 300000 ? 1 : 3;
     row.report = leastSeconds(runs, [&] { g.bookkeeping(); });
-    row.eulerStep = leastSeconds(runs, [] { integrationStep(); });
+    row.eulerStep = leastSeconds(runs, [] { integrationStep(g_galaxy); });
     g.integrationMethod = IntegrationMethod::ImprovedEuler;
-    row.improvedEulerStep = leastSeconds(runs, [] { integrationStep(); });
+    row.improvedEulerStep = leastSeconds(runs, [] { integrationStep(g_galaxy); });
 
     const std::string path = "/tmp/zyr_scaling_" + std::to_string(getpid()) + ".zyr";
     bool saved = false, loaded = false;

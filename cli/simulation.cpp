@@ -225,7 +225,7 @@ int runSimulation(const SimOptions& options) {
     }
     for (int step = 1; step <= options.steps; ++step) {
         g_galaxy.iteration += 1;
-        integrationStep();
+        integrationStep(g_galaxy);
         ++stepsSince;
         if (const int star = g_galaxy.firstNonFiniteStar(); star >= 0) {
             progress.clear();

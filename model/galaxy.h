@@ -306,7 +306,8 @@ private:
     std::shared_ptr<Storage> storage_;
 };
 
-// The one simulation of the process.
+// The one simulation of the desktop program and of zyr-sim. The core never
+// reads it: its functions work on the galaxy they are given.
 extern CGalaxy g_galaxy;
 
 // "exact", "tree" or "mesh", by PotentialSource.

@@ -32,10 +32,6 @@ void DerivativeFunc::operator()(int stateLen, double time, double* state, double
         plain_(stateLen, time, state, deriv);
 }
 
-void ComputeDerivatives(int stateLen, double time, double* state, double* deriv) {
-    ComputeDerivatives(g_galaxy, stateLen, time, state, deriv);
-}
-
 void ComputeDerivatives(const CGalaxy& g, int stateLen, double /*time*/, double* state, double* deriv,
                         double* treeShares) {
     const int cap = stateLen / 6;

@@ -37,14 +37,11 @@ private:
     bool known_[kRemembered] = {};
 };
 
-// The right-hand side of the equations of motion for the one simulation of the
-// process (a DerivativeFunc::Plain). time is accepted and ignored. A galaxy of
-// its own is stepped with DerivativeFunc(galaxy) instead.
-void ComputeDerivatives(int stateLen, double time, double* state, double* deriv);
-
-// The same for a given galaxy: fills the first numStars entries of every block
-// of deriv from state, reading the galaxy's masses and force settings. With
-// treeShares and the Barnes-Hut method, the tree walk also gives each star's
-// share of the potential energy (see barnesHutPotentials) into treeShares.
+// The right-hand side of the equations of motion of a galaxy, as
+// DerivativeFunc(galaxy) calls it: fills the first numStars entries of every
+// block of deriv from state, reading the galaxy's masses and force settings;
+// time is accepted and ignored. With treeShares and the Barnes-Hut method,
+// the tree walk also gives each star's share of the potential energy (see
+// barnesHutPotentials) into treeShares.
 void ComputeDerivatives(const CGalaxy& galaxy, int stateLen, double time, double* state, double* deriv,
                         double* treeShares = nullptr);

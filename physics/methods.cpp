@@ -39,5 +39,3 @@ void integrationStep(CGalaxy& g) {
         break;
     }
 }
-
-void integrationStep() { integrationStep(g_galaxy); }

@@ -44,5 +44,3 @@ const ForceMethodInfo* findForceMethod(std::string_view name);
 // galaxies at once (the force loops take turns in the worker pool); one
 // galaxy is stepped by one thread at a time.
 void integrationStep(CGalaxy& galaxy);
-// The same for the one simulation of the process.
-void integrationStep();

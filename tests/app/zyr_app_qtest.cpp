@@ -1028,7 +1028,7 @@ void ZyrAppTest::forwardOneStepUsesImprovedEuler() {
         std::copy(start.begin(), start.end(), g.state);
         g.time = t0;
         g.integrationMethod = method;
-        integrationStep();
+        integrationStep(g_galaxy);
         return std::vector<double>(g.state, g.state + g.stateLen);
     };
     QVERIFY(stepWith(IntegrationMethod::ImprovedEuler) == stepped);
@@ -1060,7 +1060,7 @@ void ZyrAppTest::forwardOneStepRestartsAdamsMoulton() {
     std::copy(start.begin(), start.end(), g.state);
     g.time = t0;
     g.integrationMethod = IntegrationMethod::ImprovedEuler;
-    integrationStep();
+    integrationStep(g_galaxy);
     QVERIFY(std::vector<double>(g.state, g.state + g.stateLen) == next);
 }
 

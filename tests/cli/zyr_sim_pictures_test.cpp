@@ -24,7 +24,7 @@ Raster drawInProcess(const PictureOptions& view, int steps) {
     g.randomSeed = 4;
     EXPECT_TRUE(g.newGalaxy());
     applyPictureOptions(view, g);
-    for (int k = 0; k < steps; ++k) integrationStep();
+    for (int k = 0; k < steps; ++k) integrationStep(g_galaxy);
     Raster raster;
     EXPECT_TRUE(raster.resize(view.width, view.height));
     renderGalaxy(g, raster, view.box);

@@ -52,7 +52,7 @@ void useDesktopDefaults(CGalaxy& g) {
 void stepHere(int steps) {
     for (int i = 0; i < steps; ++i) {
         g_galaxy.iteration += 1;
-        integrationStep();
+        integrationStep(g_galaxy);
     }
 }
 

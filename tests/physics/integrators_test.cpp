@@ -408,7 +408,7 @@ TEST(Driver, EveryMethodStepsAnEmptyGalaxyAndALoneStar) {
                                                         : std::vector<TestStar>{}));
                 g_galaxy.integrationMethod = integrator.id;
                 g_galaxy.forceMethod = force.id;
-                for (int k = 0; k < 6; ++k) integrationStep();  // Adams-Moulton gets past its start-up
+                for (int k = 0; k < 6; ++k) integrationStep(g_galaxy);  // Adams-Moulton gets past its start-up
                 EXPECT_EQ(g_galaxy.time, 6 * g_galaxy.timeStep);
                 if (lone) {  // nothing pulls it: it drifts
                     EXPECT_DOUBLE_EQ(g_galaxy.pos.x[0], 1 + 6 * g_galaxy.timeStep * 0.5);
@@ -428,7 +428,7 @@ TEST(Driver, TheStepFollowsTheLiveIntegrator) {
         g_galaxy.integrationMethod = info.id;
         g_galaxy.historyCount = 0;
         const double before = g_galaxy.time;
-        integrationStep();
+        integrationStep(g_galaxy);
         EXPECT_EQ(g_galaxy.time, before + g_galaxy.timeStep) << info.name;
     }
     EXPECT_EQ(findIntegrator("rk4")->id, IntegrationMethod::RungeKutta4);

@@ -40,11 +40,14 @@ bool setUpGalaxy(const SimOptions& options, std::string& error) {
         error = status.message;
         if (!status.ok()) return false;
         warnAbout(status);
-        // A snapshot brings its own model settings; those given here win.
+        // A snapshot brings its own model settings and halo; those given here win.
         if (options.force) g.forceMethod = *options.force;
         if (options.integrator) g.integrationMethod = *options.integrator;
         if (options.timeStep) g.timeStep = *options.timeStep;
         if (options.shield) g.shieldModifier = *options.shield;
+        if (options.darkMatter) g.darkMatter = *options.darkMatter;
+        if (options.darkRadius) g.darkRadius = *options.darkRadius;
+        if (options.darkFraction) g.darkFraction = *options.darkFraction;
     } else if (!g.newGalaxy()) {
         error = "a galaxy of " + std::to_string(g.requestedStars) + " stars does not fit into memory";
         return false;

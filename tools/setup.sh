@@ -7,8 +7,9 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 
 packages=(cmake g++ make zlib1g-dev libhdf5-dev libgtest-dev libbenchmark-dev locales qt6-base-dev libx11-dev)
-# h5py checks the snapshot files Zyr writes, and writes other codes' layouts.
-[ $# -eq 0 ] && packages+=(python3-h5py)
+# h5py checks the snapshot files Zyr writes, and writes other codes' layouts;
+# yt must read them as GADGET snapshots.
+[ $# -eq 0 ] && packages+=(python3-h5py python3-yt)
 # The fuzzing harnesses of the tests are built with clang's libFuzzer.
 [ $# -eq 0 ] && packages+=(clang libclang-rt-14-dev)
 

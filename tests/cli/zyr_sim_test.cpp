@@ -570,6 +570,11 @@ TEST(ZyrSimFiles, ASnapshotContinuesTheRunExactly) {
                               .status,
                           0);
                 EXPECT_EQ(readText(dir.path("two.csv")), readText(dir.path("one.csv")));
+                // The integrator's memory is there, not found again by chance.
+                const char* memory = integrator.id == IntegrationMethod::Leapfrog       ? "LeapfrogAccelerations"
+                                     : integrator.id == IntegrationMethod::AdamsMoulton ? "AdamsMoultonDerivatives"
+                                                                                        : "Colors";
+                EXPECT_NE(readText(dir.path("half.hdf5")).find(memory), std::string::npos);
                 ASSERT_EQ(runSim(dir, {"--load", dir.path("half.hdf5"), "--steps", "0", "--save",
                                        dir.path("again.hdf5")})
                               .status,

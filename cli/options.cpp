@@ -4,8 +4,10 @@
 #include <charconv>
 #include <climits>
 #include <cmath>
+#include <initializer_list>
 #include <string_view>
 #include <system_error>
+#include <utility>
 
 #include "model/galaxy.h"
 #include "physics/methods.h"
@@ -222,6 +224,10 @@ const OptionInfo kOptions[] = {
 
     {"Run:", "load", "FILE", "start from a galaxy file (.zyr) or HDF5 snapshot (.hdf5) instead of generating one", nullptr, nullptr,
      [](SimOptions& o, std::string_view v) { return readPath(v, o.loadPath); }},
+    {nullptr, "replay", "PATTERN",
+     "instead of steps, take the snapshots that PATTERN matches (quote it: 'output/snapshot_*.hdf5') in name "
+     "order as the run: a report, a CSV row and a frame for each",
+     nullptr, nullptr, [](SimOptions& o, std::string_view v) { return readPath(v, o.replayPattern); }},
     {nullptr, "add", "FILE", "add the stars of a galaxy file or snapshot before the first step; may be repeated", nullptr,
      nullptr,
      [](SimOptions& o, std::string_view v) {
@@ -236,7 +242,10 @@ const OptionInfo kOptions[] = {
      [](SimOptions& o, std::string_view v) { return readTriple(v, o, &AddedGalaxy::velocity); }},
     {nullptr, "steps", "N", "number of integration steps, 0 or more", nullptr,
      [](const CGalaxy&) { return std::to_string(kDefaultSteps); },
-     [](SimOptions& o, std::string_view v) { return readWhole(v, 0, INT_MAX, "must not be negative", o.steps); }},
+     [](SimOptions& o, std::string_view v) {
+         o.stepsGiven = true;
+         return readWhole(v, 0, INT_MAX, "must not be negative", o.steps);
+     }},
     {nullptr, "report-every", "K", "also report every K steps, K >= 1", nullptr,
      [](const CGalaxy&) { return std::string("start and end only"); },
      [](SimOptions& o, std::string_view v) {
@@ -311,21 +320,54 @@ const OptionInfo kOptions[] = {
      [](SimOptions& o, std::string_view) { return setFlag(o.version, true); }},
 };
 
-// A loaded galaxy brings its own stars and scale; these would go unused.
-std::string unusedWithLoad(const SimOptions& o) {
-    const std::pair<const char*, bool> generatedOnly[] = {
-        {"--shape", o.shape.has_value()},         {"--stars", o.stars.has_value()},
-        {"--star-mass", o.starMass.has_value()},  {"--central-mass", o.centralMass.has_value()},
-        {"--rotation", o.rotation.has_value()},   {"--scale", o.scale.has_value()},
-        {"--seed", o.seed.has_value()},
-    };
+using GivenOptions = std::initializer_list<std::pair<const char*, bool>>;
+
+// The names of the options given, "--a, --b"; empty when none is.
+std::string namesGiven(GivenOptions options) {
     std::string names;
-    for (const auto& [name, given] : generatedOnly) {
+    for (const auto& [name, given] : options) {
         if (!given) continue;
         if (!names.empty()) names += ", ";
         names += name;
     }
     return names;
+}
+
+// A loaded galaxy brings its own stars and scale; these would go unused.
+std::string unusedWithLoad(const SimOptions& o) {
+    return namesGiven({
+        {"--shape", o.shape.has_value()},         {"--stars", o.stars.has_value()},
+        {"--star-mass", o.starMass.has_value()},  {"--central-mass", o.centralMass.has_value()},
+        {"--rotation", o.rotation.has_value()},   {"--scale", o.scale.has_value()},
+        {"--seed", o.seed.has_value()},
+    });
+}
+
+// A replay takes no step: its snapshots bring the stars, the scale, the
+// times and (when Zyr wrote them) the model settings. Everything that makes
+// or steps a galaxy would go unused or falsify the report.
+std::string unusedWithReplay(const SimOptions& o) {
+    return namesGiven({
+        {"--shape", o.shape.has_value()},
+        {"--stars", o.stars.has_value()},
+        {"--star-mass", o.starMass.has_value()},
+        {"--central-mass", o.centralMass.has_value()},
+        {"--rotation", o.rotation.has_value()},
+        {"--dark-matter", o.darkMatter.has_value()},
+        {"--dark-radius", o.darkRadius.has_value()},
+        {"--dark-fraction", o.darkFraction.has_value()},
+        {"--scale", o.scale.has_value()},
+        {"--seed", o.seed.has_value()},
+        {"--force", o.force.has_value()},
+        {"--integrator", o.integrator.has_value()},
+        {"--dt", o.timeStep.has_value()},
+        {"--shield", o.shield.has_value()},
+        {"--load", !o.loadPath.empty()},
+        {"--add", !o.added.empty()},
+        {"--steps", o.stepsGiven},
+        {"--report-every", o.reportEvery > 0},
+        {"--centre", o.centre},
+    });
 }
 
 const OptionInfo* findOption(std::string_view name) {
@@ -402,6 +444,8 @@ ParseResult parseOptions(int argc, const char* const* argv) {
         if (std::string why = entry->apply(options, value); !why.empty())
             return failure(option + " '" + std::string(value) + "': " + why);
     }
+    if (const std::string unused = unusedWithReplay(options); !options.replayPattern.empty() && !unused.empty())
+        return failure(unused + ": not with --replay, whose snapshots give the stars, the settings and the steps");
     if (const std::string unused = unusedWithLoad(options); !options.loadPath.empty() && !unused.empty())
         return failure(unused + ": not with --load, whose file gives the stars and the scale");
     return {options, {}};
@@ -457,6 +501,13 @@ std::string helpText(const CGalaxy& d) {
         "\n"
         "With --load the file gives the stars and the scale; the model settings and the\n"
         "dark matter halo above still apply, the other galaxy settings are refused.\n"
+        "With --replay the snapshots, read one at a time, are the run: step N is the\n"
+        "N-th snapshot (from 0) in name order, where numbers in names count by their\n"
+        "value; each is reported with its time and drawn with the picture options,\n"
+        "and the energies use the model settings a Zyr snapshot holds\n"
+        "(the defaults above for others). Galaxy and model settings, --load, --add,\n"
+        "--steps, --report-every and --centre are refused beside it; --png, --state and\n"
+        "--save take the last snapshot.\n"
         "\n"
         "Reports go to standard output at the start, every K steps and at the end. Steps\n"
         "per second are measured with a monotonic clock over the steps since the\n"
@@ -479,8 +530,9 @@ std::string helpText(const CGalaxy& d) {
         "A galaxy file with fewer star lines than its count loads the stars it holds,\n"
         "with a warning.\n"
         "\n"
-        "Exit status: 0 done; 1 a file could not be read or written, the galaxy does\n"
-        "not fit into memory, or a step made a position or velocity infinite or not a\n"
-        "number (the message names the step and the star); 2 bad arguments.\n";
+        "Exit status: 0 done; 1 a file could not be read or written, --replay matched\n"
+        "no file, the galaxy does not fit into memory, or a step made a position or\n"
+        "velocity infinite or not a number (the message names the step and the star);\n"
+        "2 bad arguments.\n";
     return text;
 }

@@ -43,11 +43,13 @@ struct SimOptions {
 
     // the run
     std::string loadPath;
+    std::string replayPattern;  // a series of snapshots taken as the run instead of steps
     std::vector<AddedGalaxy> added;
     std::string savePath;
     std::string csvPath;
     std::string statePath;
     int steps = kDefaultSteps;
+    bool stepsGiven = false;
     int reportEvery = 0;  // 0: report at the start and at the end only
     std::optional<int> threads;  // unset: ZYR_THREADS, else the hardware's
     bool centre = false;  // centre of mass to the origin, at rest, before the first step

@@ -175,6 +175,15 @@ TEST(ZyrSimArguments, BadArgumentsExitTwoNamingTheOption) {
         {{"--csv"}, "--csv"},
         {{"--help=yes"}, "--help"},
         {{"--load", "a.zyr", "--seed", "3", "--rotation", "2"}, "--stars, --rotation, --seed: not with --load"},
+        {{"--replay"}, "--replay"},
+        {{"--replay", ""}, "--replay"},
+        {{"--replay", "s_*.hdf5"}, "--stars, --steps: not with --replay"},
+        {{"--replay", "s_*.hdf5", "--load", "a.zyr"}, "--load"},
+        {{"--replay", "s_*.hdf5", "--add", "a.zyr"}, "--add"},
+        {{"--replay", "s_*.hdf5", "--integrator", "rk4", "--dt", "2"}, "--integrator, --dt"},
+        {{"--replay", "s_*.hdf5", "--dark-matter", "sphere"}, "--dark-matter"},
+        {{"--replay", "s_*.hdf5", "--report-every", "2"}, "--report-every"},
+        {{"--replay", "s_*.hdf5", "--centre"}, "--centre"},
     };
     TempDir dir;
     for (const Case& c : cases) {

@@ -1,13 +1,17 @@
-// Open, Add Galaxy and Save of galaxy files: the file dialogs, the messages,
-// and what the windows and the run state do around the reader and writer.
+// Open, Add Galaxy, Replay Snapshots and Save of galaxy files: the file
+// dialogs, the messages, and what the windows and the run state do around
+// the reader and writer.
 #include <QFile>
 #include <optional>
+#include <string>
+#include <vector>
 
 #include "app/app_globals.h"
 #include "app/documents.h"
 #include "app/galaxy_file.h"
 #include "app/main_frame.h"
 #include "app/snapshot_file.h"
+#include "app/snapshot_series.h"
 #include "app/zyr_app.h"
 #include "dialogs/add_galaxy_dlg.h"
 #include "model/galaxy.h"
@@ -83,6 +87,7 @@ void CZyrApp::openGalaxyFile(const QString& path) {
     // they fit in memory; on any failure the galaxy stays as it was.
     if (!readSucceeded(loadAnyGalaxyFile(g_galaxy, nativePath(path)))) return;
 
+    replay_.reset();
     ShowGalaxyWindow();
     // The galaxy window is captioned with the file it shows.
     g_galaxyDoc->setPathName(path);
@@ -102,8 +107,68 @@ void CZyrApp::addGalaxyFile(const QString& path, const double offset[3], const d
     // read; the camera stays where it is, so the newcomer is seen arriving.
     if (!readSucceeded(mergeAnyGalaxyFile(g_galaxy, nativePath(path), offset, velocity))) return;
 
+    // The next snapshot would take the added stars away again.
+    replay_.reset();
     ShowGalaxyWindow();
     g_galaxyView->RedrawNow();
+}
+
+void CZyrApp::OnReplaySnapshots() {
+    FileRequest request;
+    request.caption = QStringLiteral("Replay Snapshots");
+    request.filter = QStringLiteral("HDF5 Snapshots (*.hdf5);;Galaxy Files (*.zyr)");
+    request.fileName = QStringLiteral("*.hdf5");
+    const std::optional<QStringList> names = prompter().openFileNames(request);
+    if (names) replaySnapshots(*names);
+}
+
+void CZyrApp::replaySnapshots(const QStringList& names) {
+    spinning = 0;
+    running = 0;
+    std::vector<std::string> given, files;
+    for (const QString& name : names) given.push_back(nativePath(name));
+    std::string error;
+    if (!expandSnapshotNames(given, files, error)) {
+        prompter().messageBox(QString::fromStdString(error), QStringLiteral("No Snapshots"), MessageButtons::Ok,
+                              MessageIcon::None);
+        return;
+    }
+    // Only the first snapshot is read now, each of the others at its step;
+    // the first is shown as Open shows a file, from the front.
+    SnapshotSeries series(std::move(files));
+    if (!readSucceeded(series.show(g_galaxy, 0, false))) return;
+    replay_ = std::move(series);
+    ShowGalaxyWindow();
+    captionReplay();
+    g_galaxyView->RedrawNow();
+    redrawReportWindows();
+}
+
+void CZyrApp::replayStep() {
+    if (replay_->atEnd()) {
+        running = 0;
+        return;
+    }
+    // The next snapshot keeps the view: the camera, zoom and view flags.
+    const GalaxyFileStatus status = replay_->next(g_galaxy);
+    if (!readSucceeded(status)) {
+        running = 0;
+        // The galaxy stays the snapshot shown, no longer part of a series.
+        const QString shown = QFile::decodeName(QByteArray::fromStdString(replay_->file(replay_->current())));
+        replay_.reset();
+        if (FindGalaxyView()) g_galaxyDoc->setPathName(shown);
+        return;
+    }
+    captionReplay();
+    redrawReportWindows();
+}
+
+void CZyrApp::captionReplay() {
+    if (!FindGalaxyView()) return;
+    const int shown = replay_->current();
+    g_galaxyDoc->setPathName(QFile::decodeName(QByteArray::fromStdString(replay_->file(shown))));
+    g_galaxyDoc->setTitle(
+        QStringLiteral("%1 (%2 of %3)").arg(g_galaxyDoc->title()).arg(shown + 1).arg(replay_->size()));
 }
 
 void CWindowDoc::OnFileSave() {

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QString>
+#include <QStringList>
 #include <deque>
 #include <optional>
 #include <vector>
@@ -32,6 +33,9 @@ public:
     // Modal; the chosen path, or nothing when cancelled.
     virtual std::optional<QString> openFileName(const FileRequest& request) = 0;
     virtual std::optional<QString> saveFileName(const FileRequest& request) = 0;
+    // Modal; one or more names to open, or nothing when cancelled. Unless
+    // overridden, the one name openFileName gives.
+    virtual std::optional<QStringList> openFileNames(const FileRequest& request);
 };
 
 // Qt's message boxes and Qt's own (non-native) file dialogs, owned by the
@@ -42,6 +46,9 @@ public:
                              MessageIcon icon) override;
     std::optional<QString> openFileName(const FileRequest& request) override;
     std::optional<QString> saveFileName(const FileRequest& request) override;
+    // Existing files, several with Shift+click or Ctrl+click; or a pattern
+    // (*, ? or [) typed as the name, given back as it stands in its folder.
+    std::optional<QStringList> openFileNames(const FileRequest& request) override;
 };
 
 // Answers from queues and records what was asked. A message box without a

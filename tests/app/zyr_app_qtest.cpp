@@ -301,6 +301,7 @@ void ZyrAppTest::startUpWithUnreadableFileKeepsGeneratedGalaxy() {
 void ZyrAppTest::childMenuLayout() {
     const QStringList expected = {
         "&File/&Open...\tCtrl+O=57601",
+        "&File/&Replay Snapshots...=32890",
         "&File/&Save\tCtrl+S=57603",
         "&File/E&xit=57665",
         "&Edit/&Undo\tCtrl+Z=57643",
@@ -399,6 +400,7 @@ void ZyrAppTest::mainFrameMenuLayoutWithoutChildWindow() {
     QVERIFY(!frame_->showingChildMenu());
     const QStringList expected = {
         "&File/&Open...\tCtrl+O=57601",
+        "&File/&Replay Snapshots...=32890",
         "&File/&Save\tCtrl+S=57603",
         "&File/E&xit=57665",
         "&Edit/&Undo\tCtrl+Z=57643",

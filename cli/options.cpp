@@ -4,9 +4,13 @@
 #include <charconv>
 #include <climits>
 #include <cmath>
+#include <initializer_list>
 #include <string_view>
 #include <system_error>
+#include <utility>
+#include <vector>
 
+#include "app/gadget4_export.h"
 #include "model/galaxy.h"
 #include "physics/methods.h"
 #include "physics/workers.h"
@@ -158,6 +162,12 @@ std::string readPath(std::string_view text, std::string& out) {
     return {};
 }
 
+std::string readFolder(std::string_view text, std::string& out) {
+    if (text.empty()) return "needs a folder name";
+    out = text;
+    return {};
+}
+
 // Shortest text that reads back as the same double.
 std::string shortest(double value) {
     char buffer[32];
@@ -296,6 +306,19 @@ const OptionInfo kOptions[] = {
     {nullptr, "trace", nullptr, "frames keep the earlier frames: stars leave trails", nullptr, nullptr,
      [](SimOptions& o, std::string_view) { return setFlag(o.picture.trace, true); }},
 
+    {"GADGET-4 (a folder to run on a cluster):", "export-gadget4", "DIR",
+     "write the galaxy as set up (after --load, --add and --centre) into DIR as GADGET-4's initial conditions "
+     "ic.hdf5, with param.txt, Config.sh and README.txt, instead of taking steps",
+     nullptr, nullptr, [](SimOptions& o, std::string_view v) { return readFolder(v, o.gadget4Dir); }},
+    {nullptr, "until", "T", "the time at which GADGET-4's run ends, later than the galaxy's", nullptr, nullptr,
+     [](SimOptions& o, std::string_view v) { return readReal(v, positive, o.until); }},
+    {nullptr, "snapshots", "K",
+     "snapshots after the one at the start, evenly spaced up to T, 1 to 999",
+     nullptr, [](const CGalaxy&) { return std::string("10"); },
+     [](SimOptions& o, std::string_view v) {
+         return readWhole(v, 1, kMaxGadget4Snapshots, "must be at least 1", o.snapshots);
+     }},
+
     {"Output:", "save", "FILE", "write a galaxy file (.zyr) or HDF5 snapshot (.hdf5) after the last step", nullptr, nullptr,
      [](SimOptions& o, std::string_view v) { return readPath(v, o.savePath); }},
     {nullptr, "csv", "FILE", "write every report as a CSV row; - for the standard output (the report then goes "
@@ -310,6 +333,8 @@ const OptionInfo kOptions[] = {
     {nullptr, "version", nullptr, "show the version and exit", nullptr, nullptr,
      [](SimOptions& o, std::string_view) { return setFlag(o.version, true); }},
 };
+
+static_assert(kMaxGadget4Snapshots == 999, "the help text of --snapshots names the limit");
 
 // A loaded galaxy brings its own stars and scale; these would go unused.
 std::string unusedWithLoad(const SimOptions& o) {
@@ -326,6 +351,33 @@ std::string unusedWithLoad(const SimOptions& o) {
         names += name;
     }
     return names;
+}
+
+// The options of the list that were given, as "--a, --b", in the list's order.
+std::string givenOf(const std::vector<std::string_view>& given, std::initializer_list<const char*> names) {
+    std::string list;
+    for (const char* name : names) {
+        if (std::find(given.begin(), given.end(), name) == given.end()) continue;
+        if (!list.empty()) list += ", ";
+        list += std::string("--") + name;
+    }
+    return list;
+}
+
+// --export-gadget4 writes a folder instead of running: it needs the end time,
+// and the options of a run have nothing to do.
+std::string gadget4Conflict(const SimOptions& o, const std::vector<std::string_view>& given) {
+    if (o.gadget4Dir.empty()) {
+        const std::string alone = givenOf(given, {"until", "snapshots"});
+        return alone.empty() ? std::string() : alone + ": only with --export-gadget4";
+    }
+    if (!o.until) return "--export-gadget4 needs --until T, the time at which GADGET-4's run ends";
+    if (o.darkMatter == DarkMatterModel::Sphere)
+        return "--dark-matter sphere: not with --export-gadget4, since GADGET-4 has no counterpart of Zyr's halo";
+    const std::string run =
+        givenOf(given, {"steps", "report-every", "exact-energy", "png", "frames", "every", "save", "csv", "state"});
+    return run.empty() ? std::string()
+                       : run + ": not with --export-gadget4, which takes no steps and writes only its folder";
 }
 
 const OptionInfo* findOption(std::string_view name) {
@@ -374,6 +426,7 @@ void appendOption(std::string& text, const std::string& left, std::string_view d
 
 ParseResult parseOptions(int argc, const char* const* argv) {
     SimOptions options;
+    std::vector<std::string_view> given;  // the options' names, as they came
     for (int i = 1; i < argc; ++i) {
         std::string_view arg = argv[i];
         if (arg == "-h") arg = "--help";
@@ -386,6 +439,7 @@ ParseResult parseOptions(int argc, const char* const* argv) {
         }
         const OptionInfo* entry = findOption(name);
         if (!entry) return failure("unknown option --" + std::string(name));
+        given.push_back(entry->name);
         const std::string option = "--" + std::string(name);
 
         std::string_view value;
@@ -404,6 +458,8 @@ ParseResult parseOptions(int argc, const char* const* argv) {
     }
     if (const std::string unused = unusedWithLoad(options); !options.loadPath.empty() && !unused.empty())
         return failure(unused + ": not with --load, whose file gives the stars and the scale");
+    if (std::string conflict = gadget4Conflict(options, given); !conflict.empty())
+        return failure(std::move(conflict));
     return {options, {}};
 }
 
@@ -458,6 +514,12 @@ std::string helpText(const CGalaxy& d) {
         "With --load the file gives the stars and the scale; the model settings and the\n"
         "dark matter halo above still apply, the other galaxy settings are refused.\n"
         "\n"
+        "--export-gadget4 DIR --until T takes no steps: it writes the galaxy as set up\n"
+        "into DIR for GADGET-4, with the scale's units, Zyr's G, a softening length from\n"
+        "the shield rule, the time step as the largest step and K + 1 snapshots from\n"
+        "the galaxy's time to T. DIR/README.txt says how to build and run GADGET-4 and\n"
+        "how to bring its snapshots back into Zyr.\n"
+        "\n"
         "Reports go to standard output at the start, every K steps and at the end. Steps\n"
         "per second are measured with a monotonic clock over the steps since the\n"
         "previous report, without the time of the reports themselves (0 at the start).\n"
@@ -480,7 +542,8 @@ std::string helpText(const CGalaxy& d) {
         "with a warning.\n"
         "\n"
         "Exit status: 0 done; 1 a file could not be read or written, the galaxy does\n"
-        "not fit into memory, or a step made a position or velocity infinite or not a\n"
-        "number (the message names the step and the star); 2 bad arguments.\n";
+        "not fit into memory, GADGET-4 could not run it as --export-gadget4 asks, or a\n"
+        "step made a position or velocity infinite or not a number (the message names\n"
+        "the step and the star); 2 bad arguments.\n";
     return text;
 }

@@ -71,5 +71,6 @@ enum : int {
     Speed25 = 32867,
     Speed10 = 32868,
     ExactEnergy = 32869,
+    ExportGadget4 = 32880,
 };
 }

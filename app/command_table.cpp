@@ -14,6 +14,7 @@ Item filePopup() {
     return Item::popup("&File", {
                                     Item::command("&Open...\tCtrl+O", F::FileOpen),
                                     Item::command("&Save\tCtrl+S", F::FileSave),
+                                    Item::command("Export for &GADGET-4...", C::ExportGadget4),
                                     Item::command("E&xit", F::AppExit),
                                 });
 }

@@ -302,6 +302,7 @@ void ZyrAppTest::childMenuLayout() {
     const QStringList expected = {
         "&File/&Open...\tCtrl+O=57601",
         "&File/&Save\tCtrl+S=57603",
+        "&File/Export for &GADGET-4...=32880",
         "&File/E&xit=57665",
         "&Edit/&Undo\tCtrl+Z=57643",
         "&Edit/-",
@@ -400,6 +401,7 @@ void ZyrAppTest::mainFrameMenuLayoutWithoutChildWindow() {
     const QStringList expected = {
         "&File/&Open...\tCtrl+O=57601",
         "&File/&Save\tCtrl+S=57603",
+        "&File/Export for &GADGET-4...=32880",
         "&File/E&xit=57665",
         "&Edit/&Undo\tCtrl+Z=57643",
         "&Edit/-",

@@ -71,7 +71,7 @@ enum : int {
     Speed25 = 32867,
     Speed10 = 32868,
     ExactEnergy = 32869,
-    // Kept clear of the next free ids, which other new commands take.
-    ReplaySnapshots = 32890,
+    ReplaySnapshots = 32870,
+    ExportGadget4 = 32871,
 };
 }

@@ -15,6 +15,7 @@ Item filePopup() {
                                     Item::command("&Open...\tCtrl+O", F::FileOpen),
                                     Item::command("&Replay Snapshots...", C::ReplaySnapshots),
                                     Item::command("&Save\tCtrl+S", F::FileSave),
+                                    Item::command("Export for &GADGET-4...", C::ExportGadget4),
                                     Item::command("E&xit", F::AppExit),
                                 });
 }

@@ -1,6 +1,6 @@
-// Open, Add Galaxy, Replay Snapshots and Save of galaxy files: the file
-// dialogs, the messages, and what the windows and the run state do around
-// the reader and writer.
+// Open, Add Galaxy, Replay Snapshots and Save of galaxy files and Export for
+// GADGET-4: the file dialogs, the messages, and what the windows and the run
+// state do around the readers and writers.
 #include <QFile>
 #include <optional>
 #include <string>
@@ -8,12 +8,14 @@
 
 #include "app/app_globals.h"
 #include "app/documents.h"
+#include "app/gadget4_export.h"
 #include "app/galaxy_file.h"
 #include "app/main_frame.h"
 #include "app/snapshot_file.h"
 #include "app/snapshot_series.h"
 #include "app/zyr_app.h"
 #include "dialogs/add_galaxy_dlg.h"
+#include "dialogs/gadget4_export_dlg.h"
 #include "model/galaxy.h"
 #include "platform/data_exchange.h"
 #include "platform/prompter.h"
@@ -32,6 +34,12 @@ FileRequest galaxyFileRequest(const char* caption) {
 }
 
 std::string nativePath(const QString& path) { return QFile::encodeName(path).toStdString(); }
+
+// What is wrong with the galaxy, the run or the folder, under Save's caption.
+void couldNotCreate(const std::string& message) {
+    CZyrApp::instance()->prompter().messageBox(QString::fromStdString(message), QStringLiteral("Could Not Create"),
+                                               MessageButtons::Ok, MessageIcon::None);
+}
 
 // Text and caption alike, as for every failure of a galaxy file.
 void fileMessage(const QString& text) {
@@ -182,10 +190,27 @@ void CWindowDoc::OnFileSave() {
     const GalaxyFileStatus status = saveAnyGalaxyFile(g_galaxy, nativePath(*path));
     if (status.error == GalaxyFileError::NotFinite || status.error == GalaxyFileError::UnknownFormat) {
         // Nothing wrong with the disk: say what is wrong with the galaxy or the name.
-        CZyrApp::instance()->prompter().messageBox(QString::fromStdString(status.message),
-                                                   QStringLiteral("Could Not Create"), MessageButtons::Ok,
-                                                   MessageIcon::None);
+        couldNotCreate(status.message);
     } else if (!status.ok()) {
         fileMessage(QStringLiteral("Could Not Create"));
     }
+}
+
+void CWindowDoc::OnExportGadget4() {
+    CZyrApp* app = CZyrApp::instance();
+    // A galaxy GADGET-4 cannot run is refused before anything is asked.
+    if (const std::string why = gadget4GalaxyRefusal(g_galaxy); !why.empty()) {
+        couldNotCreate("cannot export for GADGET-4: " + why);
+        return;
+    }
+    FileRequest request;
+    request.caption = QStringLiteral("Export for GADGET-4");
+    const std::optional<QString> folder = app->prompter().folderName(request);
+    if (!folder) return;
+    CGadget4ExportDlg dialog(app->mainFrame());
+    if (dialog.exec() != QDialog::Accepted) return;
+    // The galaxy as the windows show it, with no step taken.
+    const Gadget4ExportStatus status =
+        exportForGadget4(g_galaxy, nativePath(*folder), Gadget4Run{dialog.endTime, dialog.snapshots});
+    if (!status.ok()) couldNotCreate(status.message);
 }

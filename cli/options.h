@@ -49,13 +49,16 @@ struct SimOptions {
     std::string csvPath;
     std::string statePath;
     int steps = kDefaultSteps;
-    bool stepsGiven = false;
     int reportEvery = 0;  // 0: report at the start and at the end only
     std::optional<int> threads;  // unset: ZYR_THREADS, else the hardware's
     bool centre = false;  // centre of mass to the origin, at rest, before the first step
     bool quiet = false;   // no human report
     bool exactEnergy = false;  // the potential from all pairs, also for tree and grid runs
     PictureOptions picture;
+    // the hand-off to GADGET-4: a folder written instead of a run
+    std::string gadget4Dir;
+    std::optional<double> until;  // the end time of GADGET-4's run
+    int snapshots = 10;           // after the one at the start
     bool help = false;
     bool version = false;
 };

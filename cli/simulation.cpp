@@ -8,6 +8,7 @@
 
 #include <unistd.h>
 
+#include "app/gadget4_export.h"
 #include "app/galaxy_file.h"
 #include "app/snapshot_file.h"
 #include "app/snapshot_series.h"
@@ -307,6 +308,25 @@ int replaySnapshots(const SimOptions& options) {
     return outputs.finish();
 }
 
+// --export-gadget4: the folder instead of a run.
+int exportGadget4(const SimOptions& options) {
+    const CGalaxy& g = g_galaxy;
+    const Gadget4Run run{*options.until, options.snapshots};
+    const Gadget4ExportStatus status = exportForGadget4(g, options.gadget4Dir, run);
+    if (!status.ok()) {
+        complain(status.message);
+        return 1;
+    }
+    if (!options.quiet) {
+        const std::string& unit = g.timeUnitName[g.scale];
+        std::printf("GADGET-4 folder %s: ic.hdf5 (%d stars), param.txt, Config.sh, README.txt\n"
+                    "  a run from %s to %s %s with %d snapshots after the start; README.txt says how to run it\n",
+                    options.gadget4Dir.c_str(), g.numStars, numberText(g.time, std::chars_format::general, 6).c_str(),
+                    numberText(run.until, std::chars_format::general, 6).c_str(), unit.c_str(), run.snapshots);
+    }
+    return 0;
+}
+
 }  // namespace
 
 int runSimulation(const SimOptions& options) {
@@ -317,6 +337,7 @@ int runSimulation(const SimOptions& options) {
         return 1;
     }
     if (options.centre) g_galaxy.centre();
+    if (!options.gadget4Dir.empty()) return exportGadget4(options);
     if (options.picture.wanted()) applyPictureOptions(options.picture, g_galaxy);
     RunOutputs outputs(options);
     if (!outputs.open(error)) {

@@ -127,6 +127,16 @@ std::optional<QStringList> QtPrompter::openFileNames(const FileRequest& request)
     return runFileDialog(request, QFileDialog::AcceptOpen, QFileDialog::ExistingFiles);
 }
 
+std::optional<QString> QtPrompter::folderName(const FileRequest& request) {
+    QFileDialog dialog(QApplication::activeWindow(), request.caption);
+    dialog.setOption(QFileDialog::DontUseNativeDialog);
+    dialog.setFileMode(QFileDialog::Directory);
+    dialog.setOption(QFileDialog::ShowDirsOnly);
+    if (!request.fileName.isEmpty()) dialog.selectFile(request.fileName);
+    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return std::nullopt;
+    return dialog.selectedFiles().front();
+}
+
 MessageResult ScriptedPrompter::messageBox(const QString& text, const QString& caption, MessageButtons buttons,
                                            MessageIcon icon) {
     messages.push_back({text, caption, buttons, icon});
@@ -141,6 +151,8 @@ MessageResult ScriptedPrompter::messageBox(const QString& text, const QString& c
 std::optional<QString> ScriptedPrompter::openFileName(const FileRequest& request) { return nextFile(request); }
 
 std::optional<QString> ScriptedPrompter::saveFileName(const FileRequest& request) { return nextFile(request); }
+
+std::optional<QString> ScriptedPrompter::folderName(const FileRequest& request) { return nextFile(request); }
 
 std::optional<QString> ScriptedPrompter::nextFile(const FileRequest& request) {
     fileRequests.push_back(request);

@@ -17,9 +17,11 @@
 #include "app/app_globals.h"
 #include "app/command_ids.h"
 #include "app/documents.h"
+#include "app/gadget4_export.h"
 #include "app/galaxy_file.h"
 #include "app/snapshot_file.h"
 #include "app/zyr_app.h"
+#include "dialogs/gadget4_export_dlg.h"
 #include "model/galaxy.h"
 #include "platform/child_frame.h"
 #include "platform/doc_template.h"
@@ -95,6 +97,7 @@ private slots:
     void replayStepsThroughASeriesUntilNewGalaxy();
     void replayStopsAtASnapshotThatCannotBeRead();
     void replayDialogTakesSeveralFilesOrAPattern();
+    void exportForGadget4AsksFolderEndTimeAndSnapshots();
 
 private:
     // Saves the galaxy as STEM_8, STEM_9 and STEM_10.hdf5, a few steps
@@ -607,6 +610,67 @@ void FileCommandsTest::replayDialogTakesSeveralFilesOrAPattern() {
         QCOMPARE(app_->replay()->size(), 2);
         QCOMPARE(g_galaxyView->parentFrame()->windowTitle(), QStringLiteral("snap_9.hdf5 (1 of 2)"));
     }
+}
+
+// ---- Export for GADGET-4 ------------------------------------------------------
+
+void FileCommandsTest::exportForGadget4AsksFolderEndTimeAndSnapshots() {
+    g_galaxy.time = 24.0;
+    const QString folder = dir_->filePath("g4");
+    QVERIFY(QDir().mkdir(folder));
+    // Drives the end-time dialog: checks its defaults, asks for typed
+    // values, presses OK; a dialog still open afterwards is cancelled.
+    const auto answer = [&](const QString& endTime, const QString& snapshots, bool closes) {
+        bool ran = false;
+        QTimer::singleShot(0, this, [&] {
+            auto* dialog = qobject_cast<CGadget4ExportDlg*>(QApplication::activeModalWidget());
+            if (!dialog) return;
+            ran = true;
+            auto* end = static_cast<QLineEdit*>(dialog->control(CGadget4ExportDlg::IdEndTime));
+            auto* count = static_cast<QLineEdit*>(dialog->control(CGadget4ExportDlg::IdSnapshots));
+            // 1000 steps of 8 after the galaxy's time, 10 snapshots.
+            QCOMPARE(end->text(), QStringLiteral("8024.000000"));
+            QCOMPARE(count->text(), QStringLiteral("10"));
+            end->setText(endTime);
+            count->setText(snapshots);
+            dialog->accept();
+            QCOMPARE(dialog->isVisible(), !closes);
+            if (dialog->isVisible()) dialog->reject();
+        });
+        prompter_->files.push_back(folder);
+        QVERIFY(frame_->executeCommand(C::ExportGadget4));
+        QVERIFY(ran);
+        QVERIFY(prompter_->files.empty());
+    };
+
+    // An end time before the galaxy's keeps the dialog open with the reason.
+    answer(QStringLiteral("20"), QStringLiteral("10"), false);
+    QCOMPARE(prompter_->messages.size(), std::size_t{1});
+    QCOMPARE(prompter_->messages[0].caption, QStringLiteral("Processing Error"));
+    QVERIFY2(prompter_->messages[0].text.startsWith(QStringLiteral("The end time 20 Myr must be later")),
+             qPrintable(prompter_->messages[0].text));
+    QVERIFY(QDir(folder).isEmpty());
+
+    answer(QStringLiteral("824"), QStringLiteral("4"), true);
+    QCOMPARE(prompter_->messages.size(), std::size_t{1});
+    QCOMPARE(prompter_->fileRequests.back().caption, QStringLiteral("Export for GADGET-4"));
+    const QString param = QString::fromLatin1(readAll(folder + "/param.txt"));
+    QVERIFY(param.contains(QRegularExpression(QStringLiteral("\\nTimeBegin +24 "))));
+    QVERIFY(param.contains(QRegularExpression(QStringLiteral("\\nTimeMax +824 "))));
+    QVERIFY(param.contains(QRegularExpression(QStringLiteral("\\nTimeBetSnapshot +200 "))));
+    for (const char* file : {"/ic.hdf5", "/Config.sh", "/README.txt"}) QVERIFY(QFile::exists(folder + file));
+
+    // A galaxy GADGET-4 cannot run is refused before anything is asked.
+    g_galaxy.shieldModifier = 0.0;
+    QVERIFY(frame_->executeCommand(C::ExportGadget4));
+    QCOMPARE(prompter_->fileRequests.size(), std::size_t{2});
+    QCOMPARE(prompter_->messages.size(), std::size_t{2});
+    QCOMPARE(prompter_->messages[1].caption, QStringLiteral("Could Not Create"));
+    QVERIFY(prompter_->messages[1].text.contains(QStringLiteral("softening length greater than 0")));
+
+    // Like Save, it needs a window showing the galaxy.
+    app_->closeAllDocuments();
+    QVERIFY(!frame_->queryCommand(C::ExportGadget4).enabled());
 }
 
 QTEST_MAIN(FileCommandsTest)

@@ -372,7 +372,8 @@ std::string gadget4ReadmeText(const CGalaxy& g, const Gadget4Run& run, const std
          "     zyr-sim --replay " + quoted(folder + "/output/snapshot_*.hdf5") + "\n\n";
     t += wrapped("or File > Replay Snapshots... in zyr. Zyr converts the snapshots from the units GADGET-4 records "
                  "in them (under /Parameters) into those of its scale: the Galactic scale for zyr-sim, the scale "
-                 "of the galaxy window for zyr.",
+                 "of the galaxy window for zyr. The stars keep their colours, which their ParticleIDs carry "
+                 "through GADGET-4.",
                  "   ");
     return t;
 }

@@ -71,5 +71,7 @@ enum : int {
     Speed25 = 32867,
     Speed10 = 32868,
     ExactEnergy = 32869,
+    ReplaySnapshots = 32870,
+    ExportGadget4 = 32871,
 };
 }

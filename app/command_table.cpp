@@ -13,7 +13,9 @@ namespace C = CommandId;
 Item filePopup() {
     return Item::popup("&File", {
                                     Item::command("&Open...\tCtrl+O", F::FileOpen),
+                                    Item::command("&Replay Snapshots...", C::ReplaySnapshots),
                                     Item::command("&Save\tCtrl+S", F::FileSave),
+                                    Item::command("Export for &GADGET-4...", C::ExportGadget4),
                                     Item::command("E&xit", F::AppExit),
                                 });
 }
@@ -212,6 +214,7 @@ std::vector<CommandPrompt> commandPrompts() {
     return {
         {F::FileNew, "Create a new document\nNew"},
         {F::FileOpen, "Open an existing document\nOpen"},
+        {C::ReplaySnapshots, "Show a series of snapshots one after another as a run\nReplay Snapshots"},
         {F::FileSave, "Save the active document\nSave"},
         {F::FilePrint, "Print the active document\nPrint"},
         {F::EditCopy, "Copy the selection and put it on the Clipboard\nCopy"},

@@ -1,6 +1,7 @@
 #include "app/documents.h"
 
 #include "app/app_globals.h"
+#include "app/command_ids.h"
 #include "app/icons.h"
 #include "app/zyr_app.h"
 #include "platform/doc_template.h"
@@ -9,6 +10,7 @@
 
 CWindowDoc::CWindowDoc() {
     onCommand(FrameworkId::FileSave, [this] { OnFileSave(); });
+    onCommand(CommandId::ExportGadget4, [this] { OnExportGadget4(); });
 }
 
 CZyrDoc::~CZyrDoc() {

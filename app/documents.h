@@ -7,12 +7,14 @@
 // one galaxy of the process. They exist so that windows can be created, routed
 // to and closed.
 
-// What the four documents share: Save writes the galaxy file, whichever
-// window is active, since each of them shows that galaxy.
+// What the four documents share: Save writes the galaxy file and Export for
+// GADGET-4 a folder for GADGET-4, whichever window is active, since each of
+// them shows that galaxy.
 class CWindowDoc : public Document {
 public:
     CWindowDoc();
     void OnFileSave();
+    void OnExportGadget4();
 };
 
 class CZyrDoc : public CWindowDoc {

@@ -1,15 +1,21 @@
-// Open, Add Galaxy and Save of galaxy files: the file dialogs, the messages,
-// and what the windows and the run state do around the reader and writer.
+// Open, Add Galaxy, Replay Snapshots and Save of galaxy files and Export for
+// GADGET-4: the file dialogs, the messages, and what the windows and the run
+// state do around the readers and writers.
 #include <QFile>
 #include <optional>
+#include <string>
+#include <vector>
 
 #include "app/app_globals.h"
 #include "app/documents.h"
+#include "app/gadget4_export.h"
 #include "app/galaxy_file.h"
 #include "app/main_frame.h"
 #include "app/snapshot_file.h"
+#include "app/snapshot_series.h"
 #include "app/zyr_app.h"
 #include "dialogs/add_galaxy_dlg.h"
+#include "dialogs/gadget4_export_dlg.h"
 #include "model/galaxy.h"
 #include "platform/data_exchange.h"
 #include "platform/prompter.h"
@@ -28,6 +34,12 @@ FileRequest galaxyFileRequest(const char* caption) {
 }
 
 std::string nativePath(const QString& path) { return QFile::encodeName(path).toStdString(); }
+
+// What is wrong with the galaxy, the run or the folder, under Save's caption.
+void couldNotCreate(const std::string& message) {
+    CZyrApp::instance()->prompter().messageBox(QString::fromStdString(message), QStringLiteral("Could Not Create"),
+                                               MessageButtons::Ok, MessageIcon::None);
+}
 
 // Text and caption alike, as for every failure of a galaxy file.
 void fileMessage(const QString& text) {
@@ -83,6 +95,7 @@ void CZyrApp::openGalaxyFile(const QString& path) {
     // they fit in memory; on any failure the galaxy stays as it was.
     if (!readSucceeded(loadAnyGalaxyFile(g_galaxy, nativePath(path)))) return;
 
+    replay_.reset();
     ShowGalaxyWindow();
     // The galaxy window is captioned with the file it shows.
     g_galaxyDoc->setPathName(path);
@@ -102,8 +115,68 @@ void CZyrApp::addGalaxyFile(const QString& path, const double offset[3], const d
     // read; the camera stays where it is, so the newcomer is seen arriving.
     if (!readSucceeded(mergeAnyGalaxyFile(g_galaxy, nativePath(path), offset, velocity))) return;
 
+    // The next snapshot would take the added stars away again.
+    replay_.reset();
     ShowGalaxyWindow();
     g_galaxyView->RedrawNow();
+}
+
+void CZyrApp::OnReplaySnapshots() {
+    FileRequest request;
+    request.caption = QStringLiteral("Replay Snapshots");
+    request.filter = QStringLiteral("HDF5 Snapshots (*.hdf5);;Galaxy Files (*.zyr)");
+    request.fileName = QStringLiteral("*.hdf5");
+    const std::optional<QStringList> names = prompter().openFileNames(request);
+    if (names) replaySnapshots(*names);
+}
+
+void CZyrApp::replaySnapshots(const QStringList& names) {
+    spinning = 0;
+    running = 0;
+    std::vector<std::string> given, files;
+    for (const QString& name : names) given.push_back(nativePath(name));
+    std::string error;
+    if (!expandSnapshotNames(given, files, error)) {
+        prompter().messageBox(QString::fromStdString(error), QStringLiteral("No Snapshots"), MessageButtons::Ok,
+                              MessageIcon::None);
+        return;
+    }
+    // Only the first snapshot is read now, each of the others at its step;
+    // the first is shown as Open shows a file, from the front.
+    SnapshotSeries series(std::move(files));
+    if (!readSucceeded(series.show(g_galaxy, 0, false))) return;
+    replay_ = std::move(series);
+    ShowGalaxyWindow();
+    captionReplay();
+    g_galaxyView->RedrawNow();
+    redrawReportWindows();
+}
+
+void CZyrApp::replayStep() {
+    if (replay_->atEnd()) {
+        running = 0;
+        return;
+    }
+    // The next snapshot keeps the view: the camera, zoom and view flags.
+    const GalaxyFileStatus status = replay_->next(g_galaxy);
+    if (!readSucceeded(status)) {
+        running = 0;
+        // The galaxy stays the snapshot shown, no longer part of a series.
+        const QString shown = QFile::decodeName(QByteArray::fromStdString(replay_->file(replay_->current())));
+        replay_.reset();
+        if (FindGalaxyView()) g_galaxyDoc->setPathName(shown);
+        return;
+    }
+    captionReplay();
+    redrawReportWindows();
+}
+
+void CZyrApp::captionReplay() {
+    if (!FindGalaxyView()) return;
+    const int shown = replay_->current();
+    g_galaxyDoc->setPathName(QFile::decodeName(QByteArray::fromStdString(replay_->file(shown))));
+    g_galaxyDoc->setTitle(
+        QStringLiteral("%1 (%2 of %3)").arg(g_galaxyDoc->title()).arg(shown + 1).arg(replay_->size()));
 }
 
 void CWindowDoc::OnFileSave() {
@@ -117,10 +190,27 @@ void CWindowDoc::OnFileSave() {
     const GalaxyFileStatus status = saveAnyGalaxyFile(g_galaxy, nativePath(*path));
     if (status.error == GalaxyFileError::NotFinite || status.error == GalaxyFileError::UnknownFormat) {
         // Nothing wrong with the disk: say what is wrong with the galaxy or the name.
-        CZyrApp::instance()->prompter().messageBox(QString::fromStdString(status.message),
-                                                   QStringLiteral("Could Not Create"), MessageButtons::Ok,
-                                                   MessageIcon::None);
+        couldNotCreate(status.message);
     } else if (!status.ok()) {
         fileMessage(QStringLiteral("Could Not Create"));
     }
+}
+
+void CWindowDoc::OnExportGadget4() {
+    CZyrApp* app = CZyrApp::instance();
+    // A galaxy GADGET-4 cannot run is refused before anything is asked.
+    if (const std::string why = gadget4GalaxyRefusal(g_galaxy); !why.empty()) {
+        couldNotCreate("cannot export for GADGET-4: " + why);
+        return;
+    }
+    FileRequest request;
+    request.caption = QStringLiteral("Export for GADGET-4");
+    const std::optional<QString> folder = app->prompter().folderName(request);
+    if (!folder) return;
+    CGadget4ExportDlg dialog(app->mainFrame());
+    if (dialog.exec() != QDialog::Accepted) return;
+    // The galaxy as the windows show it, with no step taken.
+    const Gadget4ExportStatus status =
+        exportForGadget4(g_galaxy, nativePath(*folder), Gadget4Run{dialog.endTime, dialog.snapshots});
+    if (!status.ok()) couldNotCreate(status.message);
 }

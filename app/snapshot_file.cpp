@@ -1,6 +1,7 @@
 #include "app/snapshot_file.h"
 
 #include <algorithm>
+#include <climits>
 #include <cmath>
 #include <cstdint>
 #include <new>
@@ -10,6 +11,7 @@
 
 #include <hdf5.h>
 #include <sys/stat.h>
+
 
 namespace {
 
@@ -21,6 +23,10 @@ constexpr int kStarType = 1;
 constexpr int kTypeColor[kTypes] = {StarColor::Blue,   StarColor::White, StarColor::Yellow,
                                     StarColor::Orange, StarColor::Red,   StarColor::Purple};
 constexpr int kZyrFormatVersion = 1;
+// Adams-Moulton keeps four derivatives and their times in the galaxy's
+// scratch vectors 2-5 and 6-9, each of the six blocks of the state.
+constexpr int kHistorySlots = 4, kDerivativeSlot = 2, kTimeSlot = 6;
+constexpr std::size_t kBlocks = 6;
 
 // SWIFT's names for the units of a snapshot, in cgs.
 constexpr const char* kUnitLength = "Unit length in cgs (U_L)";
@@ -125,6 +131,18 @@ std::vector<double> interleaved(const Vec3Arrays& v, std::size_t n) {
     return rows;
 }
 
+// A star's ParticleID: its index plus one (0 means "no particle" to some
+// codes) times 16, plus 8, plus its colour. The IDs keep the stars' order,
+// and the colours survive codes that keep the IDs but drop /Zyr, as GADGET-4
+// does; the 8 tells such IDs from other codes' numbering. Below 2^28 stars
+// they fit the 32 bits GADGET-4 keeps by default.
+constexpr std::uint64_t kIdStride = 16, kIdTag = 8;
+static_assert(kStarColorCount <= kIdTag);
+
+std::uint64_t colourId(std::size_t index, int colour) {
+    return (static_cast<std::uint64_t>(index) + 1) * kIdStride + kIdTag + static_cast<std::uint64_t>(colour);
+}
+
 void writeHeader(hid_t file, const CGalaxy& g) {
     const Handle header = createGroup(file, "Header");
     const auto n = static_cast<std::uint64_t>(g.numStars);
@@ -170,11 +188,36 @@ void writeStars(hid_t file, const CGalaxy& g) {
     writeDataset(stars.get(), "Coordinates", H5T_IEEE_F64LE, H5T_NATIVE_DOUBLE, interleaved(g.pos, n).data(), n, 3);
     writeDataset(stars.get(), "Velocities", H5T_IEEE_F64LE, H5T_NATIVE_DOUBLE, interleaved(g.vel, n).data(), n, 3);
     writeDataset(stars.get(), "Masses", H5T_IEEE_F64LE, H5T_NATIVE_DOUBLE, g.mass, n);
-    // The star's index plus one: IDs keep the order, and 0 means "no
-    // particle" to some codes.
     std::vector<std::uint64_t> ids(n);
-    std::iota(ids.begin(), ids.end(), std::uint64_t{1});
+    for (std::size_t i = 0; i < n; ++i) ids[i] = colourId(i, g.color[i]);
     writeDataset(stars.get(), "ParticleIDs", H5T_STD_U64LE, H5T_NATIVE_UINT64, ids.data(), n);
+}
+
+// Adams-Moulton's filled history slots as rows of stars, six rows (x, y, z,
+// vx, vy, vz) per slot, oldest slot first; the leapfrog's start accelerations.
+void writeIntegratorMemory(hid_t zyr, const CGalaxy& g) {
+    const auto n = static_cast<std::size_t>(g.numStars);
+    if (g.integrationMethod == IntegrationMethod::AdamsMoulton && g.historyCount > 0) {
+        writeInt(zyr, "AdamsMoultonSteps", g.historyCount);
+        const int slots = std::min(g.historyCount, kHistorySlots);
+        const auto cap = static_cast<std::size_t>(g.capacity());
+        std::vector<double> derivatives(kBlocks * slots * n), times(kBlocks * slots * n);
+        for (int slot = 0; slot < slots; ++slot) {
+            for (std::size_t b = 0; b < kBlocks; ++b) {
+                const std::size_t row = (kBlocks * slot + b) * n;
+                std::copy_n(g.scratch[kDerivativeSlot + slot] + b * cap, n, derivatives.begin() + row);
+                std::copy_n(g.scratch[kTimeSlot + slot] + b * cap, n, times.begin() + row);
+            }
+        }
+        const auto rows = static_cast<hsize_t>(kBlocks * slots);
+        writeDataset(zyr, "AdamsMoultonDerivatives", H5T_IEEE_F64LE, H5T_NATIVE_DOUBLE, derivatives.data(), rows, n);
+        writeDataset(zyr, "AdamsMoultonTimes", H5T_IEEE_F64LE, H5T_NATIVE_DOUBLE, times.data(), rows, n);
+    }
+    std::vector<double> accelerations;
+    if (g.integrationMethod == IntegrationMethod::Leapfrog &&
+        g.leapfrogStartAccelerations(DerivativeFunc(g), accelerations)) {
+        writeDataset(zyr, "LeapfrogAccelerations", H5T_IEEE_F64LE, H5T_NATIVE_DOUBLE, accelerations.data(), n, 3);
+    }
 }
 
 void writeZyrData(hid_t file, const CGalaxy& g) {
@@ -185,10 +228,15 @@ void writeZyrData(hid_t file, const CGalaxy& g) {
     writeInt(zyr.get(), "IntegrationMethod", g.integrationMethod);
     writeInt(zyr.get(), "ForceMethod", g.forceMethod);
     writeDouble(zyr.get(), "ShieldModifier", g.shieldModifier);
+    writeInt(zyr.get(), "DarkMatter", g.darkMatter);
+    writeDouble(zyr.get(), "DarkRadius", g.darkRadius);
+    writeDouble(zyr.get(), "DarkFraction", g.darkFraction);
     const auto n = static_cast<std::size_t>(g.numStars);
+    if (n == 0) return;
     // In the order of the ParticleIDs, which is the order of the stars.
     std::vector<std::uint8_t> colors(g.color, g.color + n);
-    if (n > 0) writeDataset(zyr.get(), "Colors", H5T_STD_U8LE, H5T_NATIVE_UINT8, colors.data(), n);
+    writeDataset(zyr.get(), "Colors", H5T_STD_U8LE, H5T_NATIVE_UINT8, colors.data(), n);
+    writeIntegratorMemory(zyr.get(), g);
 }
 
 // ---- reading -------------------------------------------------------------------
@@ -430,8 +478,28 @@ void refuseComoving(hid_t file) {
     }
 }
 
-// Zyr's own data: the scale, the model settings and the colours in
-// ParticleIDs order.
+void readIntegratorMemory(hid_t zyr, hsize_t stars, SnapshotData& out) {
+    const std::string where = "/Zyr";
+    const long long steps = readInteger(zyr, where, "AdamsMoultonSteps", 0);
+    if (steps < 0 || steps > INT_MAX) throw BadSnapshot{"/Zyr attribute AdamsMoultonSteps is out of range"};
+    if (steps > 0) {
+        const auto rows = static_cast<hsize_t>(kBlocks * std::min<long long>(steps, kHistorySlots));
+        readDataset(zyr, where, "AdamsMoultonDerivatives", H5T_FLOAT, H5T_NATIVE_DOUBLE, rows, stars,
+                    out.historyDerivatives);
+        readDataset(zyr, where, "AdamsMoultonTimes", H5T_FLOAT, H5T_NATIVE_DOUBLE, rows, stars, out.historyTimes);
+        requireFinite(out.historyDerivatives, where + "/AdamsMoultonDerivatives");
+        requireFinite(out.historyTimes, where + "/AdamsMoultonTimes");
+        out.historyCount = steps;
+    }
+    if (exists(zyr, "LeapfrogAccelerations")) {
+        readDataset(zyr, where, "LeapfrogAccelerations", H5T_FLOAT, H5T_NATIVE_DOUBLE, stars, 3,
+                    out.leapfrogAccelerations);
+        requireFinite(out.leapfrogAccelerations, where + "/LeapfrogAccelerations");
+    }
+}
+
+// Zyr's own data: the scale, the model settings, the halo, the colours in
+// ParticleIDs order and what the integrator carries from step to step.
 void readZyrData(hid_t file, long long stars, SnapshotData& out, std::vector<int>& colors) {
     const Handle zyr = openGroup(file, "Zyr");
     const std::string where = "/Zyr";
@@ -452,12 +520,25 @@ void readZyrData(hid_t file, long long stars, SnapshotData& out, std::vector<int
     out.integrationMethod = static_cast<int>(integration);
     out.forceMethod = static_cast<int>(force);
     out.hasSettings = true;
+    // Files written before the halo was kept leave the halo to the settings.
+    if (H5Aexists(zyr.get(), "DarkMatter") > 0) {
+        long long halo = 0;
+        requireAttribute(zyr.get(), where, "DarkMatter", H5T_INTEGER, H5T_NATIVE_LLONG, &halo);
+        requireAttribute(zyr.get(), where, "DarkRadius", H5T_FLOAT, H5T_NATIVE_DOUBLE, &out.darkRadius);
+        requireAttribute(zyr.get(), where, "DarkFraction", H5T_FLOAT, H5T_NATIVE_DOUBLE, &out.darkFraction);
+        if (halo < DarkMatterModel::None || halo > DarkMatterModel::Sphere || !(out.darkRadius > 0.0) ||
+            !std::isfinite(out.darkRadius) || !(out.darkFraction >= 0.0 && out.darkFraction < 1.0))
+            throw BadSnapshot{"/Zyr describes no possible halo (a model, a radius above 0, a share from 0 below 1)"};
+        out.darkMatter = static_cast<int>(halo);
+        out.hasHalo = true;
+    }
     if (stars == 0) return;
     std::vector<long long> read;
     readDataset(zyr.get(), where, "Colors", H5T_INTEGER, H5T_NATIVE_LLONG, static_cast<hsize_t>(stars), 0, read);
     for (const long long c : read)
         if (c < 0 || c >= kStarColorCount) throw BadSnapshot{"/Zyr/Colors holds a colour outside 0 to 7"};
     colors.assign(read.begin(), read.end());
+    readIntegratorMemory(zyr.get(), static_cast<hsize_t>(stars), out);
 }
 
 SnapshotData readSnapshot(const std::string& path, const CGalaxy& g) {
@@ -522,6 +603,11 @@ SnapshotData readSnapshot(const std::string& path, const CGalaxy& g) {
         s.mass[i] = p.mass[k] * c.mass;
         s.color[i] = colors.empty() ? p.color[k] : colors[i];
     }
+    // IDs as Zyr gives them, with /Zyr lost on the way, still tell the colours.
+    bool colourIds = colors.empty();
+    for (std::size_t i = 0; colourIds && i < n; ++i) colourIds = p.ids[order[i]] - colourId(i, 0) < kIdTag;
+    if (colourIds)
+        for (std::size_t i = 0; i < n; ++i) s.color[i] = static_cast<int>(p.ids[order[i]] - colourId(i, 0));
     out.time *= c.time;
     for (auto* field : coords) requireFinite(*field, "converted into the scale's units, it");
     requireFinite(s.mass, "converted into the scale's units, it");
@@ -535,6 +621,23 @@ bool endsWith(const std::string& s, const std::string& suffix) {
 
 GalaxyFileStatus unknownFormat(const std::string& path) {
     return failure(GalaxyFileError::UnknownFormat, unknownFormatMessage(path));
+}
+
+// After the stars, settings and halo are in place, which the leapfrog's
+// accelerations are checked against before its next step.
+void restoreIntegratorMemory(CGalaxy& g, const SnapshotData& data) {
+    const auto n = static_cast<std::size_t>(g.numStars);
+    const auto cap = static_cast<std::size_t>(g.capacity());
+    const int slots = static_cast<int>(std::min<long long>(data.historyCount, kHistorySlots));
+    for (int slot = 0; slot < slots; ++slot) {
+        for (std::size_t b = 0; b < kBlocks; ++b) {
+            const std::size_t row = (kBlocks * slot + b) * n;
+            std::copy_n(data.historyDerivatives.begin() + row, n, g.scratch[kDerivativeSlot + slot] + b * cap);
+            std::copy_n(data.historyTimes.begin() + row, n, g.scratch[kTimeSlot + slot] + b * cap);
+        }
+    }
+    g.historyCount = static_cast<int>(data.historyCount);
+    if (!data.leapfrogAccelerations.empty()) g.takeLeapfrogStart(DerivativeFunc(g), data.leapfrogAccelerations);
 }
 
 }  // namespace
@@ -609,6 +712,12 @@ GalaxyFileStatus loadAnyGalaxyFile(CGalaxy& galaxy, const std::string& path) {
         galaxy.forceMethod = data.forceMethod;
         galaxy.shieldModifier = data.shieldModifier;
     }
+    if (data.hasHalo) {
+        galaxy.darkMatter = data.darkMatter;
+        galaxy.darkRadius = data.darkRadius;
+        galaxy.darkFraction = data.darkFraction;
+    }
+    restoreIntegratorMemory(galaxy, data);
     return {};
 }
 

@@ -8,6 +8,7 @@
 // library; the entry points at the end choose the format by the extension.
 
 #include <string>
+#include <vector>
 
 #include "app/galaxy_file.h"
 #include "app/replacing_file.h"
@@ -21,6 +22,17 @@ struct SnapshotData {
     bool hasSettings = false;
     double timeStep = 0.0, shieldModifier = 0.0;
     int integrationMethod = 0, forceMethod = 0;
+    // The halo the stars moved in, when the file says.
+    bool hasHalo = false;
+    int darkMatter = 0;
+    double darkRadius = 0.0, darkFraction = 0.0;
+    // What the integrator carries from step to step, so that a run continues
+    // exactly: Adams-Moulton's step count and its newest history slots, oldest
+    // first, each the six blocks (x, y, z, vx, vy, vz) of every star; the
+    // accelerations the leapfrog's next step starts from (x, y, z per star).
+    long long historyCount = 0;
+    std::vector<double> historyDerivatives, historyTimes;
+    std::vector<double> leapfrogAccelerations;
 };
 
 // Writes the galaxy into a file opened earlier; on failure the file is
@@ -42,7 +54,9 @@ std::string unknownFormatMessage(const std::string& path);
 
 // As loadGalaxyFile, saveGalaxyFile, writeGalaxyFile and mergeGalaxyFile for
 // a ".zyr" name; a ".hdf5" name gives a snapshot, whose loading also sets the
-// galaxy's time and, from a Zyr file, its model settings; any other name fails.
+// galaxy's time and, from a Zyr file, its model settings, halo and the
+// integrator's memory, so that the run goes on as if it had never stopped;
+// any other name fails.
 GalaxyFileStatus loadAnyGalaxyFile(CGalaxy& galaxy, const std::string& path);
 GalaxyFileStatus saveAnyGalaxyFile(const CGalaxy& galaxy, const std::string& path);
 GalaxyFileStatus writeAnyGalaxyFile(const CGalaxy& galaxy, ReplacingFile& file);

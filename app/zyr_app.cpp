@@ -110,18 +110,24 @@ bool CZyrApp::OnIdle(long idleCount) {
     // Closing the galaxy window stops the simulation.
     if (!FindGalaxyView()) running = 0;
     if (running && !spinning) {
-        g.iteration += 1;
-        integrationStep(g_galaxy);
-        stopIfNotFinite();
+        if (replay_) {
+            replayStep();
+        } else {
+            g.iteration += 1;
+            integrationStep(g_galaxy);
+            stopIfNotFinite();
+        }
     }
     if (spinning) g.orientation = spinStep * g.orientation;
     if ((running || spinning) && FindGalaxyView()) g_galaxyView->RedrawNow();
-    if (idleCount % 10 == 0) {
-        if (View* info = firstViewOf(infoTemplate)) info->RedrawNow();
-        if (View* list = firstViewOf(noteTemplate)) list->RedrawNow();
-        if (View* plot = firstViewOf(plotTemplate)) plot->RedrawNow();
-    }
+    if (idleCount % 10 == 0) redrawReportWindows();
     return true;
+}
+
+void CZyrApp::redrawReportWindows() {
+    if (View* info = firstViewOf(infoTemplate)) info->RedrawNow();
+    if (View* list = firstViewOf(noteTemplate)) list->RedrawNow();
+    if (View* plot = firstViewOf(plotTemplate)) plot->RedrawNow();
 }
 
 int CZyrApp::FindGalaxyView() {
@@ -147,6 +153,7 @@ void CZyrApp::registerCommands() {
 
     onCommand(FrameworkId::FileNew, [this] { OnNewGalaxy(); });
     onCommand(FrameworkId::FileOpen, [this] { OnFileOpen(); });
+    onCommand(C::ReplaySnapshots, [this] { OnReplaySnapshots(); });
     onCommand(C::Run, [this] { OnRun(); });
     onCommand(C::Stop, [this] { OnStop(); });
     onCommand(C::ForwardOneStep, [this] { OnForwardOneStep(); });
@@ -244,7 +251,10 @@ void CZyrApp::RedrawGalaxyView() {
 void CZyrApp::OnNewGalaxy() {
     ShowGalaxyWindow();
     // A galaxy too large for memory leaves the one shown, and its caption.
-    if (generateGalaxy()) g_galaxyDoc->setPathName(QString());
+    if (generateGalaxy()) {
+        g_galaxyDoc->setPathName(QString());
+        replay_.reset();
+    }
     running = 0;
     spinning = 0;
     RedrawGalaxyView();
@@ -256,6 +266,11 @@ void CZyrApp::OnStop() { running = 0; }
 
 void CZyrApp::OnForwardOneStep() {
     if (running) return;
+    if (replay_) {
+        replayStep();
+        RedrawGalaxyView();
+        return;
+    }
     // Always Improved Euler, whatever integrator is chosen, and not counted.
     g_galaxy.ImprovedEulerStep(g_galaxy.timeStep, DerivativeFunc(g_galaxy));
     // The Adams-Moulton history now ends before this step; its next step

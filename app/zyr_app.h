@@ -1,7 +1,9 @@
 #pragma once
 
 #include <QStringList>
+#include <optional>
 
+#include "app/snapshot_series.h"
 #include "platform/application.h"
 
 class DocTemplate;
@@ -38,6 +40,15 @@ public:
     // adds the file's stars shifted by offset and moving with the extra
     // velocity (telling the user when it cannot), shows the galaxy window.
     void addGalaxyFile(const QString& path, const double offset[3], const double velocity[3]);
+    // What Replay Snapshots does once names are chosen: stops run and spin,
+    // takes the files the names and patterns among them stand for, in name
+    // order, as a series and shows its first snapshot in the galaxy window
+    // (telling the user when it cannot). Run, Stop and Forward One Step then
+    // move through the series, one snapshot per step, until Open, New
+    // Galaxy or Add Galaxy replaces the galaxy.
+    void replaySnapshots(const QStringList& names);
+    // The series being replayed; empty while the galaxy is simulated.
+    const std::optional<SnapshotSeries>& replay() const { return replay_; }
 
     DocTemplate* galaxyTemplate = nullptr;
     DocTemplate* infoTemplate = nullptr;
@@ -51,6 +62,7 @@ public:
     // ---- commands ------------------------------------------------------------
     void OnNewGalaxy();
     void OnFileOpen();
+    void OnReplaySnapshots();
     void OnAddGalaxy();
     void OnRun();
     void OnStop();
@@ -93,4 +105,15 @@ private:
     // After a step: a star whose position or velocity is no longer a finite
     // number stops the run, and the user is told which.
     void stopIfNotFinite();
+    // The information window, the star list and the energy plot, which
+    // repaint from the galaxy as it is now.
+    void redrawReportWindows();
+    // Shows the next snapshot of the replay in place of a step; at the end
+    // of the series the run stops, and a file that cannot be read ends the
+    // replay with the galaxy as it was.
+    void replayStep();
+    // The galaxy window's caption names the snapshot shown and its place.
+    void captionReplay();
+
+    std::optional<SnapshotSeries> replay_;
 };

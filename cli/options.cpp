@@ -4,9 +4,13 @@
 #include <charconv>
 #include <climits>
 #include <cmath>
+#include <initializer_list>
 #include <string_view>
 #include <system_error>
+#include <utility>
+#include <vector>
 
+#include "app/gadget4_export.h"
 #include "model/galaxy.h"
 #include "physics/methods.h"
 #include "physics/workers.h"
@@ -158,6 +162,12 @@ std::string readPath(std::string_view text, std::string& out) {
     return {};
 }
 
+std::string readFolder(std::string_view text, std::string& out) {
+    if (text.empty()) return "needs a folder name";
+    out = text;
+    return {};
+}
+
 // Shortest text that reads back as the same double.
 std::string shortest(double value) {
     char buffer[32];
@@ -222,6 +232,10 @@ const OptionInfo kOptions[] = {
 
     {"Run:", "load", "FILE", "start from a galaxy file (.zyr) or HDF5 snapshot (.hdf5) instead of generating one", nullptr, nullptr,
      [](SimOptions& o, std::string_view v) { return readPath(v, o.loadPath); }},
+    {nullptr, "replay", "PATTERN",
+     "instead of steps, take the snapshots that PATTERN matches (quote it: 'output/snapshot_*.hdf5') in name "
+     "order as the run: a report, a CSV row and a frame for each",
+     nullptr, nullptr, [](SimOptions& o, std::string_view v) { return readPath(v, o.replayPattern); }},
     {nullptr, "add", "FILE", "add the stars of a galaxy file or snapshot before the first step; may be repeated", nullptr,
      nullptr,
      [](SimOptions& o, std::string_view v) {
@@ -296,6 +310,19 @@ const OptionInfo kOptions[] = {
     {nullptr, "trace", nullptr, "frames keep the earlier frames: stars leave trails", nullptr, nullptr,
      [](SimOptions& o, std::string_view) { return setFlag(o.picture.trace, true); }},
 
+    {"GADGET-4 (a folder to run on a cluster):", "export-gadget4", "DIR",
+     "write the galaxy as set up (after --load, --add and --centre) into DIR as GADGET-4's initial conditions "
+     "ic.hdf5, with param.txt, Config.sh and README.txt, instead of taking steps",
+     nullptr, nullptr, [](SimOptions& o, std::string_view v) { return readFolder(v, o.gadget4Dir); }},
+    {nullptr, "until", "T", "the time at which GADGET-4's run ends, later than the galaxy's", nullptr, nullptr,
+     [](SimOptions& o, std::string_view v) { return readReal(v, positive, o.until); }},
+    {nullptr, "snapshots", "K",
+     "snapshots after the one at the start, evenly spaced up to T, 1 to 999",
+     nullptr, [](const CGalaxy&) { return std::string("10"); },
+     [](SimOptions& o, std::string_view v) {
+         return readWhole(v, 1, kMaxGadget4Snapshots, "must be at least 1", o.snapshots);
+     }},
+
     {"Output:", "save", "FILE", "write a galaxy file (.zyr) or HDF5 snapshot (.hdf5) after the last step", nullptr, nullptr,
      [](SimOptions& o, std::string_view v) { return readPath(v, o.savePath); }},
     {nullptr, "csv", "FILE", "write every report as a CSV row; - for the standard output (the report then goes "
@@ -311,21 +338,47 @@ const OptionInfo kOptions[] = {
      [](SimOptions& o, std::string_view) { return setFlag(o.version, true); }},
 };
 
-// A loaded galaxy brings its own stars and scale; these would go unused.
-std::string unusedWithLoad(const SimOptions& o) {
-    const std::pair<const char*, bool> generatedOnly[] = {
-        {"--shape", o.shape.has_value()},         {"--stars", o.stars.has_value()},
-        {"--star-mass", o.starMass.has_value()},  {"--central-mass", o.centralMass.has_value()},
-        {"--rotation", o.rotation.has_value()},   {"--scale", o.scale.has_value()},
-        {"--seed", o.seed.has_value()},
-    };
-    std::string names;
-    for (const auto& [name, given] : generatedOnly) {
-        if (!given) continue;
-        if (!names.empty()) names += ", ";
-        names += name;
+static_assert(kMaxGadget4Snapshots == 999, "the help text of --snapshots names the limit");
+
+// The options of the list that were given, as "--a, --b", in the list's order.
+std::string givenOf(const std::vector<std::string_view>& given, std::initializer_list<const char*> names) {
+    std::string list;
+    for (const char* name : names) {
+        if (std::find(given.begin(), given.end(), name) == given.end()) continue;
+        if (!list.empty()) list += ", ";
+        list += std::string("--") + name;
     }
-    return names;
+    return list;
+}
+
+// A loaded galaxy brings its own stars and scale; these would go unused.
+std::string unusedWithLoad(const std::vector<std::string_view>& given) {
+    return givenOf(given, {"shape", "stars", "star-mass", "central-mass", "rotation", "scale", "seed"});
+}
+
+// A replay takes no step: its snapshots bring the stars, the scale, the
+// times and (when Zyr wrote them) the model settings. Everything that makes
+// or steps a galaxy would go unused or falsify the report.
+std::string unusedWithReplay(const std::vector<std::string_view>& given) {
+    return givenOf(given, {"shape", "stars", "star-mass", "central-mass", "rotation", "dark-matter", "dark-radius",
+                           "dark-fraction", "scale", "seed", "force", "integrator", "dt", "shield", "load", "add",
+                           "steps", "report-every", "centre", "export-gadget4"});
+}
+
+// --export-gadget4 writes a folder instead of running: it needs the end time,
+// and the options of a run have nothing to do.
+std::string gadget4Conflict(const SimOptions& o, const std::vector<std::string_view>& given) {
+    if (o.gadget4Dir.empty()) {
+        const std::string alone = givenOf(given, {"until", "snapshots"});
+        return alone.empty() ? std::string() : alone + ": only with --export-gadget4";
+    }
+    if (!o.until) return "--export-gadget4 needs --until T, the time at which GADGET-4's run ends";
+    if (o.darkMatter == DarkMatterModel::Sphere)
+        return "--dark-matter sphere: not with --export-gadget4, since GADGET-4 has no counterpart of Zyr's halo";
+    const std::string run =
+        givenOf(given, {"steps", "report-every", "exact-energy", "png", "frames", "every", "save", "csv", "state"});
+    return run.empty() ? std::string()
+                       : run + ": not with --export-gadget4, which takes no steps and writes only its folder";
 }
 
 const OptionInfo* findOption(std::string_view name) {
@@ -374,6 +427,7 @@ void appendOption(std::string& text, const std::string& left, std::string_view d
 
 ParseResult parseOptions(int argc, const char* const* argv) {
     SimOptions options;
+    std::vector<std::string_view> given;  // the options' names, as they came
     for (int i = 1; i < argc; ++i) {
         std::string_view arg = argv[i];
         if (arg == "-h") arg = "--help";
@@ -386,6 +440,7 @@ ParseResult parseOptions(int argc, const char* const* argv) {
         }
         const OptionInfo* entry = findOption(name);
         if (!entry) return failure("unknown option --" + std::string(name));
+        given.push_back(entry->name);
         const std::string option = "--" + std::string(name);
 
         std::string_view value;
@@ -402,8 +457,12 @@ ParseResult parseOptions(int argc, const char* const* argv) {
         if (std::string why = entry->apply(options, value); !why.empty())
             return failure(option + " '" + std::string(value) + "': " + why);
     }
-    if (const std::string unused = unusedWithLoad(options); !options.loadPath.empty() && !unused.empty())
+    if (const std::string unused = unusedWithReplay(given); !options.replayPattern.empty() && !unused.empty())
+        return failure(unused + ": not with --replay, whose snapshots give the stars, the settings and the steps");
+    if (const std::string unused = unusedWithLoad(given); !options.loadPath.empty() && !unused.empty())
         return failure(unused + ": not with --load, whose file gives the stars and the scale");
+    if (std::string conflict = gadget4Conflict(options, given); !conflict.empty())
+        return failure(std::move(conflict));
     return {options, {}};
 }
 
@@ -478,6 +537,19 @@ std::string helpText(const CGalaxy& d) {
         "\n"
         "With --load the file gives the stars and the scale; the model settings and the\n"
         "dark matter halo above still apply, the other galaxy settings are refused.\n"
+        "With --replay the snapshots, read one at a time, are the run: step N is the\n"
+        "N-th snapshot (from 0) in name order, where numbers in names count by their\n"
+        "value; each is reported with its time and drawn with the picture options,\n"
+        "and the energies use the model settings a Zyr snapshot holds\n"
+        "(the defaults above for others). Galaxy and model settings, --load, --add,\n"
+        "--steps, --report-every and --centre are refused beside it; --png, --state and\n"
+        "--save take the last snapshot.\n"
+        "\n"
+        "--export-gadget4 DIR --until T takes no steps: it writes the galaxy as set up\n"
+        "into DIR for GADGET-4, with the scale's units, Zyr's G, a softening length from\n"
+        "the shield rule, the time step as the largest step and K + 1 snapshots from\n"
+        "the galaxy's time to T. DIR/README.txt says how to build and run GADGET-4 and\n"
+        "how to bring its snapshots back into Zyr.\n"
         "\n"
         "Reports go to standard output at the start, every K steps and at the end. Steps\n"
         "per second are measured with a monotonic clock over the steps since the\n"
@@ -500,8 +572,9 @@ std::string helpText(const CGalaxy& d) {
         "A galaxy file with fewer star lines than its count loads the stars it holds,\n"
         "with a warning.\n"
         "\n"
-        "Exit status: 0 done; 1 a file could not be read or written, the galaxy does\n"
-        "not fit into memory, or a step made a position or velocity infinite or not a\n"
-        "number (the message names the step and the star); 2 bad arguments.\n";
+        "Exit status: 0 done; 1 a file could not be read or written, --replay matched\n"
+        "no file, the galaxy does not fit into memory or cannot be exported as\n"
+        "--export-gadget4 asks, or a step made a position or velocity infinite or not\n"
+        "a number (the message names the step and the star); 2 bad arguments.\n";
     return text;
 }

@@ -44,6 +44,7 @@ struct SimOptions {
 
     // the run
     std::string loadPath;
+    std::string replayPattern;  // a series of snapshots taken as the run instead of steps
     std::vector<AddedGalaxy> added;
     std::string savePath;
     std::string csvPath;
@@ -55,6 +56,10 @@ struct SimOptions {
     bool quiet = false;   // no human report
     bool exactEnergy = false;  // the potential from all pairs, also for tree and grid runs
     PictureOptions picture;
+    // the hand-off to GADGET-4: a folder written instead of a run
+    std::string gadget4Dir;
+    std::optional<double> until;  // the end time of GADGET-4's run
+    int snapshots = 10;           // after the one at the start
     bool help = false;
     bool version = false;
 };

@@ -4,11 +4,14 @@
 #include <cstdio>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include <unistd.h>
 
+#include "app/gadget4_export.h"
 #include "app/galaxy_file.h"
 #include "app/snapshot_file.h"
+#include "app/snapshot_series.h"
 #include "cli/csv_file.h"
 #include "cli/number_text.h"
 #include "cli/options.h"
@@ -40,11 +43,14 @@ bool setUpGalaxy(const SimOptions& options, std::string& error) {
         error = status.message;
         if (!status.ok()) return false;
         warnAbout(status);
-        // A snapshot brings its own model settings; those given here win.
+        // A snapshot brings its own model settings and halo; those given here win.
         if (options.force) g.forceMethod = *options.force;
         if (options.integrator) g.integrationMethod = *options.integrator;
         if (options.timeStep) g.timeStep = *options.timeStep;
         if (options.shield) g.shieldModifier = *options.shield;
+        if (options.darkMatter) g.darkMatter = *options.darkMatter;
+        if (options.darkRadius) g.darkRadius = *options.darkRadius;
+        if (options.darkFraction) g.darkFraction = *options.darkFraction;
     } else if (!g.newGalaxy()) {
         error = "a galaxy of " + std::to_string(g.requestedStars) + " stars does not fit into memory";
         return false;
@@ -65,24 +71,26 @@ const char* labelOf(const Table& table, int id) {
     return "?";
 }
 
-void printSetup(std::FILE* out) {
+// The line that heads the reports: the galaxy and the settings its steps use.
+std::string setupText() {
     const CGalaxy& g = g_galaxy;
     // Dynamic Euler sums its own pairs directly, whatever the force setting.
     const int force = g.integrationMethod == IntegrationMethod::DynamicEuler ? ForceMethod::Direct : g.forceMethod;
-    std::fprintf(out, "Stars: %d   %s   %s   Time Step: %s %s   Scale: %s\n", g.numStars,
-                 labelOf(kIntegrators, g.integrationMethod), labelOf(kForceMethods, force),
-                 numberText(g.timeStep, std::chars_format::general, 6).c_str(), g.timeUnitName[g.scale].c_str(),
-                 g.scaleName[g.scale].c_str());
+    return "Stars: " + std::to_string(g.numStars) + "   " + labelOf(kIntegrators, g.integrationMethod) + "   " +
+           labelOf(kForceMethods, force) + "   Time Step: " + numberText(g.timeStep, std::chars_format::general, 6) +
+           " " + g.timeUnitName[g.scale] + "   Scale: " + g.scaleName[g.scale] + "\n";
 }
 
 std::string sci(double value) { return numberText(value, std::chars_format::scientific, 6); }
 
-void printReport(std::FILE* out, int step, int steps, double stepsPerSecond) {
+// A report's first line begins with what it reports, "step 5/100" or
+// "snapshot 2/9 output/snapshot_002.hdf5"; the rate is counted per rateUnit.
+void printReport(std::FILE* out, const std::string& what, const char* rateUnit, double rate) {
     const CGalaxy& g = g_galaxy;
     const int s = g.scale;
-    std::fprintf(out, "step %d/%d   time %s %s   steps/s %s\n", step, steps,
-                 numberText(g.time, std::chars_format::general, 6).c_str(), g.timeUnitName[s].c_str(),
-                 numberText(stepsPerSecond, std::chars_format::fixed, 1).c_str());
+    std::fprintf(out, "%s   time %s %s   %s/s %s\n", what.c_str(),
+                 numberText(g.time, std::chars_format::general, 6).c_str(), g.timeUnitName[s].c_str(), rateUnit,
+                 numberText(rate, std::chars_format::fixed, 1).c_str());
     std::fprintf(out, "  energy [%s]   kinetic %s   potential %s (%s)   total %s\n", g.energyUnitName[s].c_str(),
                  sci(g.kineticEnergy).c_str(), sci(g.potentialEnergy).c_str(),
                  potentialSourceName(g.potentialSource), sci(g.totalEnergy).c_str());
@@ -164,79 +172,197 @@ private:
     Clock::time_point lastShown_;
 };
 
+// The outputs of a run or a replay: opened before the first step, so that a
+// wrong path costs no simulation time; a report, a CSV row and a frame as the
+// run goes; the state, the final picture and the saved galaxy at its end.
+class RunOutputs {
+public:
+    explicit RunOutputs(const SimOptions& options) : options_(options), pictures_(options.picture) {
+        // A CSV on the standard output keeps it to itself: the report moves aside.
+        const bool csvOnStandardOutput =
+            options.csvPath == CsvFile::kStandardOutput || options.statePath == CsvFile::kStandardOutput;
+        reportTo_ = options.quiet ? nullptr : csvOnStandardOutput ? stderr : stdout;
+    }
+
+    bool open(std::string& error) {
+        const SimOptions& o = options_;
+        return (o.csvPath.empty() || series_.open(o.csvPath, kSeriesHeader, &error)) &&
+               (o.statePath.empty() || state_.open(o.statePath, kStateHeader, &error)) &&
+               (o.savePath.empty() || saved_.open(o.savePath, &error)) &&
+               (!saved_.isOpen() || galaxyFormatOf(o.savePath) != GalaxyFormat::Unknown ||
+                (error = unknownFormatMessage(o.savePath)).empty()) &&
+               (!o.picture.wanted() || pictures_.prepare(error));
+    }
+
+    // One more step (or snapshot) towards the rate of the next report.
+    void count() { ++stepsSince_; }
+
+    // The bookkeeping, the report and the CSV row of this step. The rate
+    // covers the steps since the previous report and leaves out the reports
+    // themselves, whose bookkeeping costs a pass over all pairs or over the
+    // tree or grid.
+    void report(int step, const std::string& what, const char* rateUnit, ProgressLine& progress) {
+        const double seconds = std::chrono::duration<double>(Clock::now() - since_).count();
+        const double rate = stepsSince_ > 0 && seconds > 0.0 ? stepsSince_ / seconds : 0.0;
+        progress.clear();
+        // The exact pass over all pairs takes minutes for a large galaxy.
+        ProgressLine exactPass("exact energy", false, 100, Clock::now());
+        g_galaxy.bookkeeping([&](double share) { exactPass.update(static_cast<int>(100.0 * share), Clock::now()); });
+        exactPass.clear();
+        // The setup line heads the reports, and again whenever a snapshot
+        // brings other settings.
+        const std::string setup = setupText();
+        if (reportTo_) {
+            if (setup != setup_) std::fputs(setup.c_str(), reportTo_);
+            printReport(reportTo_, what, rateUnit, rate);
+        }
+        setup_ = setup;
+        if (series_.isOpen()) writeSeriesRow(series_, step, rate);
+        stepsSince_ = 0;
+        since_ = Clock::now();
+    }
+
+    // A frame that cannot be written ends the run: the frames after it would
+    // fail the same way.
+    bool frame(int step) {
+        std::string error;
+        if (pictures_.frame(step, error)) return true;
+        complain(error);
+        return false;
+    }
+
+    // The outputs of the end. Every one is attempted even when an earlier
+    // one failed, so that one full disk or vanished directory does not cost
+    // the others. Returns the exit status.
+    int finish() {
+        int status = 0;
+        std::string error;
+        if (state_.isOpen()) writeState(state_);
+        for (CsvFile* file : {&series_, &state_}) {
+            if (file->isOpen() && !file->close(&error)) {
+                complain(error);
+                status = 1;
+            }
+        }
+        if (!pictures_.finish(error)) {
+            complain(error);
+            status = 1;
+        }
+        if (saved_.isOpen()) {
+            const GalaxyFileStatus written = writeAnyGalaxyFile(g_galaxy, saved_);
+            if (!written.ok()) {
+                complain(written.message);
+                status = 1;
+            }
+        }
+        return status;
+    }
+
+private:
+    const SimOptions& options_;
+    std::FILE* reportTo_ = nullptr;
+    PictureWriter pictures_;
+    CsvFile series_, state_;
+    ReplacingFile saved_;
+    std::string setup_;
+    Clock::time_point since_ = Clock::now();
+    int stepsSince_ = 0;
+};
+
+// zyr-sim --replay: the snapshots in name order as the steps of the run.
+int replaySnapshots(const SimOptions& options) {
+    std::string error;
+    std::vector<std::string> files;
+    if (!expandSnapshotNames({options.replayPattern}, files, error)) {
+        complain(error);
+        return 1;
+    }
+    // Only the thread count and the exact energy remain to be set; the rest
+    // is refused beside --replay.
+    applySettings(options, g_galaxy);
+    RunOutputs outputs(options);
+    if (!outputs.open(error)) {
+        complain(error);
+        return 1;
+    }
+    SnapshotSeries series(std::move(files));
+    const int last = series.size() - 1;
+    ProgressLine progress("snapshot", true, last, Clock::now());
+    for (int i = 0; i <= last; ++i) {
+        // One snapshot in memory at a time; each keeps the view the first set.
+        const GalaxyFileStatus status = i == 0 ? series.show(g_galaxy, 0, false) : series.next(g_galaxy);
+        if (!status.ok()) {
+            progress.clear();
+            complain(status.message);
+            return 1;
+        }
+        warnAbout(status);
+        if (i == 0 && options.picture.wanted()) applyPictureOptions(options.picture, g_galaxy);
+        if (i > 0) outputs.count();
+        if (i == last) progress.finish();
+        outputs.report(i, "snapshot " + std::to_string(i) + "/" + std::to_string(last) + " " + series.file(i),
+                       "snapshots", progress);
+        if (!outputs.frame(i)) return 1;
+        if (i < last) progress.update(i, Clock::now());
+    }
+    return outputs.finish();
+}
+
+// --export-gadget4: the folder instead of a run.
+int exportGadget4(const SimOptions& options) {
+    const CGalaxy& g = g_galaxy;
+    const Gadget4Run run{*options.until, options.snapshots};
+    const Gadget4ExportStatus status = exportForGadget4(g, options.gadget4Dir, run);
+    if (!status.ok()) {
+        complain(status.message);
+        return 1;
+    }
+    if (!options.quiet) {
+        const std::string& unit = g.timeUnitName[g.scale];
+        std::printf("GADGET-4 folder %s: ic.hdf5 (%d stars), param.txt, Config.sh, README.txt\n"
+                    "  a run from %s to %s %s with %d snapshots after the start; README.txt says how to run it\n",
+                    options.gadget4Dir.c_str(), g.numStars, numberText(g.time, std::chars_format::general, 6).c_str(),
+                    numberText(run.until, std::chars_format::general, 6).c_str(), unit.c_str(), run.snapshots);
+    }
+    return 0;
+}
+
 }  // namespace
 
 int runSimulation(const SimOptions& options) {
+    if (!options.replayPattern.empty()) return replaySnapshots(options);
     std::string error;
     if (!setUpGalaxy(options, error)) {
         complain(error);
         return 1;
     }
     if (options.centre) g_galaxy.centre();
-    // A CSV on the standard output keeps it to itself: the report moves aside.
-    const bool csvOnStandardOutput =
-        options.csvPath == CsvFile::kStandardOutput || options.statePath == CsvFile::kStandardOutput;
-    std::FILE* const reportTo = options.quiet ? nullptr : csvOnStandardOutput ? stderr : stdout;
-    // Outputs are opened before the first step, so that a wrong path costs no
-    // simulation time.
-    const PictureOptions& picture = options.picture;
-    if (picture.wanted()) applyPictureOptions(picture, g_galaxy);
-    PictureWriter pictures(picture);
-    CsvFile series, state;
-    ReplacingFile saved;
-    if ((!options.csvPath.empty() && !series.open(options.csvPath, kSeriesHeader, &error)) ||
-        (!options.statePath.empty() && !state.open(options.statePath, kStateHeader, &error)) ||
-        (!options.savePath.empty() && !saved.open(options.savePath, &error)) ||
-        (saved.isOpen() && galaxyFormatOf(options.savePath) == GalaxyFormat::Unknown &&
-         !(error = unknownFormatMessage(options.savePath)).empty()) ||
-        (picture.wanted() && !pictures.prepare(error))) {
+    if (!options.gadget4Dir.empty()) return exportGadget4(options);
+    if (options.picture.wanted()) applyPictureOptions(options.picture, g_galaxy);
+    RunOutputs outputs(options);
+    if (!outputs.open(error)) {
         complain(error);
         return 1;
     }
 
-    if (reportTo) printSetup(reportTo);
-    const Clock::time_point start = Clock::now();
-    ProgressLine progress("step", true, options.steps, start);
-    Clock::time_point since = start;
-    int stepsSince = 0;
-    // The rate covers the steps since the previous report and leaves out the
-    // reports themselves, whose bookkeeping costs a pass over all pairs or
-    // over the tree or grid.
+    ProgressLine progress("step", true, options.steps, Clock::now());
     auto report = [&](int step) {
-        const double seconds = std::chrono::duration<double>(Clock::now() - since).count();
-        const double rate = stepsSince > 0 && seconds > 0.0 ? stepsSince / seconds : 0.0;
-        progress.clear();
-        // The exact pass over all pairs takes minutes for a large galaxy.
-        ProgressLine exactPass("exact energy", false, 100, Clock::now());
-        g_galaxy.bookkeeping([&](double share) { exactPass.update(static_cast<int>(100.0 * share), Clock::now()); });
-        exactPass.clear();
-        if (reportTo) printReport(reportTo, step, options.steps, rate);
-        if (series.isOpen()) writeSeriesRow(series, step, rate);
-        stepsSince = 0;
-        since = Clock::now();
+        outputs.report(step, "step " + std::to_string(step) + "/" + std::to_string(options.steps), "steps",
+                       progress);
     };
-
     report(0);
-    // A frame that cannot be written ends the run: the frames after it would
-    // fail the same way.
-    if (!pictures.frame(0, error)) {
-        complain(error);
-        return 1;
-    }
+    if (!outputs.frame(0)) return 1;
     for (int step = 1; step <= options.steps; ++step) {
         g_galaxy.iteration += 1;
         integrationStep(g_galaxy);
-        ++stepsSince;
+        outputs.count();
         if (const int star = g_galaxy.firstNonFiniteStar(); star >= 0) {
             progress.clear();
             complain("step " + std::to_string(step) + " gave star " + std::to_string(star) +
                      " a position or velocity that is infinite or not a number; the run stops");
             return 1;
         }
-        if (!pictures.frame(step, error)) {
-            complain(error);
-            return 1;
-        }
+        if (!outputs.frame(step)) return 1;
         if (step == options.steps) {
             progress.finish();
             report(step);
@@ -245,27 +371,5 @@ int runSimulation(const SimOptions& options) {
             progress.update(step, Clock::now());
         }
     }
-
-    // Every output is attempted even when an earlier one failed, so that one
-    // full disk or vanished directory does not cost the others.
-    int status = 0;
-    if (state.isOpen()) writeState(state);
-    for (CsvFile* file : {&series, &state}) {
-        if (file->isOpen() && !file->close(&error)) {
-            complain(error);
-            status = 1;
-        }
-    }
-    if (!pictures.finish(error)) {
-        complain(error);
-        status = 1;
-    }
-    if (saved.isOpen()) {
-        const GalaxyFileStatus written = writeAnyGalaxyFile(g_galaxy, saved);
-        if (!written.ok()) {
-            complain(written.message);
-            status = 1;
-        }
-    }
-    return status;
+    return outputs.finish();
 }

@@ -274,6 +274,13 @@ public:
     void DynamicEulerStep(double h);
     void LeapfrogStep(double h, DerivativeFunc f);
 
+    // The accelerations (x, y, z per star) the next leapfrog step under f
+    // would start from, when they are known for the galaxy as it is now;
+    // false, with nothing written, otherwise. A checkpoint keeps them, and
+    // takeLeapfrogStart gives them back to the galaxy it restores.
+    bool leapfrogStartAccelerations(DerivativeFunc f, std::vector<double>& rows) const;
+    void takeLeapfrogStart(DerivativeFunc f, const std::vector<double>& rows);
+
 private:
     // What the leapfrog's last closing kick was computed from, and the
     // accelerations it found: the next step starts from them when nothing

@@ -6,6 +6,7 @@
 // moved or edited, a new galaxy, the time step, the force method, the halo),
 // so no other command has to know about them.
 #include <algorithm>
+#include <vector>
 
 #include "model/galaxy.h"
 
@@ -37,6 +38,29 @@ void CGalaxy::keepLeapfrogStart(DerivativeFunc f) {
     s.darkRadius = darkRadius;
     s.darkFraction = darkFraction;
     s.f = f;
+}
+
+bool CGalaxy::leapfrogStartAccelerations(DerivativeFunc f, std::vector<double>& rows) const {
+    if (!leapfrogStartHolds(f)) return false;
+    const LeapfrogStart& s = leapfrog_;
+    const std::size_t n = s.ax.size();
+    rows.resize(3 * n);
+    for (std::size_t i = 0; i < n; ++i) {
+        rows[3 * i] = s.ax[i];
+        rows[3 * i + 1] = s.ay[i];
+        rows[3 * i + 2] = s.az[i];
+    }
+    return true;
+}
+
+void CGalaxy::takeLeapfrogStart(DerivativeFunc f, const std::vector<double>& rows) {
+    keepLeapfrogStart(f);
+    LeapfrogStart& s = leapfrog_;
+    for (std::size_t i = 0; i < s.ax.size(); ++i) {
+        s.ax[i] = rows[3 * i];
+        s.ay[i] = rows[3 * i + 1];
+        s.az[i] = rows[3 * i + 2];
+    }
 }
 
 void CGalaxy::LeapfrogStep(double h, DerivativeFunc f) {

@@ -1,8 +1,11 @@
 #include "platform/prompter.h"
 
 #include <QApplication>
+#include <QDir>
 #include <QFileDialog>
+#include <QLineEdit>
 #include <QMessageBox>
+#include <QRegularExpression>
 
 namespace {
 
@@ -50,18 +53,52 @@ MessageResult resultOf(int button) {
     }
 }
 
-std::optional<QString> runFileDialog(const FileRequest& request, QFileDialog::AcceptMode mode) {
-    QFileDialog dialog(QApplication::activeWindow(), request.caption, QString(), request.filter);
+// Qt's dialog for existing files refuses a name that is none; this one also
+// takes a pattern typed as the name (with *, ? or [) and gives it, in its
+// folder, as the one name chosen, for the caller to expand.
+class PatternFileDialog : public QFileDialog {
+public:
+    using QFileDialog::QFileDialog;
+
+    bool takesPatterns = false;
+    QString pattern;
+
+    void accept() override {
+        const auto* edit = findChild<QLineEdit*>(QStringLiteral("fileNameEdit"));
+        const QString typed = edit ? edit->text().trimmed() : QString();
+        // Several names chosen in the list come quoted.
+        static const QRegularExpression wildcard(QStringLiteral("[*?[]"));
+        if (takesPatterns && typed.contains(wildcard) && !typed.startsWith(u'"')) {
+            pattern = directory().absoluteFilePath(typed);
+            QDialog::accept();
+            return;
+        }
+        QFileDialog::accept();
+    }
+};
+
+// A name typed for opening need not exist, unless several are asked for:
+// the caller reports a missing file.
+std::optional<QStringList> runFileDialog(const FileRequest& request, QFileDialog::AcceptMode mode,
+                                         QFileDialog::FileMode fileMode = QFileDialog::AnyFile) {
+    PatternFileDialog dialog(QApplication::activeWindow(), request.caption, QString(), request.filter);
+    dialog.takesPatterns = fileMode == QFileDialog::ExistingFiles;
     // Qt's own dialog, the same on every desktop and drivable in tests.
     dialog.setOption(QFileDialog::DontUseNativeDialog);
     dialog.setAcceptMode(mode);
-    // A name typed for opening need not exist: the caller reports a missing file.
-    dialog.setFileMode(QFileDialog::AnyFile);
+    dialog.setFileMode(fileMode);
     dialog.setDefaultSuffix(request.defaultSuffix);
     dialog.setOption(QFileDialog::DontConfirmOverwrite, !request.confirmOverwrite);
     if (!request.fileName.isEmpty()) dialog.selectFile(request.fileName);
-    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return std::nullopt;
-    return dialog.selectedFiles().front();
+    if (dialog.exec() != QDialog::Accepted) return std::nullopt;
+    if (!dialog.pattern.isEmpty()) return QStringList{dialog.pattern};
+    if (dialog.selectedFiles().isEmpty()) return std::nullopt;
+    return dialog.selectedFiles();
+}
+
+std::optional<QString> firstOf(const std::optional<QStringList>& names) {
+    if (!names) return std::nullopt;
+    return names->front();
 }
 
 }  // namespace
@@ -72,12 +109,32 @@ MessageResult QtPrompter::messageBox(const QString& text, const QString& caption
     return resultOf(box.exec());
 }
 
+std::optional<QStringList> Prompter::openFileNames(const FileRequest& request) {
+    const std::optional<QString> name = openFileName(request);
+    if (!name) return std::nullopt;
+    return QStringList{*name};
+}
+
 std::optional<QString> QtPrompter::openFileName(const FileRequest& request) {
-    return runFileDialog(request, QFileDialog::AcceptOpen);
+    return firstOf(runFileDialog(request, QFileDialog::AcceptOpen));
 }
 
 std::optional<QString> QtPrompter::saveFileName(const FileRequest& request) {
-    return runFileDialog(request, QFileDialog::AcceptSave);
+    return firstOf(runFileDialog(request, QFileDialog::AcceptSave));
+}
+
+std::optional<QStringList> QtPrompter::openFileNames(const FileRequest& request) {
+    return runFileDialog(request, QFileDialog::AcceptOpen, QFileDialog::ExistingFiles);
+}
+
+std::optional<QString> QtPrompter::folderName(const FileRequest& request) {
+    QFileDialog dialog(QApplication::activeWindow(), request.caption);
+    dialog.setOption(QFileDialog::DontUseNativeDialog);
+    dialog.setFileMode(QFileDialog::Directory);
+    dialog.setOption(QFileDialog::ShowDirsOnly);
+    if (!request.fileName.isEmpty()) dialog.selectFile(request.fileName);
+    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return std::nullopt;
+    return dialog.selectedFiles().front();
 }
 
 MessageResult ScriptedPrompter::messageBox(const QString& text, const QString& caption, MessageButtons buttons,
@@ -94,6 +151,8 @@ MessageResult ScriptedPrompter::messageBox(const QString& text, const QString& c
 std::optional<QString> ScriptedPrompter::openFileName(const FileRequest& request) { return nextFile(request); }
 
 std::optional<QString> ScriptedPrompter::saveFileName(const FileRequest& request) { return nextFile(request); }
+
+std::optional<QString> ScriptedPrompter::folderName(const FileRequest& request) { return nextFile(request); }
 
 std::optional<QString> ScriptedPrompter::nextFile(const FileRequest& request) {
     fileRequests.push_back(request);

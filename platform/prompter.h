@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QString>
+#include <QStringList>
 #include <deque>
 #include <optional>
 #include <vector>
@@ -32,6 +33,12 @@ public:
     // Modal; the chosen path, or nothing when cancelled.
     virtual std::optional<QString> openFileName(const FileRequest& request) = 0;
     virtual std::optional<QString> saveFileName(const FileRequest& request) = 0;
+    // Modal; one or more names to open, or nothing when cancelled. Unless
+    // overridden, the one name openFileName gives.
+    virtual std::optional<QStringList> openFileNames(const FileRequest& request);
+    // Modal; an existing folder (the dialog can make a new one), or nothing
+    // when cancelled. Only the caption and the starting name are used.
+    virtual std::optional<QString> folderName(const FileRequest& request) = 0;
 };
 
 // Qt's message boxes and Qt's own (non-native) file dialogs, owned by the
@@ -42,11 +49,15 @@ public:
                              MessageIcon icon) override;
     std::optional<QString> openFileName(const FileRequest& request) override;
     std::optional<QString> saveFileName(const FileRequest& request) override;
+    // Existing files, several with Shift+click or Ctrl+click; or a pattern
+    // (*, ? or [) typed as the name, given back as it stands in its folder.
+    std::optional<QStringList> openFileNames(const FileRequest& request) override;
+    std::optional<QString> folderName(const FileRequest& request) override;
 };
 
 // Answers from queues and records what was asked. A message box without a
-// queued reply gets its first button (Ok or Yes); a file dialog without a
-// queued answer is cancelled.
+// queued reply gets its first button (Ok or Yes); a file or folder dialog
+// without a queued answer is cancelled.
 class ScriptedPrompter : public Prompter {
 public:
     struct Message {
@@ -65,6 +76,7 @@ public:
                              MessageIcon icon) override;
     std::optional<QString> openFileName(const FileRequest& request) override;
     std::optional<QString> saveFileName(const FileRequest& request) override;
+    std::optional<QString> folderName(const FileRequest& request) override;
 
 private:
     std::optional<QString> nextFile(const FileRequest& request);

@@ -11,8 +11,9 @@ packages=(cmake g++ make zlib1g-dev libhdf5-dev libgtest-dev libbenchmark-dev lo
 # example notebooks the tests run (nbclient, a kernel, matplotlib).
 [ $# -eq 0 ] && packages+=(pybind11-dev python3-dev python3-numpy python3-pytest python3-nbclient python3-ipykernel
                            python3-matplotlib)
-# h5py checks the snapshot files Zyr writes, and writes other codes' layouts.
-[ $# -eq 0 ] && packages+=(python3-h5py)
+# h5py checks the snapshot files Zyr writes, and writes other codes' layouts;
+# yt must read them as GADGET snapshots.
+[ $# -eq 0 ] && packages+=(python3-h5py python3-yt)
 # The fuzzing harnesses of the tests are built with clang's libFuzzer.
 [ $# -eq 0 ] && packages+=(clang libclang-rt-14-dev)
 

@@ -17,8 +17,11 @@
 #include "app/app_globals.h"
 #include "app/command_ids.h"
 #include "app/documents.h"
+#include "app/gadget4_export.h"
 #include "app/galaxy_file.h"
+#include "app/snapshot_file.h"
 #include "app/zyr_app.h"
+#include "dialogs/gadget4_export_dlg.h"
 #include "model/galaxy.h"
 #include "platform/child_frame.h"
 #include "platform/doc_template.h"
@@ -26,6 +29,8 @@
 #include "platform/framework_ids.h"
 #include "platform/mdi_frame.h"
 #include "platform/prompter.h"
+#include "physics/methods.h"
+#include "view/energy_plot_view.h"
 #include "view/zyr_view.h"
 #include "tests/support/program_under_test.h"
 
@@ -89,7 +94,16 @@ private slots:
     void saveInEveryWindowWritesTheGalaxy();
     void saveWithoutWindowIsDisabled();
 
+    void replayStepsThroughASeriesUntilNewGalaxy();
+    void replayStopsAtASnapshotThatCannotBeRead();
+    void replayDialogTakesSeveralFilesOrAPattern();
+    void exportForGadget4AsksFolderEndTimeAndSnapshots();
+
 private:
+    // Saves the galaxy as STEM_8, STEM_9 and STEM_10.hdf5, a few steps
+    // apart, so that only an order by value puts them right; their times.
+    QList<double> writeSeries(const QString& stem);
+
     // Sends Open or Save with the given answer of the file dialog.
     void openFile(const QString& path);
     void saveFile(const QString& path);
@@ -485,6 +499,178 @@ void FileCommandsTest::saveWithoutWindowIsDisabled() {
     QVERIFY(!frame_->executeCommand(F::FileSave));
     QVERIFY(prompter_->fileRequests.empty());
     QVERIFY(frame_->queryCommand(F::FileOpen).enabled());
+}
+
+// ---- Replay Snapshots -------------------------------------------------------------
+
+QList<double> FileCommandsTest::writeSeries(const QString& stem) {
+    QList<double> times;
+    for (const int number : {8, 9, 10}) {
+        if (number > 8)
+            for (int k = 0; k < 3; ++k) integrationStep(g_galaxy);
+        const QString path = dir_->filePath(QStringLiteral("%1_%2.hdf5").arg(stem).arg(number));
+        [&] { QVERIFY(saveAnyGalaxyFile(g_galaxy, QFile::encodeName(path).toStdString()).ok()); }();
+        times.push_back(g_galaxy.time);
+    }
+    return times;
+}
+
+void FileCommandsTest::replayStepsThroughASeriesUntilNewGalaxy() {
+    const QList<double> times = writeSeries(QStringLiteral("snap"));
+    const QList<double> lastStar = starFields(4);
+    app_->OnNewGalaxy();
+    app_->OnShowEnergyPlot();
+    auto* plot = static_cast<CEnergyPlotView*>(app_->plotTemplate->firstDocument()->firstView());
+
+    // A pattern as the dialog's answer stands for the files it matches.
+    prompter_->files.push_back(dir_->filePath(QStringLiteral("snap_*.hdf5")));
+    QVERIFY(frame_->executeCommand(C::ReplaySnapshots));
+    QCOMPARE(prompter_->fileRequests.back().caption, QStringLiteral("Replay Snapshots"));
+    QVERIFY(prompter_->messages.empty());
+    QVERIFY(app_->replay());
+    QCOMPARE(app_->replay()->size(), 3);
+    QCOMPARE(g_galaxy.time, times[0]);
+    QWidget* window = g_galaxyView->parentFrame();
+    QCOMPARE(window->windowTitle(), QStringLiteral("snap_8.hdf5 (1 of 3)"));
+
+    // Forward One Step shows the next snapshot in the same view, and the
+    // energy plot has a sample of each.
+    app_->OnZoomIn();
+    const double zoomed = g_galaxy.viewDistance;
+    QVERIFY(frame_->executeCommand(C::ForwardOneStep));
+    QCOMPARE(g_galaxy.time, times[1]);
+    QCOMPARE(window->windowTitle(), QStringLiteral("snap_9.hdf5 (2 of 3)"));
+    QCOMPARE(g_galaxy.viewDistance, zoomed);
+    QCOMPARE(plot->history().samples().back().time, times[1]);
+
+    // Run takes a snapshot per idle call and stops at the end of the series.
+    app_->OnRun();
+    app_->OnIdle(1);
+    QCOMPARE(g_galaxy.time, times[2]);
+    QCOMPARE(starFields(4), lastStar);
+    QCOMPARE(app_->running, 1);
+    app_->OnIdle(2);
+    QCOMPARE(app_->running, 0);
+    QCOMPARE(g_galaxy.time, times[2]);
+    QCOMPARE(window->windowTitle(), QStringLiteral("snap_10.hdf5 (3 of 3)"));
+    QCOMPARE(plot->history().samples().size(), std::size_t{3});
+
+    // New Galaxy leaves replay: Forward One Step integrates again.
+    QVERIFY(frame_->executeCommand(F::FileNew));
+    QVERIFY(!app_->replay());
+    QCOMPARE(window->windowTitle(), QStringLiteral("Galaxy"));
+    QVERIFY(frame_->executeCommand(C::ForwardOneStep));
+    QCOMPARE(g_galaxy.time, g_galaxy.timeStep);
+    QVERIFY(prompter_->messages.empty());
+}
+
+void FileCommandsTest::replayStopsAtASnapshotThatCannotBeRead() {
+    const QList<double> times = writeSeries(QStringLiteral("run"));
+    writeFile(dir_->filePath(QStringLiteral("run_9.hdf5")), "not HDF5");
+    const QStringList chosen = {dir_->filePath(QStringLiteral("run_10.hdf5")),
+                                dir_->filePath(QStringLiteral("run_9.hdf5")),
+                                dir_->filePath(QStringLiteral("run_8.hdf5"))};
+    app_->replaySnapshots(chosen);
+    QVERIFY(prompter_->messages.empty());
+    const QList<double> first = starFields(1);
+    app_->OnRun();
+    app_->OnIdle(1);
+    QCOMPARE(app_->running, 0);
+    QCOMPARE(prompter_->messages.size(), std::size_t{1});
+    QCOMPARE(prompter_->messages[0].caption, QStringLiteral("Not a Galaxy File"));
+    const QString& text = prompter_->messages[0].text;
+    QVERIFY2(text.contains(QStringLiteral("run_9.hdf5")), qPrintable(text));
+    QVERIFY(!app_->replay());
+    QCOMPARE(g_galaxy.time, times[0]);
+    QCOMPARE(starFields(1), first);
+    QCOMPARE(g_galaxyView->parentFrame()->windowTitle(), QStringLiteral("run_8.hdf5"));
+}
+
+void FileCommandsTest::replayDialogTakesSeveralFilesOrAPattern() {
+    // Qt's own dialog, as the user sees it: names chosen in its list, or a
+    // pattern typed as the name, which a dialog for existing files refuses.
+    writeSeries(QStringLiteral("snap"));
+    app_->setPrompter(std::make_unique<QtPrompter>());
+    const QString chosenInTheList = QStringLiteral("\"snap_10.hdf5\" \"snap_9.hdf5\"");
+    for (const QString& typed : {chosenInTheList, QStringLiteral("snap_[19]*")}) {
+        QTimer::singleShot(0, this, [&] {
+            auto* dialog = qobject_cast<QFileDialog*>(QApplication::activeModalWidget());
+            if (!dialog) return;
+            QCOMPARE(dialog->fileMode(), QFileDialog::ExistingFiles);
+            dialog->setDirectory(dir_->path());
+            auto* name = dialog->findChild<QLineEdit*>(QStringLiteral("fileNameEdit"));
+            QVERIFY(name);
+            QCOMPARE(name->text(), QStringLiteral("*.hdf5"));
+            name->setText(typed);
+            static_cast<QDialog*>(dialog)->accept();
+        });
+        QVERIFY(frame_->executeCommand(C::ReplaySnapshots));
+        QVERIFY2(!QApplication::activeModalWidget(), qPrintable(typed));
+        QVERIFY(app_->replay());
+        QCOMPARE(app_->replay()->size(), 2);
+        QCOMPARE(g_galaxyView->parentFrame()->windowTitle(), QStringLiteral("snap_9.hdf5 (1 of 2)"));
+    }
+}
+
+// ---- Export for GADGET-4 ------------------------------------------------------
+
+void FileCommandsTest::exportForGadget4AsksFolderEndTimeAndSnapshots() {
+    g_galaxy.time = 24.0;
+    const QString folder = dir_->filePath("g4");
+    QVERIFY(QDir().mkdir(folder));
+    // Drives the end-time dialog: checks its defaults, asks for typed
+    // values, presses OK; a dialog still open afterwards is cancelled.
+    const auto answer = [&](const QString& endTime, const QString& snapshots, bool closes) {
+        bool ran = false;
+        QTimer::singleShot(0, this, [&] {
+            auto* dialog = qobject_cast<CGadget4ExportDlg*>(QApplication::activeModalWidget());
+            if (!dialog) return;
+            ran = true;
+            auto* end = static_cast<QLineEdit*>(dialog->control(CGadget4ExportDlg::IdEndTime));
+            auto* count = static_cast<QLineEdit*>(dialog->control(CGadget4ExportDlg::IdSnapshots));
+            // 1000 steps of 8 after the galaxy's time, 10 snapshots.
+            QCOMPARE(end->text(), QStringLiteral("8024.000000"));
+            QCOMPARE(count->text(), QStringLiteral("10"));
+            end->setText(endTime);
+            count->setText(snapshots);
+            dialog->accept();
+            QCOMPARE(dialog->isVisible(), !closes);
+            if (dialog->isVisible()) dialog->reject();
+        });
+        prompter_->files.push_back(folder);
+        QVERIFY(frame_->executeCommand(C::ExportGadget4));
+        QVERIFY(ran);
+        QVERIFY(prompter_->files.empty());
+    };
+
+    // An end time before the galaxy's keeps the dialog open with the reason.
+    answer(QStringLiteral("20"), QStringLiteral("10"), false);
+    QCOMPARE(prompter_->messages.size(), std::size_t{1});
+    QCOMPARE(prompter_->messages[0].caption, QStringLiteral("Processing Error"));
+    QVERIFY2(prompter_->messages[0].text.startsWith(QStringLiteral("The end time 20 Myr must be later")),
+             qPrintable(prompter_->messages[0].text));
+    QVERIFY(QDir(folder).isEmpty());
+
+    answer(QStringLiteral("824"), QStringLiteral("4"), true);
+    QCOMPARE(prompter_->messages.size(), std::size_t{1});
+    QCOMPARE(prompter_->fileRequests.back().caption, QStringLiteral("Export for GADGET-4"));
+    const QString param = QString::fromLatin1(readAll(folder + "/param.txt"));
+    QVERIFY(param.contains(QRegularExpression(QStringLiteral("\\nTimeBegin +24 "))));
+    QVERIFY(param.contains(QRegularExpression(QStringLiteral("\\nTimeMax +824 "))));
+    QVERIFY(param.contains(QRegularExpression(QStringLiteral("\\nTimeBetSnapshot +200 "))));
+    for (const char* file : {"/ic.hdf5", "/Config.sh", "/README.txt"}) QVERIFY(QFile::exists(folder + file));
+
+    // A galaxy GADGET-4 cannot run is refused before anything is asked.
+    g_galaxy.shieldModifier = 0.0;
+    QVERIFY(frame_->executeCommand(C::ExportGadget4));
+    QCOMPARE(prompter_->fileRequests.size(), std::size_t{2});
+    QCOMPARE(prompter_->messages.size(), std::size_t{2});
+    QCOMPARE(prompter_->messages[1].caption, QStringLiteral("Could Not Create"));
+    QVERIFY(prompter_->messages[1].text.contains(QStringLiteral("softening length greater than 0")));
+
+    // Like Save, it needs a window showing the galaxy.
+    app_->closeAllDocuments();
+    QVERIFY(!frame_->queryCommand(C::ExportGadget4).enabled());
 }
 
 QTEST_MAIN(FileCommandsTest)

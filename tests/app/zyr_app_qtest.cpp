@@ -301,7 +301,9 @@ void ZyrAppTest::startUpWithUnreadableFileKeepsGeneratedGalaxy() {
 void ZyrAppTest::childMenuLayout() {
     const QStringList expected = {
         "&File/&Open...\tCtrl+O=57601",
+        "&File/&Replay Snapshots...=32870",
         "&File/&Save\tCtrl+S=57603",
+        "&File/Export for &GADGET-4...=32871",
         "&File/E&xit=57665",
         "&Edit/&Undo\tCtrl+Z=57643",
         "&Edit/-",
@@ -399,7 +401,9 @@ void ZyrAppTest::mainFrameMenuLayoutWithoutChildWindow() {
     QVERIFY(!frame_->showingChildMenu());
     const QStringList expected = {
         "&File/&Open...\tCtrl+O=57601",
+        "&File/&Replay Snapshots...=32870",
         "&File/&Save\tCtrl+S=57603",
+        "&File/Export for &GADGET-4...=32871",
         "&File/E&xit=57665",
         "&Edit/&Undo\tCtrl+Z=57643",
         "&Edit/-",

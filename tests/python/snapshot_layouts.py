@@ -4,7 +4,8 @@ It reads a snapshot zyr-sim wrote and compares it with the same run's state
 CSV; it writes snapshots after the published layouts of GADGET-4 (single
 precision, units under /Parameters, masses from MassTable), SWIFT (/Units,
 compressed datasets, gas) and a two-part set, and checks what zyr-sim loads
-from them. Usage: snapshot_layouts.py ZYR_SIM WORK_DIR
+from them. yt, an analysis code, must see a GADGET snapshot in what zyr-sim
+writes, with the same stars. Usage: snapshot_layouts.py ZYR_SIM WORK_DIR
 """
 import csv
 import os
@@ -74,7 +75,8 @@ def check_zyr_written():
         assert stars["Coordinates"].shape == (50, 3) and stars["Coordinates"].dtype == "<f8"
         assert stars["Velocities"].shape == (50, 3) and stars["Masses"].shape == (50,)
         assert stars["ParticleIDs"].dtype == "<u8"
-        assert list(stars["ParticleIDs"][:]) == list(range(1, 51))
+        # (index + 1) * 16 + 8 + colour: the order and the colours in one
+        assert (stars["ParticleIDs"][:] == 16 * np.arange(1, 51) + 8 + rows[:, 8]).all()
         # Bit for bit what the run's state shows.
         assert (stars["Masses"][:] == rows[:, 1]).all()
         assert (stars["Coordinates"][:] == rows[:, 2:5]).all()
@@ -85,6 +87,35 @@ def check_zyr_written():
         assert units["Unit length in cgs (U_L)"] == KLY_CM
         assert units["Unit mass in cgs (U_M)"] == MSOL_G
         assert units["Unit time in cgs (U_t)"] == MYR_S
+
+
+def check_through_gadget4_and_yt():
+    """A Zyr snapshot as GADGET-4 gives it back: its own header and parameters,
+    the particles reordered, /Zyr and /Units gone; and as yt reads it."""
+    snapshot, returned = path("zyr.hdf5"), path("returned.hdf5")
+    mass, xyz, v, colour = state_of(snapshot)
+    order = np.random.default_rng(2).permutation(len(mass))
+    with h5py.File(snapshot, "r") as src, h5py.File(returned, "w") as f:
+        header(f, [0, 50, 0, 0, 0, 0], [0, 50, 0, 0, 0, 0], [0] * 6, src["Header"].attrs["Time"])
+        p = f.create_group("Parameters").attrs
+        p["UnitLength_in_cm"], p["UnitMass_in_g"], p["UnitVelocity_in_cm_per_s"] = KLY_CM, MSOL_G, KLY_CM / MYR_S
+        stars = f.create_group("PartType1")
+        for name in ("Coordinates", "Velocities", "Masses", "ParticleIDs"):
+            stars[name] = src["PartType1"][name][:][order]
+    back = state_of(returned)
+    close(back[1], xyz)
+    assert list(back[3]) == list(colour)
+
+    import yt  # slow to import; only this check needs it
+    ds = yt.load(snapshot)
+    assert type(ds).__name__ == "GadgetHDF5Dataset", type(ds)
+    ad = ds.all_data()
+    ids = ad["PartType1", "ParticleIDs"].d.astype(int)
+    by_star = np.argsort(ids)
+    assert len(ids) == len(mass)
+    assert (ad["PartType1", "Coordinates"].to("code_length").d[by_star] == xyz).all()
+    assert (ad["PartType1", "Velocities"].to("code_velocity").d[by_star] == v).all()
+    assert (ad["PartType1", "Masses"].to("code_mass").d[by_star] == mass).all()
 
 
 def check_gadget4():
@@ -163,6 +194,7 @@ def check_two_parts():
 
 
 check_zyr_written()
+check_through_gadget4_and_yt()
 check_gadget4()
 check_swift()
 check_two_parts()

@@ -54,12 +54,15 @@ def test_render_gives_zyr_sims_picture_and_keeps_no_view(tmp_path):
     np.testing.assert_array_equal(g.render(**view), first)  # the turns did not add up
 
 
-def test_a_snapshot_loads_back_to_the_bit_and_keeps_its_settings_through_an_add(tmp_path):
-    g = zyr.Galaxy(**DISC, integrator="leapfrog", force="barnes-hut", dt=4.0)
+def test_a_snapshot_goes_on_to_the_bit_and_keeps_its_settings_through_an_add(tmp_path):
+    g = zyr.Galaxy(**DISC, integrator="leapfrog", force="barnes-hut", dt=4.0, shield=2)
     g.step(2)
     g.save(tmp_path / "g.hdf5")
     h = zyr.Galaxy.load(tmp_path / "g.hdf5", shield=2)  # the rest from the file
+    g.step(3)
+    h.step(3)
     np.testing.assert_array_equal(h.positions, g.positions)
+    np.testing.assert_array_equal(h.velocities, g.velocities)
     assert h.time == g.time
     h.add(zyr.Galaxy.load(os.path.join(DATA, "two-star-orbit.zyr")), offset=(5, 0, 0))
     assert (len(h), h.integrator, h.force, h.dt, h.shield) == (302, "leapfrog", "barnes-hut", 4.0, 2.0)

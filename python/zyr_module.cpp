@@ -577,12 +577,15 @@ PYBIND11_MODULE(zyr, m) {
             "Centre of mass (x, y, z), a new (3,) array.")
         .def_readonly("potential_from", &Report::potentialFrom,
                       "Where the potential energy comes from: 'exact', 'tree' or 'mesh'.")
-        .def("__repr__", [](const Report& r) {
-            return "<zyr.Report time " + std::string(py::repr(py::float_(r.time))) + ": kinetic " +
-                   std::string(py::repr(py::float_(r.kinetic))) + ", potential " +
-                   std::string(py::repr(py::float_(r.potential))) + " (" + r.potentialFrom + "), total " +
-                   std::string(py::repr(py::float_(r.total))) + ">";
-        });
+        .def(
+            "__repr__",
+            [](const Report& r) {
+                return "<zyr.Report time " + std::string(py::repr(py::float_(r.time))) + ": kinetic " +
+                       std::string(py::repr(py::float_(r.kinetic))) + ", potential " +
+                       std::string(py::repr(py::float_(r.potential))) + " (" + r.potentialFrom + "), total " +
+                       std::string(py::repr(py::float_(r.total))) + ">";
+            },
+            "A short description: time and energies.");
 
     py::class_<Galaxy> cls(m, "Galaxy",
                            "A galaxy of point-mass stars with its own settings, stepped by the Zyr core.\n"

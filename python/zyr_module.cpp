@@ -91,10 +91,10 @@ const char* nameOf(const Table& table, int id) {
     return "?";
 }
 
-std::string pathOf(const py::object& path, const char* keyword) {
+std::string pathOf(const py::object& path, const char* keyword,
+                   const char* expected = "a file name (str or os.PathLike)") {
     if (!py::isinstance<py::str>(path) && !py::hasattr(path, "__fspath__"))
-        raise(PyExc_TypeError,
-              std::string(keyword) + " must be a file name (str or os.PathLike), not " + typeName(path));
+        raise(PyExc_TypeError, std::string(keyword) + " must be " + expected + ", not " + typeName(path));
     const py::object text = py::module_::import("os").attr("fspath")(path);
     if (!py::isinstance<py::str>(text))
         raise(PyExc_TypeError, std::string(keyword) + " must be a file name as text, not " + typeName(text));
@@ -373,9 +373,7 @@ void add(Galaxy& galaxy, const py::object& other, const py::object& offsetValue,
     const std::array<double, 3> offset = tripleOf(offsetValue, "offset");
     const std::array<double, 3> velocity = tripleOf(velocityValue, "velocity");
     if (!py::isinstance<Galaxy>(other)) {
-        if (!py::isinstance<py::str>(other) && !py::hasattr(other, "__fspath__"))
-            raise(PyExc_TypeError, "galaxy must be a Galaxy or a file name, not " + typeName(other));
-        const std::string file = pathOf(other, "galaxy");
+        const std::string file = pathOf(other, "galaxy", "a Galaxy or a file name");
         const auto lock = galaxy.hold();
         check(mergeAnyGalaxyFile(galaxy.g, file, offset.data(), velocity.data()));
         return;

@@ -420,15 +420,20 @@ py::array render(Galaxy& galaxy, const py::object& size, const py::object& tilt,
     SimOptions options =
         optionsOf({{"tilt", tilt}, {"turn", turn}, {"zoom", zoom}, {"colouring", colouring}, {"star_size", starSize}});
     {
+        // (width, height), or zyr-sim's "WIDTHxHEIGHT"
         const std::string what = "size must be (width, height) in pixels, two whole numbers";
-        if (py::isinstance<py::str>(size) || !py::isinstance<py::sequence>(size)) raise(PyExc_TypeError, what);
-        const auto sides = size.cast<py::sequence>();
-        if (sides.size() != 2) raise(PyExc_ValueError, what);
         std::string text;
-        for (std::size_t k = 0; k < 2; ++k) {
-            const py::object side = sides[k];
-            if (PyBool_Check(side.ptr()) || !PyIndex_Check(side.ptr())) raise(PyExc_TypeError, what);
-            text += (k ? "x" : "") + std::string(py::str(py::int_(side)));
+        if (py::isinstance<py::str>(size)) {
+            text = size.cast<std::string>();
+        } else {
+            if (!py::isinstance<py::sequence>(size)) raise(PyExc_TypeError, what);
+            const auto sides = size.cast<py::sequence>();
+            if (sides.size() != 2) raise(PyExc_ValueError, what);
+            for (std::size_t k = 0; k < 2; ++k) {
+                const py::object side = sides[k];
+                if (PyBool_Check(side.ptr()) || !PyIndex_Check(side.ptr())) raise(PyExc_TypeError, what);
+                text += (k ? "x" : "") + std::string(py::str(py::int_(side)));
+            }
         }
         if (const std::string why = applyOption(options, "size", text); !why.empty())
             raise(PyExc_ValueError, "size=" + std::string(py::repr(size)) + ": " + why);
@@ -786,11 +791,11 @@ PYBIND11_MODULE(zyr, m) {
             "zyr-sim --png with the options of the same names, and returns them as a\n"
             "(height, width, 3) uint8 array.\n"
             "\n"
-            "size is (width, height); tilt and turn turn the view (degrees) about the\n"
-            "screen's horizontal and then vertical axis; zoom brings the camera closer;\n"
-            "colouring: own|redshift|chromadepth; star_size 0 to 5 draws stars as squares\n"
-            "of star_size + 1 pixels (None: the galaxy's, 0); balls draws shaded balls;\n"
-            "box the cube outline; trace paints over the galaxy's previous picture of the\n"
-            "same size, so that the stars leave trails. The view applies to this picture\n"
-            "only.");
+            "size is (width, height) or 'WIDTHxHEIGHT'; tilt and turn turn the view\n"
+            "(degrees) about the screen's horizontal and then vertical axis; zoom brings\n"
+            "the camera closer; colouring: own|redshift|chromadepth; star_size 0 to 5\n"
+            "draws stars as squares of star_size + 1 pixels (None: the galaxy's, 0); balls\n"
+            "draws shaded balls; box the cube outline; trace paints over the galaxy's\n"
+            "previous picture of the same size, so that the stars leave trails. The view\n"
+            "applies to this picture only.");
 }

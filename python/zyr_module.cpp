@@ -299,7 +299,8 @@ std::unique_ptr<Galaxy> loaded(const py::object& path, const SimOptions& options
     auto galaxy = std::make_unique<Galaxy>();
     CGalaxy& g = galaxy->g;
     applySettings(options, g);
-    // HDF5 is not built for threads: file work keeps the interpreter's lock.
+    // File work keeps the interpreter's lock: two threads never read or write
+    // files through the core at once.
     check(loadAnyGalaxyFile(g, file));
     // A snapshot brings its own model settings; those given here win.
     if (options.force) g.forceMethod = *options.force;

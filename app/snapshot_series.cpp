@@ -1,7 +1,6 @@
 #include "app/snapshot_series.h"
 
 #include <algorithm>
-#include <iterator>
 
 #include <glob.h>
 #include <sys/stat.h>
@@ -48,45 +47,6 @@ bool expandPattern(const std::string& pattern, std::vector<std::string>& out, st
     }
 }
 
-// What loading gives a newly loaded galaxy and the user may have changed
-// since: the camera and the view flags. The zoom is the camera's distance,
-// which belongs to the scale: a snapshot of another scale keeps its own.
-struct ViewState {
-    Quaternion orientation;
-    int scale;
-    double viewDistance, panX, panY;
-    int depthCue, blackBackground, chromaDepth, redshift;
-    int hideColor[kStarColorCount];
-    double hue[kStarColorCount];
-
-    explicit ViewState(const CGalaxy& g)
-        : orientation(g.orientation),
-          scale(g.scale),
-          viewDistance(g.viewDistance),
-          panX(g.panX),
-          panY(g.panY),
-          depthCue(g.depthCue),
-          blackBackground(g.blackBackground),
-          chromaDepth(g.chromaDepth),
-          redshift(g.redshift) {
-        std::copy(std::begin(g.hideColor), std::end(g.hideColor), hideColor);
-        std::copy(std::begin(g.hue), std::end(g.hue), hue);
-    }
-
-    void restore(CGalaxy& g) const {
-        g.orientation = orientation;
-        if (g.scale == scale) g.viewDistance = viewDistance;
-        g.panX = panX;
-        g.panY = panY;
-        g.depthCue = depthCue;
-        g.blackBackground = blackBackground;
-        g.chromaDepth = chromaDepth;
-        g.redshift = redshift;
-        std::copy(std::begin(hideColor), std::end(hideColor), g.hideColor);
-        std::copy(std::begin(hue), std::end(hue), g.hue);
-    }
-};
-
 }  // namespace
 
 bool snapshotNameLess(const std::string& a, const std::string& b) {
@@ -132,7 +92,7 @@ bool expandSnapshotNames(const std::vector<std::string>& names, std::vector<std:
 }
 
 GalaxyFileStatus SnapshotSeries::show(CGalaxy& galaxy, int i, bool keepView) {
-    const ViewState view(galaxy);
+    const GalaxyView view(galaxy);
     GalaxyFileStatus status = loadAnyGalaxyFile(galaxy, file(i));
     if (!status.ok()) return status;
     if (keepView) view.restore(galaxy);

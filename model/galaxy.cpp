@@ -1,11 +1,13 @@
 #include "model/galaxy.h"
 
+#include <algorithm>
 #include <chrono>
 #include <climits>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <iterator>
 #include <memory>
 #include <new>
 #include <vector>
@@ -286,4 +288,37 @@ bool CGalaxy::newGalaxy() {
     if (!allocate()) return false;
     generate();
     return true;
+}
+
+GalaxyView::GalaxyView(const CGalaxy& g)
+    : orientation(g.orientation),
+      scale(g.scale),
+      viewDistance(g.viewDistance),
+      panX(g.panX),
+      panY(g.panY),
+      ballMode(g.ballMode),
+      starSize(g.starSize),
+      depthCue(g.depthCue),
+      chromaDepth(g.chromaDepth),
+      redshift(g.redshift),
+      blackBackground(g.blackBackground),
+      trace(g.trace) {
+    std::copy(std::begin(g.hideColor), std::end(g.hideColor), hideColor);
+    std::copy(std::begin(g.hue), std::end(g.hue), hue);
+}
+
+void GalaxyView::restore(CGalaxy& g) const {
+    g.orientation = orientation;
+    if (g.scale == scale) g.viewDistance = viewDistance;
+    g.panX = panX;
+    g.panY = panY;
+    g.ballMode = ballMode;
+    g.starSize = starSize;
+    g.depthCue = depthCue;
+    g.chromaDepth = chromaDepth;
+    g.redshift = redshift;
+    g.blackBackground = blackBackground;
+    g.trace = trace;
+    std::copy(std::begin(hideColor), std::end(hideColor), g.hideColor);
+    std::copy(std::begin(hue), std::end(hue), g.hue);
 }

@@ -313,6 +313,23 @@ private:
     std::shared_ptr<Storage> storage_;
 };
 
+// The view settings of a galaxy that the user or a picture may change (the
+// camera, the zoom, the drawing flags and hues), taken from a galaxy and put
+// back: a galaxy loaded in its place, or a picture drawn with other options,
+// leaves the view as it was. The zoom is the camera's distance, which belongs
+// to the scale: a galaxy of another scale keeps its own.
+struct GalaxyView {
+    explicit GalaxyView(const CGalaxy& g);
+    void restore(CGalaxy& g) const;
+
+    Quaternion orientation;
+    int scale;
+    double viewDistance, panX, panY;
+    int ballMode, starSize, depthCue, chromaDepth, redshift, blackBackground, trace;
+    int hideColor[kStarColorCount];
+    double hue[kStarColorCount];
+};
+
 // The one simulation of the desktop program and of zyr-sim. The core never
 // reads it: its functions work on the galaxy they are given.
 extern CGalaxy g_galaxy;

@@ -158,38 +158,6 @@ py::array_t<double> realArray(const py::object& value, const char* keyword, cons
     return array;
 }
 
-// The view settings the renderer reads and zyr-sim's picture options change;
-// render() puts them back afterwards, so that one picture's view does not
-// carry over into the next.
-struct ViewSettings {
-    Quaternion orientation;
-    double viewDistance;
-    int redshift, chromaDepth, depthCue, blackBackground, starSize, ballMode, trace;
-
-    explicit ViewSettings(const CGalaxy& g)
-        : orientation(g.orientation),
-          viewDistance(g.viewDistance),
-          redshift(g.redshift),
-          chromaDepth(g.chromaDepth),
-          depthCue(g.depthCue),
-          blackBackground(g.blackBackground),
-          starSize(g.starSize),
-          ballMode(g.ballMode),
-          trace(g.trace) {}
-
-    void restore(CGalaxy& g) const {
-        g.orientation = orientation;
-        g.viewDistance = viewDistance;
-        g.redshift = redshift;
-        g.chromaDepth = chromaDepth;
-        g.depthCue = depthCue;
-        g.blackBackground = blackBackground;
-        g.starSize = starSize;
-        g.ballMode = ballMode;
-        g.trace = trace;
-    }
-};
-
 struct Report {
     double time = 0.0;
     int iteration = 0;
@@ -457,7 +425,8 @@ py::array render(Galaxy& galaxy, const py::object& size, const py::object& tilt,
     {
         py::gil_scoped_release released;
         CGalaxy& g = galaxy.g;
-        const ViewSettings before(g);
+        // One picture's view does not carry over into the next.
+        const GalaxyView before(g);
         applyPictureOptions(picture, g);
         renderGalaxy(g, galaxy.raster, picture.box);
         before.restore(g);

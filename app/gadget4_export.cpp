@@ -299,14 +299,17 @@ std::string gadget4ParamText(const CGalaxy& g, const Gadget4Run& run) {
     return p.text();
 }
 
-std::string gadget4ConfigText() {
-    return "# GADGET-4 compile-time options for the galaxy Zyr exported into this folder:\n"
-           "# exactly those param.txt is written for. Build with  make DIR=<this folder>\n"
-           "# (README.txt).\n"
-           "\n"
-           "SELFGRAVITY        # the stars' gravity on each other, Zyr's only force\n"
-           "NTYPES=6           # particle types 0 to 5, as ic.hdf5's header counts them\n"
-           "DOUBLEPRECISION=1  # double precision throughout, as Zyr computes\n";
+std::string gadget4ConfigText(int stars) {
+    std::string text = "# GADGET-4 compile-time options for the galaxy Zyr exported into this folder:\n"
+                       "# exactly those param.txt and ic.hdf5 are written for. Build with\n"
+                       "#   make DIR=<this folder>   (README.txt).\n"
+                       "\n"
+                       "SELFGRAVITY        # the stars' gravity on each other, Zyr's only force\n"
+                       "NTYPES=6           # particle types 0 to 5, as ic.hdf5's header counts them\n"
+                       "DOUBLEPRECISION=1  # double precision throughout, as Zyr computes\n";
+    if (stars > kStarsWith32BitIds)
+        text += "IDS_64BIT          # ic.hdf5's ParticleIDs, which carry the colours, need 64 bits\n";
+    return text;
 }
 
 std::string gadget4ReadmeText(const CGalaxy& g, const Gadget4Run& run, const std::string& folder) {
@@ -387,7 +390,7 @@ Gadget4ExportStatus exportForGadget4(const CGalaxy& g, const std::string& folder
     const std::string base = folder.back() == '/' ? folder : folder + "/";
     const std::pair<const char*, std::string> texts[] = {
         {"param.txt", gadget4ParamText(g, run)},
-        {"Config.sh", gadget4ConfigText()},
+        {"Config.sh", gadget4ConfigText(g.numStars)},
         {"README.txt", gadget4ReadmeText(g, run, absolutePath(folder))},
     };
     // Every file is opened before any is written, so that a folder that

@@ -46,7 +46,7 @@ double gadget4TypicalMass(const CGalaxy& galaxy);
 // The files' texts. param.txt and Config.sh belong together; README.txt
 // names the folder by the given path.
 std::string gadget4ParamText(const CGalaxy& galaxy, const Gadget4Run& run);
-std::string gadget4ConfigText();
+std::string gadget4ConfigText(int stars);
 std::string gadget4ReadmeText(const CGalaxy& galaxy, const Gadget4Run& run, const std::string& folder);
 
 // Writes folder/ic.hdf5, param.txt, Config.sh and README.txt, creating the

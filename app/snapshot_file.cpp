@@ -131,13 +131,12 @@ std::vector<double> interleaved(const Vec3Arrays& v, std::size_t n) {
     return rows;
 }
 
-// A star's ParticleID: its index plus one (0 means "no particle" to some
-// codes) times 16, plus 8, plus its colour. The IDs keep the stars' order,
-// and the colours survive codes that keep the IDs but drop /Zyr, as GADGET-4
-// does; the 8 tells such IDs from other codes' numbering. Below 2^28 stars
-// they fit the 32 bits GADGET-4 keeps by default.
+// A star's ParticleID (see kStarsWith32BitIds). The colours survive codes
+// that keep the IDs but drop /Zyr, as GADGET-4 does; the 8 tells such IDs
+// from other codes' numbering.
 constexpr std::uint64_t kIdStride = 16, kIdTag = 8;
 static_assert(kStarColorCount <= kIdTag);
+static_assert((kStarsWith32BitIds + 1) * kIdStride - 1 == 0xffffffffULL);
 
 std::uint64_t colourId(std::size_t index, int colour) {
     return (static_cast<std::uint64_t>(index) + 1) * kIdStride + kIdTag + static_cast<std::uint64_t>(colour);

@@ -35,6 +35,11 @@ struct SnapshotData {
     std::vector<double> leapfrogAccelerations;
 };
 
+// A star's ParticleID is (index + 1) x 16 + 8 + its colour: the IDs keep the
+// order and carry the colours. Up to this many stars they fit 32 bits, the
+// IDs other codes keep by default.
+inline constexpr long long kStarsWith32BitIds = (1LL << 28) - 1;
+
 // Writes the galaxy into a file opened earlier; on failure the file is
 // discarded and an older one keeps its place.
 GalaxyFileStatus writeSnapshotFile(const CGalaxy& galaxy, ReplacingFile& file);

@@ -176,6 +176,9 @@ TEST(Gadget4Export, WritesAFolderGadget4RunsAsItStands) {
         if (words >> option && option[0] != '#') options.insert(option);
     }
     EXPECT_EQ(options, (std::set<std::string>{"SELFGRAVITY", "NTYPES=6", "DOUBLEPRECISION=1"}));
+    // Only IDs beyond 32 bits need a build of their own.
+    EXPECT_EQ(gadget4ConfigText(kStarsWith32BitIds).find("IDS_64BIT"), std::string::npos);
+    EXPECT_NE(gadget4ConfigText(kStarsWith32BitIds + 1).find("\nIDS_64BIT "), std::string::npos);
 
     // ic.hdf5 holds the header attributes and datasets GADGET-4's HDF5 reader
     // asks for (src/io/snap_io.cc, read_header_fields and init_basic).

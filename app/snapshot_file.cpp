@@ -691,17 +691,20 @@ std::string unknownFormatMessage(const std::string& path) {
     return path + ": the name must end in .zyr (galaxy file) or .hdf5 (snapshot)";
 }
 
+namespace {
+
+// A name that is not a galaxy file's: the snapshot it names, or a refusal.
+GalaxyFileStatus readNamedSnapshot(const std::string& path, const CGalaxy& galaxy, SnapshotData& data) {
+    if (galaxyFormatOf(path) == GalaxyFormat::Unknown) return unknownFormat(path);
+    return readSnapshotFile(path, galaxy, data);
+}
+
+}  // namespace
+
 GalaxyFileStatus loadAnyGalaxyFile(CGalaxy& galaxy, const std::string& path) {
-    switch (galaxyFormatOf(path)) {
-    case GalaxyFormat::Text:
-        return loadGalaxyFile(galaxy, path);
-    case GalaxyFormat::Snapshot:
-        break;
-    case GalaxyFormat::Unknown:
-        return unknownFormat(path);
-    }
+    if (galaxyFormatOf(path) == GalaxyFormat::Text) return loadGalaxyFile(galaxy, path);
     SnapshotData data;
-    if (GalaxyFileStatus status = readSnapshotFile(path, galaxy, data); !status.ok()) return status;
+    if (GalaxyFileStatus status = readNamedSnapshot(path, galaxy, data); !status.ok()) return status;
     if (!installGalaxyData(galaxy, data.stars))
         return failure(GalaxyFileError::TooManyStars, path + ": its particles are more than memory can hold");
     galaxy.time = data.time;
@@ -744,16 +747,9 @@ GalaxyFileStatus saveAnyGalaxyFile(const CGalaxy& galaxy, const std::string& pat
 
 GalaxyFileStatus mergeAnyGalaxyFile(CGalaxy& galaxy, const std::string& path, const double offset[3],
                                     const double velocity[3]) {
-    switch (galaxyFormatOf(path)) {
-    case GalaxyFormat::Text:
-        return mergeGalaxyFile(galaxy, path, offset, velocity);
-    case GalaxyFormat::Snapshot:
-        break;
-    case GalaxyFormat::Unknown:
-        return unknownFormat(path);
-    }
+    if (galaxyFormatOf(path) == GalaxyFormat::Text) return mergeGalaxyFile(galaxy, path, offset, velocity);
     SnapshotData data;
-    if (GalaxyFileStatus status = readSnapshotFile(path, galaxy, data); !status.ok()) return status;
+    if (GalaxyFileStatus status = readNamedSnapshot(path, galaxy, data); !status.ok()) return status;
     // The added stars join in the galaxy's scale, converted when the file
     // states its units; a Zyr file of another scale is taken as it stands.
     return mergeGalaxyData(galaxy, data.stars, path, offset, velocity);

@@ -1,7 +1,7 @@
 #include "app/command_table.h"
 
-#include "app/command_ids.h"
-#include "app/icons.h"
+#include "view/command_ids.h"
+#include "view/icons.h"
 #include "platform/framework_ids.h"
 
 namespace {

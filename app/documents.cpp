@@ -1,8 +1,8 @@
 #include "app/documents.h"
 
-#include "app/app_globals.h"
-#include "app/command_ids.h"
-#include "app/icons.h"
+#include "view/galaxy_window.h"
+#include "view/command_ids.h"
+#include "view/icons.h"
 #include "app/zyr_app.h"
 #include "platform/doc_template.h"
 #include "platform/framework_ids.h"

@@ -6,13 +6,13 @@
 #include <string>
 #include <vector>
 
-#include "app/app_globals.h"
+#include "view/galaxy_window.h"
 #include "app/documents.h"
-#include "app/gadget4_export.h"
-#include "app/galaxy_file.h"
+#include "io/gadget4_export.h"
+#include "io/galaxy_file.h"
 #include "app/main_frame.h"
-#include "app/snapshot_file.h"
-#include "app/snapshot_series.h"
+#include "io/snapshot_file.h"
+#include "io/snapshot_series.h"
 #include "app/zyr_app.h"
 #include "dialogs/add_galaxy_dlg.h"
 #include "dialogs/gadget4_export_dlg.h"

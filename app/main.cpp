@@ -2,7 +2,7 @@
 #include <cstdio>
 #include <cstring>
 
-#include "app/replacing_file.h"
+#include "io/replacing_file.h"
 #include "app/zyr_app.h"
 
 namespace {

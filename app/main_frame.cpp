@@ -1,7 +1,7 @@
 #include "app/main_frame.h"
 
 #include "app/command_table.h"
-#include "app/icons.h"
+#include "view/icons.h"
 
 CMainFrame::CMainFrame(Application& app) : MdiFrame(app) {
     setBaseTitle(QStringLiteral("Zyr"));

@@ -5,9 +5,9 @@
 #include <cmath>
 #include <utility>
 
-#include "app/about_dlg.h"
-#include "app/app_globals.h"
-#include "app/command_ids.h"
+#include "dialogs/about_dlg.h"
+#include "view/galaxy_window.h"
+#include "view/command_ids.h"
 #include "app/documents.h"
 #include "app/main_frame.h"
 #include "dialogs/font_size_dlg.h"
@@ -22,7 +22,7 @@
 #include "platform/prompter.h"
 #include "view/energy_plot_view.h"
 #include "view/info_view.h"
-#include "view/rotate_dlg.h"
+#include "dialogs/rotate_dlg.h"
 #include "view/zyr_view.h"
 
 namespace {

@@ -3,7 +3,7 @@
 #include <QStringList>
 #include <optional>
 
-#include "app/snapshot_series.h"
+#include "io/snapshot_series.h"
 #include "platform/application.h"
 
 class DocTemplate;

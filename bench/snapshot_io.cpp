@@ -16,7 +16,7 @@
 #include <fstream>
 #include <string>
 
-#include "app/snapshot_file.h"
+#include "io/snapshot_file.h"
 #include "model/galaxy.h"
 
 namespace {

@@ -17,8 +17,8 @@
 #include "physics/methods.h"
 #include "physics/particle_mesh.h"
 #include "physics/workers.h"
-#include "view/galaxy_renderer.h"
-#include "view/raster.h"
+#include "render/galaxy_renderer.h"
+#include "render/raster.h"
 
 namespace {
 

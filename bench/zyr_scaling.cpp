@@ -23,7 +23,7 @@
 #include <string>
 #include <vector>
 
-#include "app/galaxy_file.h"
+#include "io/galaxy_file.h"
 #include "model/galaxy.h"
 #include "physics/direct_sum.h"
 #include "physics/methods.h"

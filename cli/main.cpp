@@ -2,8 +2,8 @@
 #include <cstdio>
 #include <cstring>
 
-#include "app/replacing_file.h"
-#include "cli/options.h"
+#include "io/replacing_file.h"
+#include "run/options.h"
 #include "cli/simulation.h"
 #include "model/galaxy.h"
 

@@ -8,14 +8,14 @@
 
 #include <unistd.h>
 
-#include "app/gadget4_export.h"
-#include "app/galaxy_file.h"
-#include "app/snapshot_file.h"
-#include "app/snapshot_series.h"
-#include "cli/csv_file.h"
-#include "cli/number_text.h"
-#include "cli/options.h"
-#include "cli/pictures.h"
+#include "io/gadget4_export.h"
+#include "io/galaxy_file.h"
+#include "io/snapshot_file.h"
+#include "io/snapshot_series.h"
+#include "io/csv_file.h"
+#include "model/number_text.h"
+#include "run/options.h"
+#include "run/pictures.h"
 #include "model/galaxy.h"
 #include "physics/methods.h"
 

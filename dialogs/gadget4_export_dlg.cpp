@@ -6,7 +6,7 @@
 #include <string>
 #include <utility>
 
-#include "app/gadget4_export.h"
+#include "io/gadget4_export.h"
 #include "dialogs/dialog_controls.h"
 #include "model/galaxy.h"
 #include "platform/data_exchange.h"

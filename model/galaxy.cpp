@@ -22,6 +22,17 @@ std::uint32_t SystemTickCount() {
     return static_cast<std::uint32_t>(ms);
 }
 
+const char* potentialSourceName(int source) {
+    switch (source) {
+    case PotentialSource::Tree:
+        return "tree";
+    case PotentialSource::Mesh:
+        return "mesh";
+    default:
+        return "exact";
+    }
+}
+
 const char* starColorMenuName(int color) {
     static const char* const names[kStarColorCount] = {"White", "Red",    "Orange", "Yellow",
                                                        "Green", "Blue",   "Purple", "Cyan"};
@@ -284,10 +295,37 @@ bool CGalaxy::reset(int count, const Vec3Arrays& positions, const Vec3Arrays& ve
 
 bool CGalaxy::allocate() { return reset(requestedStars, Vec3Arrays(), Vec3Arrays(), nullptr, nullptr); }
 
-bool CGalaxy::newGalaxy() {
-    if (!allocate()) return false;
-    generate();
+bool CGalaxy::meanMotion(double centre[3], double drift[3]) const {
+    double m = 0.0, c[3] = {}, p[3] = {};
+    for (int i = 0; i < numStars; ++i) {
+        m += mass[i];
+        c[0] += mass[i] * pos.x[i];
+        c[1] += mass[i] * pos.y[i];
+        c[2] += mass[i] * pos.z[i];
+        p[0] += mass[i] * vel.x[i];
+        p[1] += mass[i] * vel.y[i];
+        p[2] += mass[i] * vel.z[i];
+    }
+    if (m == 0.0) return false;
+    for (int k = 0; k < 3; ++k) {
+        centre[k] = c[k] / m;
+        drift[k] = p[k] / m;
+    }
     return true;
+}
+
+void CGalaxy::centre() {
+    double shift[3], drift[3];
+    if (!meanMotion(shift, drift)) return;
+    double* const positions[3] = {pos.x, pos.y, pos.z};
+    double* const velocities[3] = {vel.x, vel.y, vel.z};
+    for (int k = 0; k < 3; ++k) {
+        for (int i = 0; i < numStars; ++i) {
+            positions[k][i] -= shift[k];
+            velocities[k][i] -= drift[k];
+        }
+    }
+    historyCount = 0;
 }
 
 GalaxyView::GalaxyView(const CGalaxy& g)

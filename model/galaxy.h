@@ -9,8 +9,8 @@
 #include <string>
 #include <vector>
 
-#include "view/colour.h"
-#include "view/quaternion.h"
+#include "model/colour.h"
+#include "model/quaternion.h"
 
 // The enumerations are plain ints in the fields that hold them; the
 // namespaces keep their names out of the global scope.
@@ -70,6 +70,7 @@ class CGalaxy;
 // either a plain function or the gravity of one galaxy (its masses, force
 // method and halo), so that each galaxy is stepped by its own forces. Two are
 // equal when they are the same function or the gravity of the same galaxy.
+// The call is defined beside ComputeDerivatives, in physics/forces.cpp.
 class DerivativeFunc {
 public:
     using Plain = void (*)(int stateLen, double time, double* state, double* deriv);
@@ -223,8 +224,6 @@ public:
     // old ones are freed, so a false result leaves the galaxy exactly as it was.
     bool reset(int count, const Vec3Arrays& positions, const Vec3Arrays& velocities,
                const double* masses, const int* colors);
-    // allocate() followed by generate(): what New Galaxy and start-up do.
-    bool newGalaxy();
 
     // The owner of the per-star arrays (state, masses, colours, ...). Whoever
     // holds it keeps the arrays of this moment alive, also after a reset has
@@ -249,16 +248,26 @@ public:
     // written, for a galaxy without mass.
     bool meanMotion(double centre[3], double drift[3]) const;
 
+    // model/units.cpp
     void setScale(int scale);
+
+    // The methods below need the forces or the renderer; the layers above
+    // define them, and nothing in model/ calls them.
+
+    // ---- generation: physics/generator.cpp ---------------------------------
+    // allocate() followed by generate(): what New Galaxy and start-up do.
+    bool newGalaxy();
     void generate();
     void startVelocities(double rotation);
+
+    // ---- bookkeeping: physics/bookkeeping.cpp ------------------------------
     // exactPassProgress, when given, is told the share done of the exact pass
     // over all pairs while that pass runs.
     void bookkeeping(const std::function<void(double share)>& exactPassProgress = {});
     // The PotentialSource the next bookkeeping takes, by the settings now.
     int reportPotentialSource() const;
 
-    // ---- renderer ----------------------------------------------------------
+    // ---- renderer: render/projection.cpp -----------------------------------
     // Rotates, projects, colours and sorts the stars into the renderer slots
     // and projects the cube corners, about the centre of mass while
     // followCentre is set.
@@ -266,7 +275,7 @@ public:
     // The depth-cueing brightness, 0.5 at the origin's depth.
     double depthBrightness(double z) const;
 
-    // ---- integrators -------------------------------------------------------
+    // ---- integrators: physics/, a file each (euler.cpp, ...) ---------------
     void EulerStep(double h, DerivativeFunc f);
     void ImprovedEulerStep(double h, DerivativeFunc f);
     void RungeKutta4Step(double h, DerivativeFunc f);

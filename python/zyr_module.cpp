@@ -19,14 +19,14 @@
 #include <utility>
 #include <vector>
 
-#include "app/galaxy_file.h"
-#include "app/snapshot_file.h"
-#include "cli/options.h"
-#include "cli/pictures.h"
+#include "io/galaxy_file.h"
+#include "io/snapshot_file.h"
+#include "run/options.h"
+#include "run/pictures.h"
 #include "model/galaxy.h"
 #include "physics/methods.h"
-#include "view/galaxy_renderer.h"
-#include "view/raster.h"
+#include "render/galaxy_renderer.h"
+#include "render/raster.h"
 
 namespace py = pybind11;
 

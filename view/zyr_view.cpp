@@ -5,10 +5,10 @@
 #include <algorithm>
 #include <cmath>
 
-#include "app/app_globals.h"
-#include "app/command_ids.h"
+#include "view/galaxy_window.h"
+#include "view/command_ids.h"
 #include "model/galaxy.h"
-#include "view/galaxy_renderer.h"
+#include "render/galaxy_renderer.h"
 
 namespace {
 

@@ -4,7 +4,7 @@
 #include <QPoint>
 
 #include "platform/view.h"
-#include "view/raster.h"
+#include "render/raster.h"
 
 class QMouseEvent;
 

@@ -14,12 +14,12 @@
 #include <limits>
 #include <memory>
 
-#include "app/app_globals.h"
-#include "app/command_ids.h"
+#include "view/galaxy_window.h"
+#include "view/command_ids.h"
 #include "app/documents.h"
-#include "app/gadget4_export.h"
-#include "app/galaxy_file.h"
-#include "app/snapshot_file.h"
+#include "io/gadget4_export.h"
+#include "io/galaxy_file.h"
+#include "io/snapshot_file.h"
 #include "app/zyr_app.h"
 #include "dialogs/gadget4_export_dlg.h"
 #include "model/galaxy.h"

@@ -21,10 +21,10 @@
 #include <memory>
 #include <vector>
 
-#include "app/about_dlg.h"
-#include "app/app_globals.h"
-#include "app/command_ids.h"
-#include "app/galaxy_file.h"
+#include "dialogs/about_dlg.h"
+#include "view/galaxy_window.h"
+#include "view/command_ids.h"
+#include "io/galaxy_file.h"
 #include "app/zyr_app.h"
 #include "model/galaxy.h"
 #include "physics/methods.h"

@@ -5,13 +5,13 @@
 #include <string>
 #include <vector>
 
-#include "cli/pictures.h"
+#include "run/pictures.h"
 #include "model/galaxy.h"
 #include "physics/methods.h"
 #include "tests/cli/sim_runner.h"
 #include "tests/support/png_reader.h"
-#include "view/galaxy_renderer.h"
-#include "view/raster.h"
+#include "render/galaxy_renderer.h"
+#include "render/raster.h"
 
 namespace {
 

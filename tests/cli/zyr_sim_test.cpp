@@ -14,7 +14,7 @@
 #include <string>
 #include <vector>
 
-#include "app/galaxy_file.h"
+#include "io/galaxy_file.h"
 #include "model/galaxy.h"
 #include "physics/methods.h"
 #include "sim_runner.h"

@@ -10,9 +10,9 @@
 #include <functional>
 #include <memory>
 
-#include "app/app_globals.h"
-#include "app/command_ids.h"
-#include "app/galaxy_file.h"
+#include "view/galaxy_window.h"
+#include "view/command_ids.h"
+#include "io/galaxy_file.h"
 #include "app/zyr_app.h"
 #include "dialogs/add_galaxy_dlg.h"
 #include "model/galaxy.h"

@@ -15,7 +15,7 @@
 #include <functional>
 #include <memory>
 
-#include "app/command_ids.h"
+#include "view/command_ids.h"
 #include "app/zyr_app.h"
 #include "dialogs/galaxy_settings_dlg.h"
 #include "dialogs/model_settings_dlg.h"

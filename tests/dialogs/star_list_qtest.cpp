@@ -13,7 +13,7 @@
 #include <functional>
 #include <memory>
 
-#include "app/command_ids.h"
+#include "view/command_ids.h"
 #include "app/zyr_app.h"
 #include "dialogs/font_size_dlg.h"
 #include "dialogs/note_view.h"

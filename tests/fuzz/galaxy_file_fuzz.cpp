@@ -10,7 +10,7 @@
 #include <string>
 #include <string_view>
 
-#include "app/galaxy_file.h"
+#include "io/galaxy_file.h"
 #include "model/galaxy.h"
 
 namespace {

@@ -12,7 +12,7 @@
 
 #include <unistd.h>
 
-#include "app/snapshot_file.h"
+#include "io/snapshot_file.h"
 #include "model/galaxy.h"
 
 namespace {

@@ -5,8 +5,8 @@
 #include <QtTest>
 #include <memory>
 
-#include "app/app_globals.h"
-#include "app/command_ids.h"
+#include "view/galaxy_window.h"
+#include "view/command_ids.h"
 #include "app/zyr_app.h"
 #include "model/galaxy.h"
 #include "platform/child_frame.h"

@@ -6,14 +6,14 @@
 #include <cmath>
 #include <memory>
 
-#include "app/app_globals.h"
+#include "view/galaxy_window.h"
 #include "app/zyr_app.h"
 #include "model/galaxy.h"
 #include "platform/child_frame.h"
 #include "platform/mdi_frame.h"
 #include "platform/prompter.h"
-#include "view/galaxy_renderer.h"
-#include "view/raster.h"
+#include "render/galaxy_renderer.h"
+#include "render/raster.h"
 #include "view/zyr_view.h"
 #include "tests/support/program_under_test.h"
 

@@ -8,7 +8,7 @@
 #include <cmath>
 #include <memory>
 
-#include "app/app_globals.h"
+#include "view/galaxy_window.h"
 #include "app/zyr_app.h"
 #include "model/galaxy.h"
 #include "platform/mdi_frame.h"

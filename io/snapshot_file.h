@@ -1,0 +1,69 @@
+#pragma once
+
+// HDF5 snapshot files (".hdf5") in the layout GADGET-4, GADGET-2, SWIFT and
+// AREPO share: attributes in /Header, the particles of each type in
+// /PartType0 ... /PartType5. Zyr writes its stars as type 1 with the scale's
+// units in /Units and keeps what only Zyr uses (colours, scale, model
+// settings) in /Zyr, which other readers ignore. Qt-free, on the HDF5 C
+// library; the entry points at the end choose the format by the extension.
+
+#include <string>
+#include <vector>
+
+#include "io/galaxy_file.h"
+#include "io/replacing_file.h"
+#include "model/galaxy.h"
+
+// A snapshot as read, not yet installed in a galaxy.
+struct SnapshotData {
+    GalaxyFileData stars;  // in ParticleIDs order, in the units of stars.scale
+    double time = 0.0;
+    // Present only in files Zyr wrote.
+    bool hasSettings = false;
+    double timeStep = 0.0, shieldModifier = 0.0;
+    int integrationMethod = 0, forceMethod = 0;
+    // The halo the stars moved in, when the file says.
+    bool hasHalo = false;
+    int darkMatter = 0;
+    double darkRadius = 0.0, darkFraction = 0.0;
+    // What the integrator carries from step to step, so that a run continues
+    // exactly: Adams-Moulton's step count and its newest history slots, oldest
+    // first, each the six blocks (x, y, z, vx, vy, vz) of every star; the
+    // accelerations the leapfrog's next step starts from (x, y, z per star).
+    long long historyCount = 0;
+    std::vector<double> historyDerivatives, historyTimes;
+    std::vector<double> leapfrogAccelerations;
+};
+
+// A star's ParticleID is (index + 1) x 16 + 8 + its colour: the IDs keep the
+// order and carry the colours. Up to this many stars they fit 32 bits, the
+// IDs other codes keep by default.
+inline constexpr long long kStarsWith32BitIds = (1LL << 28) - 1;
+
+// Writes the galaxy into a file opened earlier; on failure the file is
+// discarded and an older one keeps its place.
+GalaxyFileStatus writeSnapshotFile(const CGalaxy& galaxy, ReplacingFile& file);
+
+// Reads a single file or every part of a multi-file snapshot (name.0.hdf5,
+// name.1.hdf5, ...; any part may be named). Files that state their units are
+// converted into the units of the galaxy's current scale; the scale itself
+// becomes that of a Zyr file. On failure out is left as it was.
+GalaxyFileStatus readSnapshotFile(const std::string& path, const CGalaxy& galaxy, SnapshotData& out);
+
+// ---- either format, by the extension ---------------------------------------
+
+enum class GalaxyFormat { Text, Snapshot, Unknown };
+GalaxyFormat galaxyFormatOf(const std::string& path);
+// What is said of a name of neither format.
+std::string unknownFormatMessage(const std::string& path);
+
+// As loadGalaxyFile, saveGalaxyFile, writeGalaxyFile and mergeGalaxyFile for
+// a ".zyr" name; a ".hdf5" name gives a snapshot, whose loading also sets the
+// galaxy's time and, from a Zyr file, its model settings, halo and the
+// integrator's memory, so that the run goes on as if it had never stopped;
+// any other name fails.
+GalaxyFileStatus loadAnyGalaxyFile(CGalaxy& galaxy, const std::string& path);
+GalaxyFileStatus saveAnyGalaxyFile(const CGalaxy& galaxy, const std::string& path);
+GalaxyFileStatus writeAnyGalaxyFile(const CGalaxy& galaxy, ReplacingFile& file);
+GalaxyFileStatus mergeAnyGalaxyFile(CGalaxy& galaxy, const std::string& path, const double offset[3],
+                                    const double velocity[3]);

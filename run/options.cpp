@@ -1,0 +1,580 @@
+#include "run/options.h"
+
+#include <algorithm>
+#include <charconv>
+#include <climits>
+#include <cmath>
+#include <initializer_list>
+#include <string_view>
+#include <system_error>
+#include <utility>
+#include <vector>
+
+#include "io/gadget4_export.h"
+#include "model/galaxy.h"
+#include "physics/methods.h"
+#include "physics/workers.h"
+#include "render/raster.h"
+
+namespace {
+
+struct Choice {
+    const char* name;
+    int id;
+};
+
+constexpr Choice kShapes[] = {
+    {"sphere", GalaxyShape::Sphere}, {"disc", GalaxyShape::Disc},     {"cube", GalaxyShape::Cube},
+    {"grid2d", GalaxyShape::Grid2D}, {"grid3d", GalaxyShape::Grid3D}, {"rings", GalaxyShape::Rings},
+};
+constexpr Choice kDarkMatterModels[] = {{"none", DarkMatterModel::None}, {"sphere", DarkMatterModel::Sphere}};
+constexpr Choice kColourings[] = {{"own", 0}, {"redshift", 1}, {"chromadepth", 2}};
+constexpr Choice kScales[] = {
+    {"galactic", UnitScale::Galactic}, {"solar-system", UnitScale::SolarSystem}, {"earth-sun", UnitScale::EarthSun}};
+
+// The choice tables and the integrator and force tables share the fields
+// name and id, so one set of helpers serves all of them.
+template <class Table>
+std::string choiceList(const Table& table) {
+    std::string list;
+    for (const auto& entry : table) {
+        if (!list.empty()) list += '|';
+        list += entry.name;
+    }
+    return list;
+}
+
+template <class Table>
+std::string nameOf(const Table& table, int id) {
+    for (const auto& entry : table)
+        if (entry.id == id) return entry.name;
+    return "?";
+}
+
+template <class Table>
+std::string readChoice(std::string_view text, const Table& table, std::optional<int>& out) {
+    for (const auto& entry : table)
+        if (text == entry.name) {
+            out = entry.id;
+            return {};
+        }
+    return "not one of " + choiceList(table);
+}
+
+// from_chars takes no plus sign; people write one now and then.
+std::string_view withoutPlus(std::string_view text) {
+    if (text.size() > 1 && text[0] == '+' && text[1] != '-' && text[1] != '+') text.remove_prefix(1);
+    return text;
+}
+
+// The type a field holds, whether it is set always or only when given.
+template <class T>
+struct ValueOf {
+    using type = T;
+};
+template <class T>
+struct ValueOf<std::optional<T>> {
+    using type = T;
+};
+
+// A whole number in [min, max], in the C locale, with nothing after it. The
+// bounds are those of the field it goes to, so the conversion cannot overflow.
+// belowMin says what the option needs; above max the limit itself is named.
+template <class Out>
+std::string readWhole(std::string_view text, long long min, long long max, const char* belowMin, Out& out) {
+    text = withoutPlus(text);
+    long long value = 0;
+    const auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), value);
+    if (ec == std::errc::invalid_argument || end != text.data() + text.size()) return "not a whole number";
+    if (ec == std::errc::result_out_of_range) value = text[0] == '-' ? LLONG_MIN : LLONG_MAX;
+    if (value < min) return belowMin;
+    if (value > max) return "must be at most " + std::to_string(max);
+    out = static_cast<typename ValueOf<Out>::type>(value);
+    return {};
+}
+
+// Checks of a real value: nullptr when it is acceptable, the reason otherwise.
+using RealCheck = const char* (*)(double);
+
+const char* anyReal(double) { return nullptr; }
+const char* positive(double v) { return v > 0.0 ? nullptr : "must be greater than 0"; }
+const char* nonNegative(double v) { return v >= 0.0 ? nullptr : "must not be negative"; }
+const char* nonZero(double v) { return v != 0.0 ? nullptr : "must not be 0 (a negative step integrates backwards)"; }
+const char* fraction(double v) { return v >= 0.0 && v < 1.0 ? nullptr : "must be at least 0 and less than 1"; }
+
+// A finite real number in the C locale, with nothing after it.
+std::string readReal(std::string_view text, RealCheck check, std::optional<double>& out) {
+    text = withoutPlus(text);
+    double value = 0.0;
+    const auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), value);
+    if (ec == std::errc::invalid_argument || end != text.data() + text.size()) return "not a number";
+    if (ec == std::errc::result_out_of_range) return "out of the range of a double";
+    if (!std::isfinite(value)) return "not a finite number";
+    if (const char* why = check(value)) return why;
+    out = value;
+    return {};
+}
+
+// The same for a field that always holds a value.
+std::string readReal(std::string_view text, RealCheck check, double& out) {
+    std::optional<double> value;
+    std::string why = readReal(text, check, value);
+    if (value) out = *value;
+    return why;
+}
+
+// WIDTHxHEIGHT in pixels.
+std::string readSize(std::string_view text, PictureOptions& out) {
+    const std::size_t x = text.find('x');
+    if (x == std::string_view::npos) return "not WIDTHxHEIGHT";
+    int w = 0, h = 0;
+    const std::string limit = "must be at least 1";
+    if (!readWhole(text.substr(0, x), 1, Raster::kMaxExtent, limit.c_str(), w).empty() ||
+        !readWhole(text.substr(x + 1), 1, Raster::kMaxExtent, limit.c_str(), h).empty())
+        return "not WIDTHxHEIGHT with sides from 1 to " + std::to_string(Raster::kMaxExtent);
+    out.width = w;
+    out.height = h;
+    return {};
+}
+
+// X,Y,Z: three finite numbers for the galaxy added last.
+std::string readTriple(std::string_view text, SimOptions& o, double (AddedGalaxy::*field)[3]) {
+    if (o.added.empty()) return "belongs to an --add before it";
+    double values[3];
+    for (int k = 0; k < 3; ++k) {
+        const std::size_t comma = k < 2 ? text.find(',') : text.size();
+        if (comma == std::string_view::npos) return "not X,Y,Z";
+        if (std::string why = readReal(text.substr(0, comma), anyReal, values[k]); !why.empty()) return "not X,Y,Z";
+        text.remove_prefix(std::min(comma + 1, text.size()));
+    }
+    std::copy(values, values + 3, o.added.back().*field);
+    return {};
+}
+
+std::string setFlag(bool& flag, bool value) {
+    flag = value;
+    return {};
+}
+
+std::string readPath(std::string_view text, std::string& out) {
+    if (text.empty()) return "needs a file name";
+    out = text;
+    return {};
+}
+
+std::string readFolder(std::string_view text, std::string& out) {
+    if (text.empty()) return "needs a folder name";
+    out = text;
+    return {};
+}
+
+// Shortest text that reads back as the same double.
+std::string shortest(double value) {
+    char buffer[32];
+    const auto result = std::to_chars(buffer, buffer + sizeof buffer, value);
+    return std::string(buffer, result.ptr);
+}
+
+struct OptionInfo {
+    const char* heading;  // starts a group in the help text
+    const char* name;     // without the leading dashes
+    const char* metavar;  // nullptr for a flag
+    const char* help;
+    std::string (*choices)();                     // the accepted names, for options that take one
+    std::string (*defaultText)(const CGalaxy&);  // nullptr when there is no default to show
+    std::string (*apply)(SimOptions&, std::string_view value);  // empty on success, else the reason
+};
+
+const OptionInfo kOptions[] = {
+    {"Galaxy (for a generated galaxy):", "shape", "NAME", "initial distribution",
+     [] { return choiceList(kShapes); }, [](const CGalaxy& g) { return nameOf(kShapes, g.shape); },
+     [](SimOptions& o, std::string_view v) { return readChoice(v, kShapes, o.shape); }},
+    {nullptr, "stars", "N", "number of stars asked for; grids and rings may use fewer", nullptr,
+     [](const CGalaxy& g) { return std::to_string(g.requestedStars); },
+     [](SimOptions& o, std::string_view v) { return readWhole(v, 1, INT_MAX, "must be at least 1", o.stars); }},
+    {nullptr, "star-mass", "M", "mass of every star, greater than 0", nullptr,
+     [](const CGalaxy& g) { return shortest(g.starMass); },
+     [](SimOptions& o, std::string_view v) { return readReal(v, positive, o.starMass); }},
+    {nullptr, "central-mass", "M", "mass of a central star at the origin; 0 for none", nullptr,
+     [](const CGalaxy& g) { return shortest(g.centralMass); },
+     [](SimOptions& o, std::string_view v) { return readReal(v, nonNegative, o.centralMass); }},
+    {nullptr, "rotation", "F", "factor on the circular start velocities; negative reverses", nullptr,
+     [](const CGalaxy& g) { return shortest(g.rotationFactor); },
+     [](SimOptions& o, std::string_view v) { return readReal(v, anyReal, o.rotation); }},
+    {nullptr, "dark-matter", "NAME", "dark matter halo", [] { return choiceList(kDarkMatterModels); },
+     [](const CGalaxy& g) { return nameOf(kDarkMatterModels, g.darkMatterSetting); },
+     [](SimOptions& o, std::string_view v) { return readChoice(v, kDarkMatterModels, o.darkMatter); }},
+    {nullptr, "dark-radius", "R", "radius of the halo, greater than 0", nullptr,
+     [](const CGalaxy& g) { return shortest(g.darkRadiusSetting); },
+     [](SimOptions& o, std::string_view v) { return readReal(v, positive, o.darkRadius); }},
+    {nullptr, "dark-fraction", "F", "share of the total mass in the halo, 0 <= F < 1", nullptr,
+     [](const CGalaxy& g) { return shortest(g.darkFractionSetting); },
+     [](SimOptions& o, std::string_view v) { return readReal(v, fraction, o.darkFraction); }},
+    {nullptr, "scale", "NAME", "unit scale; a loaded file brings its own", [] { return choiceList(kScales); },
+     [](const CGalaxy& g) { return nameOf(kScales, g.scaleSetting); },
+     [](SimOptions& o, std::string_view v) { return readChoice(v, kScales, o.scale); }},
+    {nullptr, "seed", "S", "seed of the random generator, 0 to 4294967295", nullptr,
+     [](const CGalaxy&) { return std::string("the time in seconds"); },
+     [](SimOptions& o, std::string_view v) { return readWhole(v, 0, UINT_MAX, "must not be negative", o.seed); }},
+
+    {"Model:", "force", "NAME", "force calculation", [] { return choiceList(kForceMethods); },
+     [](const CGalaxy& g) { return nameOf(kForceMethods, g.forceSetting); },
+     [](SimOptions& o, std::string_view v) { return readChoice(v, kForceMethods, o.force); }},
+    {nullptr, "integrator", "NAME", "integration method", [] { return choiceList(kIntegrators); },
+     [](const CGalaxy& g) { return nameOf(kIntegrators, g.integrationSetting); },
+     [](SimOptions& o, std::string_view v) { return readChoice(v, kIntegrators, o.integrator); }},
+    {nullptr, "dt", "H", "time step, not 0; a negative step integrates backwards", nullptr,
+     [](const CGalaxy& g) { return shortest(g.timeStepSetting); },
+     [](SimOptions& o, std::string_view v) { return readReal(v, nonZero, o.timeStep); }},
+    {nullptr, "shield", "K", "shield radius modifier, 0 or more", nullptr,
+     [](const CGalaxy& g) { return shortest(g.shieldSetting); },
+     [](SimOptions& o, std::string_view v) { return readReal(v, nonNegative, o.shield); }},
+
+    {"Run:", "load", "FILE", "start from a galaxy file (.zyr) or HDF5 snapshot (.hdf5) instead of generating one", nullptr, nullptr,
+     [](SimOptions& o, std::string_view v) { return readPath(v, o.loadPath); }},
+    {nullptr, "replay", "PATTERN",
+     "instead of steps, take the snapshots that PATTERN matches (quote it: 'output/snapshot_*.hdf5') in name "
+     "order as the run: a report, a CSV row and a frame for each",
+     nullptr, nullptr, [](SimOptions& o, std::string_view v) { return readPath(v, o.replayPattern); }},
+    {nullptr, "add", "FILE", "add the stars of a galaxy file or snapshot before the first step; may be repeated", nullptr,
+     nullptr,
+     [](SimOptions& o, std::string_view v) {
+         o.added.emplace_back();
+         return readPath(v, o.added.back().path);
+     }},
+    {nullptr, "offset", "X,Y,Z", "shift the stars of the --add before it by this position", nullptr,
+     [](const CGalaxy&) { return std::string("0,0,0"); },
+     [](SimOptions& o, std::string_view v) { return readTriple(v, o, &AddedGalaxy::offset); }},
+    {nullptr, "velocity", "VX,VY,VZ", "and add this velocity to them: a collision course", nullptr,
+     [](const CGalaxy&) { return std::string("0,0,0"); },
+     [](SimOptions& o, std::string_view v) { return readTriple(v, o, &AddedGalaxy::velocity); }},
+    {nullptr, "steps", "N", "number of integration steps, 0 or more", nullptr,
+     [](const CGalaxy&) { return std::to_string(kDefaultSteps); },
+     [](SimOptions& o, std::string_view v) { return readWhole(v, 0, INT_MAX, "must not be negative", o.steps); }},
+    {nullptr, "report-every", "K", "also report every K steps, K >= 1", nullptr,
+     [](const CGalaxy&) { return std::string("start and end only"); },
+     [](SimOptions& o, std::string_view v) {
+         return readWhole(v, 1, INT_MAX, "must be at least 1", o.reportEvery);
+     }},
+    {nullptr, "centre", nullptr,
+     "before the first step, move the centre of mass to the origin and take away the total momentum, so that the "
+     "galaxy stays in the box",
+     nullptr, nullptr, [](SimOptions& o, std::string_view) { return setFlag(o.centre, true); }},
+    {nullptr, "exact-energy", nullptr,
+     "the potential energy from every pair of stars, also for barnes-hut and particle-mesh runs, which otherwise "
+     "take it from their tree or grid; costs time of order N^2 per report",
+     nullptr, nullptr, [](SimOptions& o, std::string_view) { return setFlag(o.exactEnergy, true); }},
+    {nullptr, "threads", "N", "threads for the force sums and the bookkeeping; ZYR_THREADS sets the default",
+     nullptr, [](const CGalaxy&) { return std::to_string(workerThreads()); },
+     [](SimOptions& o, std::string_view v) {
+         return readWhole(v, 1, kMaxWorkerThreads, "must be at least 1", o.threads);
+     }},
+
+    {"Pictures (the galaxy window's renderer):", "png", "FILE.png", "draw the galaxy after the last step", nullptr,
+     nullptr, [](SimOptions& o, std::string_view v) { return readPath(v, o.picture.pngPath); }},
+    {nullptr, "frames", "DIR", "draw frame-000000.png, frame-000001.png, ... into DIR at the start and every K steps",
+     nullptr, nullptr, [](SimOptions& o, std::string_view v) { return readPath(v, o.picture.framesDir); }},
+    {nullptr, "every", "K", "steps between two frames, K >= 1", nullptr,
+     [](const CGalaxy&) { return std::string("1"); },
+     [](SimOptions& o, std::string_view v) { return readWhole(v, 1, INT_MAX, "must be at least 1", o.picture.every); }},
+    {nullptr, "size", "WxH", "picture size in pixels", nullptr, [](const CGalaxy&) { return std::string("600x600"); },
+     [](SimOptions& o, std::string_view v) { return readSize(v, o.picture); }},
+    {nullptr, "tilt", "DEG", "turn the view about the screen's horizontal axis", nullptr,
+     [](const CGalaxy&) { return std::string("0"); },
+     [](SimOptions& o, std::string_view v) { return readReal(v, anyReal, o.picture.tilt); }},
+    {nullptr, "turn", "DEG", "then turn it about the screen's vertical axis", nullptr,
+     [](const CGalaxy&) { return std::string("0"); },
+     [](SimOptions& o, std::string_view v) { return readReal(v, anyReal, o.picture.turn); }},
+    {nullptr, "zoom", "F", "bring the camera F times closer, F > 0", nullptr,
+     [](const CGalaxy&) { return std::string("1"); },
+     [](SimOptions& o, std::string_view v) { return readReal(v, positive, o.picture.zoom); }},
+    {nullptr, "colouring", "NAME", "star colours, redshift or ChromaDepth", [] { return choiceList(kColourings); },
+     [](const CGalaxy&) { return std::string("own"); },
+     [](SimOptions& o, std::string_view v) {
+         std::optional<int> id;
+         std::string why = readChoice(v, kColourings, id);
+         if (id) o.picture.colouring = *id;
+         return why;
+     }},
+    {nullptr, "star-size", "N", "stars as squares of N + 1 pixels, 0 to 5", nullptr,
+     [](const CGalaxy& g) { return std::to_string(g.starSize); },
+     [](SimOptions& o, std::string_view v) { return readWhole(v, 0, 5, "must not be negative", o.picture.starSize); }},
+    {nullptr, "balls", nullptr, "stars as shaded balls", nullptr, nullptr,
+     [](SimOptions& o, std::string_view) { return setFlag(o.picture.balls, true); }},
+    {nullptr, "no-depth-cue", nullptr, "no dimming of distant stars", nullptr, nullptr,
+     [](SimOptions& o, std::string_view) { return setFlag(o.picture.depthCue, false); }},
+    {nullptr, "white-background", nullptr, "white instead of black", nullptr, nullptr,
+     [](SimOptions& o, std::string_view) { return setFlag(o.picture.whiteBackground, true); }},
+    {nullptr, "no-box", nullptr, "leave out the cube outline", nullptr, nullptr,
+     [](SimOptions& o, std::string_view) { return setFlag(o.picture.box, false); }},
+    {nullptr, "trace", nullptr, "frames keep the earlier frames: stars leave trails", nullptr, nullptr,
+     [](SimOptions& o, std::string_view) { return setFlag(o.picture.trace, true); }},
+
+    {"GADGET-4 (a folder to run on a cluster):", "export-gadget4", "DIR",
+     "write the galaxy as set up (after --load, --add and --centre) into DIR as GADGET-4's initial conditions "
+     "ic.hdf5, with param.txt, Config.sh and README.txt, instead of taking steps",
+     nullptr, nullptr, [](SimOptions& o, std::string_view v) { return readFolder(v, o.gadget4Dir); }},
+    {nullptr, "until", "T", "the time at which GADGET-4's run ends, later than the galaxy's", nullptr, nullptr,
+     [](SimOptions& o, std::string_view v) { return readReal(v, positive, o.until); }},
+    {nullptr, "snapshots", "K",
+     "snapshots after the one at the start, evenly spaced up to T, 1 to 999",
+     nullptr, [](const CGalaxy&) { return std::string("10"); },
+     [](SimOptions& o, std::string_view v) {
+         return readWhole(v, 1, kMaxGadget4Snapshots, "must be at least 1", o.snapshots);
+     }},
+
+    {"Output:", "save", "FILE", "write a galaxy file (.zyr) or HDF5 snapshot (.hdf5) after the last step", nullptr, nullptr,
+     [](SimOptions& o, std::string_view v) { return readPath(v, o.savePath); }},
+    {nullptr, "csv", "FILE", "write every report as a CSV row; - for the standard output (the report then goes "
+     "to the standard error)", nullptr, nullptr,
+     [](SimOptions& o, std::string_view v) { return readPath(v, o.csvPath); }},
+    {nullptr, "state", "FILE.csv", "write every star after the last step as CSV", nullptr, nullptr,
+     [](SimOptions& o, std::string_view v) { return readPath(v, o.statePath); }},
+    {nullptr, "quiet", nullptr, "no report; warnings, errors and the progress line remain", nullptr, nullptr,
+     [](SimOptions& o, std::string_view) { return setFlag(o.quiet, true); }},
+    {nullptr, "help", nullptr, "show this text and exit", nullptr, nullptr,
+     [](SimOptions& o, std::string_view) { return setFlag(o.help, true); }},
+    {nullptr, "version", nullptr, "show the version and exit", nullptr, nullptr,
+     [](SimOptions& o, std::string_view) { return setFlag(o.version, true); }},
+};
+
+static_assert(kMaxGadget4Snapshots == 999, "the help text of --snapshots names the limit");
+
+// The options of the list that were given, as "--a, --b", in the list's order.
+std::string givenOf(const std::vector<std::string_view>& given, std::initializer_list<const char*> names) {
+    std::string list;
+    for (const char* name : names) {
+        if (std::find(given.begin(), given.end(), name) == given.end()) continue;
+        if (!list.empty()) list += ", ";
+        list += std::string("--") + name;
+    }
+    return list;
+}
+
+// A loaded galaxy brings its own stars and scale; these would go unused.
+std::string unusedWithLoad(const std::vector<std::string_view>& given) {
+    return givenOf(given, {"shape", "stars", "star-mass", "central-mass", "rotation", "scale", "seed"});
+}
+
+// A replay takes no step: its snapshots bring the stars, the scale, the
+// times and (when Zyr wrote them) the model settings. Everything that makes
+// or steps a galaxy would go unused or falsify the report.
+std::string unusedWithReplay(const std::vector<std::string_view>& given) {
+    return givenOf(given, {"shape", "stars", "star-mass", "central-mass", "rotation", "dark-matter", "dark-radius",
+                           "dark-fraction", "scale", "seed", "force", "integrator", "dt", "shield", "load", "add",
+                           "steps", "report-every", "centre", "export-gadget4"});
+}
+
+// --export-gadget4 writes a folder instead of running: it needs the end time,
+// and the options of a run have nothing to do.
+std::string gadget4Conflict(const SimOptions& o, const std::vector<std::string_view>& given) {
+    if (o.gadget4Dir.empty()) {
+        const std::string alone = givenOf(given, {"until", "snapshots"});
+        return alone.empty() ? std::string() : alone + ": only with --export-gadget4";
+    }
+    if (!o.until) return "--export-gadget4 needs --until T, the time at which GADGET-4's run ends";
+    if (o.darkMatter == DarkMatterModel::Sphere)
+        return "--dark-matter sphere: not with --export-gadget4, since GADGET-4 has no counterpart of Zyr's halo";
+    const std::string run =
+        givenOf(given, {"steps", "report-every", "exact-energy", "png", "frames", "every", "save", "csv", "state"});
+    return run.empty() ? std::string()
+                       : run + ": not with --export-gadget4, which takes no steps and writes only its folder";
+}
+
+const OptionInfo* findOption(std::string_view name) {
+    for (const auto& entry : kOptions)
+        if (name == entry.name) return &entry;
+    return nullptr;
+}
+
+ParseResult failure(std::string message) { return {std::nullopt, std::move(message)}; }
+
+// One option of the help text: the option in a left column, its description
+// wrapped to 80 columns beside it, or below it when the option is too wide.
+void appendOption(std::string& text, const std::string& left, std::string_view description) {
+    constexpr std::size_t kColumn = 26, kWidth = 80;
+    text += left;
+    std::size_t column = left.size();
+    if (column + 2 > kColumn) {
+        text += '\n';
+        column = 0;
+    }
+    text.append(kColumn - column, ' ');
+    column = kColumn;
+    bool lineStart = true;
+    while (!description.empty()) {
+        const std::size_t end = std::min(description.find(' '), description.size());
+        const std::string_view word = description.substr(0, end);
+        if (!lineStart && column + 1 + word.size() > kWidth) {
+            text += '\n';
+            text.append(kColumn, ' ');
+            column = kColumn;
+            lineStart = true;
+        }
+        if (!lineStart) {
+            text += ' ';
+            ++column;
+        }
+        text += word;
+        column += word.size();
+        lineStart = false;
+        description.remove_prefix(std::min(end + 1, description.size()));
+    }
+    text += '\n';
+}
+
+}  // namespace
+
+ParseResult parseOptions(int argc, const char* const* argv) {
+    SimOptions options;
+    std::vector<std::string_view> given;  // the options' names, as they came
+    for (int i = 1; i < argc; ++i) {
+        std::string_view arg = argv[i];
+        if (arg == "-h") arg = "--help";
+        if (!arg.starts_with("--")) return failure("unexpected argument '" + std::string(arg) + "'");
+        std::string_view name = arg.substr(2);
+        std::optional<std::string_view> attached;  // --name=value
+        if (const auto eq = name.find('='); eq != std::string_view::npos) {
+            attached = name.substr(eq + 1);
+            name = name.substr(0, eq);
+        }
+        const OptionInfo* entry = findOption(name);
+        if (!entry) return failure("unknown option --" + std::string(name));
+        given.push_back(entry->name);
+        const std::string option = "--" + std::string(name);
+
+        std::string_view value;
+        if (!entry->metavar) {
+            if (attached) return failure(option + " takes no value");
+        } else if (attached) {
+            value = *attached;
+        } else if (i + 1 < argc && !std::string_view(argv[i + 1]).starts_with("--")) {
+            // Negative numbers ("--dt -4") are values; another option is not.
+            value = argv[++i];
+        } else {
+            return failure(option + " needs a value (" + entry->metavar + ")");
+        }
+        if (std::string why = entry->apply(options, value); !why.empty())
+            return failure(option + " '" + std::string(value) + "': " + why);
+    }
+    if (const std::string unused = unusedWithReplay(given); !options.replayPattern.empty() && !unused.empty())
+        return failure(unused + ": not with --replay, whose snapshots give the stars, the settings and the steps");
+    if (const std::string unused = unusedWithLoad(given); !options.loadPath.empty() && !unused.empty())
+        return failure(unused + ": not with --load, whose file gives the stars and the scale");
+    if (std::string conflict = gadget4Conflict(options, given); !conflict.empty())
+        return failure(std::move(conflict));
+    return {options, {}};
+}
+
+std::string applyOption(SimOptions& options, std::string_view name, std::string_view value) {
+    const OptionInfo* entry = findOption(name);
+    if (!entry) return "unknown option";
+    if (!entry->metavar && !value.empty()) return "takes no value";
+    return entry->apply(options, value);
+}
+
+std::string optionChoices(std::string_view name) {
+    const OptionInfo* entry = findOption(name);
+    return entry && entry->choices ? entry->choices() : std::string();
+}
+
+std::string optionSummary(std::string_view name, const CGalaxy& defaults) {
+    const OptionInfo* entry = findOption(name);
+    if (!entry) return {};
+    std::string text = entry->help;
+    if (entry->choices) text += ": " + entry->choices();
+    if (entry->defaultText) text += " (default: " + entry->defaultText(defaults) + ")";
+    return text;
+}
+
+std::string versionText() { return std::string("zyr-sim ") + ZYR_VERSION + "\n"; }
+
+void applySettings(const SimOptions& o, CGalaxy& g) {
+    if (o.stars) g.requestedStars = *o.stars;
+    if (o.shape) g.shape = *o.shape;
+    if (o.starMass) g.starMass = *o.starMass;
+    if (o.centralMass) g.centralMass = *o.centralMass;
+    if (o.rotation) g.rotationFactor = *o.rotation;
+    if (o.darkMatter) g.darkMatterSetting = *o.darkMatter;
+    if (o.darkRadius) g.darkRadiusSetting = *o.darkRadius;
+    if (o.darkFraction) g.darkFractionSetting = *o.darkFraction;
+    if (o.scale) g.scaleSetting = *o.scale;
+    if (o.seed) g.randomSeed = *o.seed;
+    if (o.force) g.forceSetting = *o.force;
+    if (o.integrator) g.integrationSetting = *o.integrator;
+    if (o.timeStep) g.timeStepSetting = *o.timeStep;
+    if (o.shield) g.shieldSetting = *o.shield;
+    if (o.threads) setWorkerThreads(*o.threads);
+    g.exactEnergy = o.exactEnergy ? 1 : 0;
+}
+
+std::string helpText(const CGalaxy& d) {
+    std::string text =
+        "Usage: zyr-sim [options]\n"
+        "\n"
+        "Runs the Zyr gravitational N-body simulation without a window: generates a\n"
+        "galaxy (or loads one), takes the given number of integration steps and reports\n"
+        "time, energies, momenta and centre of mass, in the units of the scale.\n"
+        "The defaults are those of the desktop program: a " +
+        std::to_string(d.requestedStars) + "-star " + nameOf(kShapes, d.shape) + ",\n" +
+        nameOf(kIntegrators, d.integrationSetting) + " integration, " + nameOf(kForceMethods, d.forceSetting) +
+        " summation, time step " + shortest(d.timeStepSetting) + ", shield radius\nmodifier " +
+        shortest(d.shieldSetting) + ".\n";
+
+    for (const auto& entry : kOptions) {
+        if (entry.heading) text += std::string("\n") + entry.heading + "\n";
+        std::string left = std::string("  --") + entry.name;
+        if (entry.metavar) {
+            left += ' ';
+            left += entry.choices ? entry.choices() : std::string(entry.metavar);
+        }
+        std::string description = entry.help;
+        if (entry.defaultText) description += " (default: " + entry.defaultText(d) + ")";
+        appendOption(text, left, description);
+    }
+
+    text +=
+        "\n"
+        "With --load the file gives the stars and the scale; the model settings and the\n"
+        "dark matter halo above still apply, the other galaxy settings are refused.\n"
+        "With --replay the snapshots, read one at a time, are the run: step N is the\n"
+        "N-th snapshot (from 0) in name order, where numbers in names count by their\n"
+        "value; each is reported with its time and drawn with the picture options,\n"
+        "and the energies use the model settings a Zyr snapshot holds\n"
+        "(the defaults above for others). Galaxy and model settings, --load, --add,\n"
+        "--steps, --report-every and --centre are refused beside it; --png, --state and\n"
+        "--save take the last snapshot.\n"
+        "\n"
+        "--export-gadget4 DIR --until T takes no steps: it writes the galaxy as set up\n"
+        "into DIR for GADGET-4, with the scale's units, Zyr's G, a softening length from\n"
+        "the shield rule, the time step as the largest step and K + 1 snapshots from\n"
+        "the galaxy's time to T. DIR/README.txt says how to build and run GADGET-4 and\n"
+        "how to bring its snapshots back into Zyr.\n"
+        "\n"
+        "Reports go to standard output at the start, every K steps and at the end. Steps\n"
+        "per second are measured with a monotonic clock over the steps since the\n"
+        "previous report, without the time of the reports themselves (0 at the start).\n"
+        "The potential energy of a direct-summation run is the exact sum over all\n"
+        "pairs; a barnes-hut or particle-mesh run takes each star's potential from the\n"
+        "tree or grid its forces come from, at the cost of one force evaluation, unless\n"
+        "--exact-energy is given. The report names it: (exact), (tree) or (mesh).\n"
+        "--csv writes the same series with the header\n"
+        "  step,time,kinetic,potential,total,momentum_x,momentum_y,momentum_z,center_x,center_y,center_z,steps_per_second,potential_from\n"
+        "where potential_from is exact, tree or mesh.\n"
+        "--state writes the header index,mass,x,y,z,vx,vy,vz,color and one row per star.\n"
+        "Numbers in both files have 17 significant digits, with a full stop as the\n"
+        "decimal separator whatever the locale.\n"
+        "A run that takes longer than a second shows its progress on standard error:\n"
+        "redrawn in place on a terminal, a line every ten seconds otherwise; so does an\n"
+        "exact pass over all pairs.\n"
+        "An output file replaces an older one only once it is complete: a run that\n"
+        "fails or is interrupted before its end leaves the older files as they were.\n"
+        "A galaxy file with fewer star lines than its count loads the stars it holds,\n"
+        "with a warning.\n"
+        "\n"
+        "Exit status: 0 done; 1 a file could not be read or written, --replay matched\n"
+        "no file, the galaxy does not fit into memory or cannot be exported as\n"
+        "--export-gadget4 asks, or a step made a position or velocity infinite or not\n"
+        "a number (the message names the step and the star); 2 bad arguments.\n";
+    return text;
+}

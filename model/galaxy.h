@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "model/colour.h"
+#include "model/force_inputs.h"
 #include "model/quaternion.h"
 
 // The enumerations are plain ints in the fields that hold them; the
@@ -295,9 +296,8 @@ private:
     // accelerations it found: the next step starts from them when nothing
     // they depend on has changed since.
     struct LeapfrogStart {
-        std::vector<double> x, y, z, m, ax, ay, az;
-        double timeStep = 0.0, shieldModifier = 0.0, gravity = 0.0, darkRadius = 0.0, darkFraction = 0.0;
-        int forceMethod = -1, darkMatter = -1;
+        ForceInputs inputs;
+        std::vector<double> ax, ay, az;
         DerivativeFunc f;
     };
     bool leapfrogStartHolds(DerivativeFunc f) const;
@@ -309,9 +309,8 @@ private:
     // they were found from: the first report after a generation takes them
     // instead of walking the same tree again, and lets them go.
     struct PotentialMemo {
-        std::vector<double> x, y, z, m, shares;
-        double timeStep = 0.0, shieldModifier = 0.0, gravity = 0.0, boxSize = 0.0;
-        int forceMethod = -1;
+        ForceInputs inputs;
+        std::vector<double> shares;
     };
     bool potentialMemoHolds() const;
     PotentialMemo potentialMemo_;

@@ -17,12 +17,8 @@ int CGalaxy::reportPotentialSource() const {
 }
 
 bool CGalaxy::potentialMemoHolds() const {
-    const PotentialMemo& memo = potentialMemo_;
-    const std::size_t n = static_cast<std::size_t>(numStars);
-    return memo.shares.size() == n && memo.forceMethod == forceMethod && memo.timeStep == timeStep &&
-           memo.shieldModifier == shieldModifier && memo.gravity == gravity && memo.boxSize == boxSize &&
-           std::equal(pos.x, pos.x + n, memo.x.begin()) && std::equal(pos.y, pos.y + n, memo.y.begin()) &&
-           std::equal(pos.z, pos.z + n, memo.z.begin()) && std::equal(mass, mass + n, memo.m.begin());
+    return potentialMemo_.shares.size() == static_cast<std::size_t>(numStars) &&
+           potentialMemo_.inputs.matches(*this);
 }
 
 void CGalaxy::bookkeeping(const std::function<void(double share)>& exactPassProgress) {

@@ -57,17 +57,8 @@ void CGalaxy::startVelocities(double rotation) {
     PotentialMemo& memo = potentialMemo_;
     memo = {};
     if (reportPotentialSource() == PotentialSource::Tree) {
-        const int n = numStars;
-        memo.shares.resize(static_cast<std::size_t>(n));
-        memo.x.assign(pos.x, pos.x + n);
-        memo.y.assign(pos.y, pos.y + n);
-        memo.z.assign(pos.z, pos.z + n);
-        memo.m.assign(mass, mass + n);
-        memo.timeStep = timeStep;
-        memo.shieldModifier = shieldModifier;
-        memo.gravity = gravity;
-        memo.boxSize = boxSize;
-        memo.forceMethod = forceMethod;
+        memo.shares.resize(static_cast<std::size_t>(numStars));
+        memo.inputs.capture(*this);
     }
     ComputeDerivatives(*this, stateLen, timeStep, state, deriv, memo.shares.empty() ? nullptr : memo.shares.data());
     for (int i = 0; i < numStars; ++i) {

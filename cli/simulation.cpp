@@ -15,6 +15,7 @@
 #include "io/csv_file.h"
 #include "model/number_text.h"
 #include "run/options.h"
+#include "run/galaxy_setup.h"
 #include "run/pictures.h"
 #include "model/galaxy.h"
 #include "physics/methods.h"
@@ -37,23 +38,17 @@ void warnAbout(const GalaxyFileStatus& status) {
 
 bool setUpGalaxy(const SimOptions& options, std::string& error) {
     CGalaxy& g = g_galaxy;
-    applySettings(options, g);
     if (!options.loadPath.empty()) {
-        const GalaxyFileStatus status = loadAnyGalaxyFile(g, options.loadPath);
+        const GalaxyFileStatus status = loadGalaxy(g, options.loadPath, options);
         error = status.message;
         if (!status.ok()) return false;
         warnAbout(status);
-        // A snapshot brings its own model settings and halo; those given here win.
-        if (options.force) g.forceMethod = *options.force;
-        if (options.integrator) g.integrationMethod = *options.integrator;
-        if (options.timeStep) g.timeStep = *options.timeStep;
-        if (options.shield) g.shieldModifier = *options.shield;
-        if (options.darkMatter) g.darkMatter = *options.darkMatter;
-        if (options.darkRadius) g.darkRadius = *options.darkRadius;
-        if (options.darkFraction) g.darkFraction = *options.darkFraction;
-    } else if (!g.newGalaxy()) {
-        error = "a galaxy of " + std::to_string(g.requestedStars) + " stars does not fit into memory";
-        return false;
+    } else {
+        applySettings(options, g);
+        if (!g.newGalaxy()) {
+            error = "a galaxy of " + std::to_string(g.requestedStars) + " stars does not fit into memory";
+            return false;
+        }
     }
     for (const AddedGalaxy& added : options.added) {
         const GalaxyFileStatus status = mergeAnyGalaxyFile(g, added.path, added.offset, added.velocity);

@@ -21,6 +21,7 @@
 
 #include "io/galaxy_file.h"
 #include "io/snapshot_file.h"
+#include "run/galaxy_setup.h"
 #include "run/options.h"
 #include "run/pictures.h"
 #include "model/galaxy.h"
@@ -185,15 +186,6 @@ public:
         return lock;
     }
 
-    // After a load: the settings become what the galaxy runs with, so that a
-    // later add(), which resets the galaxy, keeps them.
-    void settleSettings() {
-        g.forceSetting = g.forceMethod;
-        g.integrationSetting = g.integrationMethod;
-        g.timeStepSetting = g.timeStep;
-        g.shieldSetting = g.shieldModifier;
-    }
-
     // An (N, columns) view of the stars' values from data on, its columns
     // stride elements apart, or an (N,) view for one column. Its base holds
     // the galaxy and the arrays, so the view outlives neither; a later reset
@@ -266,16 +258,9 @@ std::unique_ptr<Galaxy> loaded(const py::object& path, const SimOptions& options
     const std::string file = pathOf(path, "path");
     auto galaxy = std::make_unique<Galaxy>();
     CGalaxy& g = galaxy->g;
-    applySettings(options, g);
     // File work keeps the interpreter's lock: two threads never read or write
     // files through the core at once.
-    check(loadAnyGalaxyFile(g, file));
-    // A snapshot brings its own model settings; those given here win.
-    if (options.force) g.forceMethod = *options.force;
-    if (options.integrator) g.integrationMethod = *options.integrator;
-    if (options.timeStep) g.timeStep = *options.timeStep;
-    if (options.shield) g.shieldModifier = *options.shield;
-    galaxy->settleSettings();
+    check(loadGalaxy(g, file, options));
     return galaxy;
 }
 

@@ -15,6 +15,7 @@
 #include <vector>
 
 #include "io/galaxy_file.h"
+#include "io/snapshot_file.h"
 #include "model/galaxy.h"
 #include "physics/methods.h"
 #include "sim_runner.h"
@@ -592,6 +593,26 @@ TEST(ZyrSimFiles, ModelSettingsApplyToALoadedGalaxy) {
     ASSERT_TRUE(loadGalaxyFile(g_galaxy, zyr).ok());
     stepHere(2);
     EXPECT_EQ(firstDifference(readCsv(dir.path("s.csv")).rows, stateRowsHere()), "");
+}
+
+// A galaxy added to a loaded snapshot resets the stars, not the settings the
+// snapshot brought.
+TEST(ZyrSimFiles, AnAddKeepsTheSettingsOfTheLoadedSnapshot) {
+    TempDir dir;
+    const std::string snapshot = dir.path("halo.hdf5");
+    ASSERT_EQ(runSim(dir, {"--stars", "24", "--seed", "9", "--integrator", "leapfrog", "--force", "barnes-hut",
+                           "--dark-matter", "sphere", "--steps", "0", "--save", snapshot, "--quiet"})
+                  .status,
+              0);
+    const SimRun run = runSim(dir, {"--load", snapshot, "--add", ZYR_DATA_DIR "/two-star-orbit.zyr", "--shield",
+                                    "3", "--steps", "0", "--save", dir.path("both.hdf5")});
+    ASSERT_EQ(run.status, 0) << run.err;
+    EXPECT_EQ(run.out.substr(0, run.out.find('\n')),
+              "Stars: 26   Integration: Leapfrog   Force Method: Barnes-Hut   Time Step: 8 Myr   Scale: Galactic");
+    CGalaxy both;
+    ASSERT_TRUE(loadAnyGalaxyFile(both, dir.path("both.hdf5")).ok());
+    EXPECT_EQ(both.darkMatter, DarkMatterModel::Sphere);
+    EXPECT_EQ(both.shieldModifier, 3.0);
 }
 
 // A run saved halfway as a snapshot and continued from it ends on the same

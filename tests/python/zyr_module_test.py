@@ -68,6 +68,32 @@ def test_a_snapshot_goes_on_to_the_bit_and_keeps_its_settings_through_an_add(tmp
     assert (len(h), h.integrator, h.force, h.dt, h.shield) == (302, "leapfrog", "barnes-hut", 4.0, 2.0)
 
 
+@pytest.mark.parametrize("made, loaded", [
+    (dict(DISC, force="barnes-hut"), None),
+    (dict(DISC, dark_matter="sphere", integrator="leapfrog"), dict(dark_matter="none")),  # the caller's halo wins
+    (DISC, dict(dark_matter="sphere", dark_radius=2.0, force="particle-mesh", dt=4.0)),
+])
+def test_the_same_keywords_give_zyr_sims_report(tmp_path, made, loaded):
+    """zyr-sim and the module take the keywords alike, those given beside a load included."""
+    csv = tmp_path / "series.csv"
+    if loaded is None:
+        run_sim(made, "--steps", "5", "--csv", str(csv))
+        g = zyr.Galaxy(**made)
+    else:
+        run_sim(made, "--steps", "0", "--save", str(tmp_path / "made.hdf5"))
+        run_sim(loaded, "--load", str(tmp_path / "made.hdf5"), "--steps", "5", "--csv", str(csv))
+        g = zyr.Galaxy.load(tmp_path / "made.hdf5", **loaded)
+    g.step(5)
+    r = g.report()
+    with open(csv) as f:
+        row = dict(zip(f.readline().strip().split(","), f.readlines()[-1].strip().split(",")))
+    assert [float(row[k]) for k in ("time", "kinetic", "potential", "total")] == [r.time, r.kinetic, r.potential,
+                                                                                     r.total]
+    assert [float(row["momentum_" + a]) for a in "xyz"] == list(r.momentum)
+    assert [float(row["center_" + a]) for a in "xyz"] == list(r.centre)
+    assert row["potential_from"] == r.potential_from
+
+
 def test_writes_through_the_views_are_stepped_from():
     g = zyr.Galaxy(**DISC, integrator="leapfrog")
     g.step(2)

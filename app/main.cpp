@@ -1,9 +1,11 @@
 #include <QApplication>
 #include <cstdio>
 #include <cstring>
+#include <string>
 
-#include "io/replacing_file.h"
 #include "app/zyr_app.h"
+#include "io/replacing_file.h"
+#include "physics/workers.h"
 
 namespace {
 
@@ -22,6 +24,9 @@ int main(int argc, char** argv) {
             std::printf("zyr %s\n", ZYR_VERSION);
         return std::fflush(stdout) == 0 && !std::ferror(stdout) ? 0 : 1;
     }
+    // Said on the terminal the program was started from, like Qt's own notes.
+    if (const std::string warning = workerThreadsWarning(); !warning.empty())
+        std::fprintf(stderr, "zyr: %s\n", warning.c_str());
     QApplication qapp(argc, argv);
     removeTemporariesOnSignals();
     // QSettings keeps what is remembered between runs in ~/.config/Zyr/Zyr.conf.

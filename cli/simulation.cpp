@@ -19,6 +19,7 @@
 #include "run/pictures.h"
 #include "model/galaxy.h"
 #include "physics/methods.h"
+#include "physics/workers.h"
 
 namespace {
 
@@ -57,13 +58,6 @@ bool setUpGalaxy(const SimOptions& options, std::string& error) {
         warnAbout(status);
     }
     return true;
-}
-
-template <class Table>
-const char* labelOf(const Table& table, int id) {
-    for (const auto& entry : table)
-        if (entry.id == id) return entry.label;
-    return "?";
 }
 
 // The line that heads the reports: the galaxy and the settings its steps use.
@@ -325,6 +319,9 @@ int exportGadget4(const SimOptions& options) {
 }  // namespace
 
 int runSimulation(const SimOptions& options) {
+    if (!options.threads) {
+        if (const std::string warning = workerThreadsWarning(); !warning.empty()) complain("warning: " + warning);
+    }
     if (!options.replayPattern.empty()) return replaySnapshots(options);
     std::string error;
     if (!setUpGalaxy(options, error)) {

@@ -9,11 +9,11 @@
 #include <QStyle>
 #include <QWheelEvent>
 #include <algorithm>
-#include <charconv>
 #include <climits>
 
 #include "dialogs/star_settings_dlg.h"
 #include "model/galaxy.h"
+#include "model/number_text.h"
 
 int selectedRow = -1;
 QPoint listScrollPos;
@@ -59,10 +59,7 @@ int clampToInt(long long v) { return static_cast<int>(std::clamp<long long>(v, 0
 int noteRowAt(int tableY, int s) { return tableY > s ? tableY / s : -1; }
 
 QString formatListNumber(double value) {
-    char buf[32];
-    const auto result = std::to_chars(buf, buf + sizeof buf, value, std::chars_format::scientific, 2);
-    QString text = QString::fromLatin1(buf, static_cast<qsizetype>(result.ptr - buf));
-    return text.rightJustified(7, QLatin1Char(' '));
+    return QString::fromStdString(numberText(value, std::chars_format::scientific, 2)).rightJustified(7, QLatin1Char(' '));
 }
 
 QString listColorName(int color) {

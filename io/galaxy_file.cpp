@@ -13,6 +13,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include "model/number_text.h"
 #include "physics/workers.h"
 
 // Numbers go through std::to_chars / std::from_chars only: they never look at
@@ -25,12 +26,7 @@ constexpr std::string_view kLineEnd = " \r\n";
 // Written into every file; the reader ignores it.
 constexpr double kFileVersion = 2.0;
 
-void appendFixed(std::string& out, double value) {
-    // room for "%f" of the largest double: sign, 309 digits, point, 6 decimals
-    char buf[320];
-    const auto result = std::to_chars(buf, buf + sizeof buf, value, std::chars_format::fixed, 6);
-    out.append(buf, result.ptr);
-}
+void appendFixed(std::string& out, double value) { out += numberText(value, std::chars_format::fixed, 6); }
 
 void appendInt(std::string& out, int value) {
     char buf[16];

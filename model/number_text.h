@@ -12,3 +12,10 @@ inline std::string numberText(double value, std::chars_format format = std::char
     const auto result = std::to_chars(buffer, buffer + sizeof buffer, value, format, precision);
     return std::string(buffer, result.ptr);
 }
+
+// The shortest text that reads back as the same double ("0.1", "1e+20").
+inline std::string shortestText(double value) {
+    char buffer[32];
+    const auto result = std::to_chars(buffer, buffer + sizeof buffer, value);
+    return std::string(buffer, result.ptr);
+}

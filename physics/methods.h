@@ -35,6 +35,21 @@ inline constexpr ForceMethodInfo kForceMethods[] = {
     {2, "particle-mesh", "Force Method: Particle-Mesh"},
 };
 
+// The name and the label of an entry of such a table (of these or of any
+// other table of ids and names) by its id: "?" for an id no entry has.
+template <class Table>
+const char* nameOf(const Table& table, int id) {
+    for (const auto& entry : table)
+        if (entry.id == id) return entry.name;
+    return "?";
+}
+template <class Table>
+const char* labelOf(const Table& table, int id) {
+    for (const auto& entry : table)
+        if (entry.id == id) return entry.label;
+    return "?";
+}
+
 const IntegratorInfo* findIntegrator(std::string_view name);
 const ForceMethodInfo* findForceMethod(std::string_view name);
 

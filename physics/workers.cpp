@@ -5,9 +5,9 @@
 #include <charconv>
 #include <condition_variable>
 #include <cstdint>
-#include <cstdio>
 #include <cstdlib>
 #include <mutex>
+#include <string>
 #include <string_view>
 #include <system_error>
 #include <thread>
@@ -20,18 +20,31 @@ int hardwareThreads() {
     return n == 0 ? 1 : static_cast<int>(std::min<unsigned>(n, kMaxWorkerThreads));
 }
 
-int defaultThreads() {
+// ZYR_THREADS when it holds a thread count we accept, else 0.
+int threadsFromEnvironment() {
     const char* text = std::getenv("ZYR_THREADS");
-    if (!text) return hardwareThreads();
+    if (!text) return 0;
     const std::string_view value(text);
     int n = 0;
     const auto [end, ec] = std::from_chars(value.data(), value.data() + value.size(), n);
-    if (ec == std::errc() && end == value.data() + value.size() && n >= 1 && n <= kMaxWorkerThreads) return n;
-    const int fallback = hardwareThreads();
-    std::fprintf(stderr, "zyr: ignoring ZYR_THREADS='%s': not a whole number from 1 to %d; using %d threads\n",
-                 text, kMaxWorkerThreads, fallback);
-    return fallback;
+    return ec == std::errc() && end == value.data() + value.size() && n >= 1 && n <= kMaxWorkerThreads ? n : 0;
 }
+
+int defaultThreads() {
+    const int n = threadsFromEnvironment();
+    return n > 0 ? n : hardwareThreads();
+}
+
+}  // namespace
+
+std::string workerThreadsWarning() {
+    const char* text = std::getenv("ZYR_THREADS");
+    if (!text || threadsFromEnvironment() > 0) return {};
+    return "ignoring ZYR_THREADS='" + std::string(text) + "': not a whole number from 1 to " +
+           std::to_string(kMaxWorkerThreads) + "; using " + std::to_string(hardwareThreads()) + " threads";
+}
+
+namespace {
 
 class Pool {
 public:

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <string>
 #include <type_traits>
 
 // A small pool of threads for the inner loops of one force evaluation or one
@@ -20,9 +21,11 @@ inline constexpr int kMaxWorkerThreads = 256;
 
 // Threads used from now on, counting the calling thread. Until set, the value
 // of the environment variable ZYR_THREADS, or the number of hardware threads
-// when it is not set (a value that is not a whole number from 1 to
-// kMaxWorkerThreads is reported on standard error once and ignored).
+// when it is not set or not a whole number from 1 to kMaxWorkerThreads.
 int workerThreads();
+// A sentence for the user when ZYR_THREADS is set but ignored, else empty;
+// the programs say it where they say such things.
+std::string workerThreadsWarning();
 // Clamped to 1..kMaxWorkerThreads. Must not be called from inside a task.
 void setWorkerThreads(int count);
 

@@ -12,6 +12,8 @@
 
 #include "io/gadget4_export.h"
 #include "model/galaxy.h"
+#include "model/number_text.h"
+#include "model/word_wrap.h"
 #include "physics/methods.h"
 #include "physics/workers.h"
 #include "render/raster.h"
@@ -42,13 +44,6 @@ std::string choiceList(const Table& table) {
         list += entry.name;
     }
     return list;
-}
-
-template <class Table>
-std::string nameOf(const Table& table, int id) {
-    for (const auto& entry : table)
-        if (entry.id == id) return entry.name;
-    return "?";
 }
 
 template <class Table>
@@ -168,13 +163,6 @@ std::string readFolder(std::string_view text, std::string& out) {
     return {};
 }
 
-// Shortest text that reads back as the same double.
-std::string shortest(double value) {
-    char buffer[32];
-    const auto result = std::to_chars(buffer, buffer + sizeof buffer, value);
-    return std::string(buffer, result.ptr);
-}
-
 struct OptionInfo {
     const char* heading;  // starts a group in the help text
     const char* name;     // without the leading dashes
@@ -187,47 +175,47 @@ struct OptionInfo {
 
 const OptionInfo kOptions[] = {
     {"Galaxy (for a generated galaxy):", "shape", "NAME", "initial distribution",
-     [] { return choiceList(kShapes); }, [](const CGalaxy& g) { return nameOf(kShapes, g.shape); },
+     [] { return choiceList(kShapes); }, [](const CGalaxy& g) -> std::string { return nameOf(kShapes, g.shape); },
      [](SimOptions& o, std::string_view v) { return readChoice(v, kShapes, o.shape); }},
     {nullptr, "stars", "N", "number of stars asked for; grids and rings may use fewer", nullptr,
      [](const CGalaxy& g) { return std::to_string(g.requestedStars); },
      [](SimOptions& o, std::string_view v) { return readWhole(v, 1, INT_MAX, "must be at least 1", o.stars); }},
     {nullptr, "star-mass", "M", "mass of every star, greater than 0", nullptr,
-     [](const CGalaxy& g) { return shortest(g.starMass); },
+     [](const CGalaxy& g) { return shortestText(g.starMass); },
      [](SimOptions& o, std::string_view v) { return readReal(v, positive, o.starMass); }},
     {nullptr, "central-mass", "M", "mass of a central star at the origin; 0 for none", nullptr,
-     [](const CGalaxy& g) { return shortest(g.centralMass); },
+     [](const CGalaxy& g) { return shortestText(g.centralMass); },
      [](SimOptions& o, std::string_view v) { return readReal(v, nonNegative, o.centralMass); }},
     {nullptr, "rotation", "F", "factor on the circular start velocities; negative reverses", nullptr,
-     [](const CGalaxy& g) { return shortest(g.rotationFactor); },
+     [](const CGalaxy& g) { return shortestText(g.rotationFactor); },
      [](SimOptions& o, std::string_view v) { return readReal(v, anyReal, o.rotation); }},
     {nullptr, "dark-matter", "NAME", "dark matter halo", [] { return choiceList(kDarkMatterModels); },
-     [](const CGalaxy& g) { return nameOf(kDarkMatterModels, g.darkMatterSetting); },
+     [](const CGalaxy& g) -> std::string { return nameOf(kDarkMatterModels, g.darkMatterSetting); },
      [](SimOptions& o, std::string_view v) { return readChoice(v, kDarkMatterModels, o.darkMatter); }},
     {nullptr, "dark-radius", "R", "radius of the halo, greater than 0", nullptr,
-     [](const CGalaxy& g) { return shortest(g.darkRadiusSetting); },
+     [](const CGalaxy& g) { return shortestText(g.darkRadiusSetting); },
      [](SimOptions& o, std::string_view v) { return readReal(v, positive, o.darkRadius); }},
     {nullptr, "dark-fraction", "F", "share of the total mass in the halo, 0 <= F < 1", nullptr,
-     [](const CGalaxy& g) { return shortest(g.darkFractionSetting); },
+     [](const CGalaxy& g) { return shortestText(g.darkFractionSetting); },
      [](SimOptions& o, std::string_view v) { return readReal(v, fraction, o.darkFraction); }},
     {nullptr, "scale", "NAME", "unit scale; a loaded file brings its own", [] { return choiceList(kScales); },
-     [](const CGalaxy& g) { return nameOf(kScales, g.scaleSetting); },
+     [](const CGalaxy& g) -> std::string { return nameOf(kScales, g.scaleSetting); },
      [](SimOptions& o, std::string_view v) { return readChoice(v, kScales, o.scale); }},
     {nullptr, "seed", "S", "seed of the random generator, 0 to 4294967295", nullptr,
      [](const CGalaxy&) { return std::string("the time in seconds"); },
      [](SimOptions& o, std::string_view v) { return readWhole(v, 0, UINT_MAX, "must not be negative", o.seed); }},
 
     {"Model:", "force", "NAME", "force calculation", [] { return choiceList(kForceMethods); },
-     [](const CGalaxy& g) { return nameOf(kForceMethods, g.forceSetting); },
+     [](const CGalaxy& g) -> std::string { return nameOf(kForceMethods, g.forceSetting); },
      [](SimOptions& o, std::string_view v) { return readChoice(v, kForceMethods, o.force); }},
     {nullptr, "integrator", "NAME", "integration method", [] { return choiceList(kIntegrators); },
-     [](const CGalaxy& g) { return nameOf(kIntegrators, g.integrationSetting); },
+     [](const CGalaxy& g) -> std::string { return nameOf(kIntegrators, g.integrationSetting); },
      [](SimOptions& o, std::string_view v) { return readChoice(v, kIntegrators, o.integrator); }},
     {nullptr, "dt", "H", "time step, not 0; a negative step integrates backwards", nullptr,
-     [](const CGalaxy& g) { return shortest(g.timeStepSetting); },
+     [](const CGalaxy& g) { return shortestText(g.timeStepSetting); },
      [](SimOptions& o, std::string_view v) { return readReal(v, nonZero, o.timeStep); }},
     {nullptr, "shield", "K", "shield radius modifier, 0 or more", nullptr,
-     [](const CGalaxy& g) { return shortest(g.shieldSetting); },
+     [](const CGalaxy& g) { return shortestText(g.shieldSetting); },
      [](SimOptions& o, std::string_view v) { return readReal(v, nonNegative, o.shield); }},
 
     {"Run:", "load", "FILE", "start from a galaxy file (.zyr) or HDF5 snapshot (.hdf5) instead of generating one", nullptr, nullptr,
@@ -393,34 +381,11 @@ ParseResult failure(std::string message) { return {std::nullopt, std::move(messa
 // wrapped to 80 columns beside it, or below it when the option is too wide.
 void appendOption(std::string& text, const std::string& left, std::string_view description) {
     constexpr std::size_t kColumn = 26, kWidth = 80;
-    text += left;
-    std::size_t column = left.size();
-    if (column + 2 > kColumn) {
-        text += '\n';
-        column = 0;
-    }
-    text.append(kColumn - column, ' ');
-    column = kColumn;
-    bool lineStart = true;
-    while (!description.empty()) {
-        const std::size_t end = std::min(description.find(' '), description.size());
-        const std::string_view word = description.substr(0, end);
-        if (!lineStart && column + 1 + word.size() > kWidth) {
-            text += '\n';
-            text.append(kColumn, ' ');
-            column = kColumn;
-            lineStart = true;
-        }
-        if (!lineStart) {
-            text += ' ';
-            ++column;
-        }
-        text += word;
-        column += word.size();
-        lineStart = false;
-        description.remove_prefix(std::min(end + 1, description.size()));
-    }
-    text += '\n';
+    const std::string indent(kColumn, ' ');
+    if (left.size() + 2 > kColumn)
+        text += left + "\n" + wrapped(description, indent, indent, kWidth);
+    else
+        text += wrapped(description, left + std::string(kColumn - left.size(), ' '), indent, kWidth);
 }
 
 }  // namespace
@@ -517,9 +482,9 @@ std::string helpText(const CGalaxy& d) {
         "time, energies, momenta and centre of mass, in the units of the scale.\n"
         "The defaults are those of the desktop program: a " +
         std::to_string(d.requestedStars) + "-star " + nameOf(kShapes, d.shape) + ",\n" +
-        nameOf(kIntegrators, d.integrationSetting) + " integration, " + nameOf(kForceMethods, d.forceSetting) +
-        " summation, time step " + shortest(d.timeStepSetting) + ", shield radius\nmodifier " +
-        shortest(d.shieldSetting) + ".\n";
+        std::string(nameOf(kIntegrators, d.integrationSetting)) + " integration, " + nameOf(kForceMethods, d.forceSetting) +
+        " summation, time step " + shortestText(d.timeStepSetting) + ", shield radius\nmodifier " +
+        shortestText(d.shieldSetting) + ".\n";
 
     for (const auto& entry : kOptions) {
         if (entry.heading) text += std::string("\n") + entry.heading + "\n";

@@ -3,10 +3,10 @@
 #include <QImage>
 #include <QPainter>
 #include <algorithm>
-#include <charconv>
 #include <cmath>
 
 #include "model/galaxy.h"
+#include "model/number_text.h"
 
 namespace {
 
@@ -19,9 +19,7 @@ const QColor kDriftColour(0, 150, 0);
 
 // "%.2e" of a number, never in the user's locale.
 QString scientific(double value) {
-    char text[32];
-    const auto result = std::to_chars(text, text + sizeof text, value, std::chars_format::scientific, 2);
-    return QString::fromLatin1(text, static_cast<int>(result.ptr - text));
+    return QString::fromStdString(numberText(value, std::chars_format::scientific, 2));
 }
 
 struct Series {

@@ -8,11 +8,10 @@
 #include <QPainter>
 #include <QStatusBar>
 #include <algorithm>
-#include <array>
-#include <charconv>
 #include <cmath>
 
 #include "model/galaxy.h"
+#include "model/number_text.h"
 #include "platform/child_frame.h"
 #include "platform/mdi_frame.h"
 
@@ -26,22 +25,13 @@ const QColor kInactiveTab(170, 190, 190);
 
 // "%7.2e"
 std::string exponent(double value) {
-    std::array<char, 32> buffer{};
-    const auto result = std::to_chars(buffer.data(), buffer.data() + buffer.size(), value,
-                                      std::chars_format::scientific, 2);
-    std::string text(buffer.data(), result.ptr);
+    std::string text = numberText(value, std::chars_format::scientific, 2);
     if (text.size() < 7) text.insert(0, 7 - text.size(), ' ');
     return text;
 }
 
 // "%lf"
-std::string fixed(double value) {
-    // Room for the largest double with six decimals.
-    std::array<char, 400> buffer{};
-    const auto result =
-        std::to_chars(buffer.data(), buffer.data() + buffer.size(), value, std::chars_format::fixed, 6);
-    return {buffer.data(), result.ptr};
-}
+std::string fixed(double value) { return numberText(value, std::chars_format::fixed, 6); }
 
 // A unit name of the scale in force; a scale without names has none.
 const std::string& unitName(const CGalaxy::NameTable& table, int scale) {

@@ -85,13 +85,6 @@ SimOptions optionsOf(const Keywords& keywords) {
     return options;
 }
 
-template <class Table>
-const char* nameOf(const Table& table, int id) {
-    for (const auto& entry : table)
-        if (entry.id == id) return entry.name;
-    return "?";
-}
-
 std::string pathOf(const py::object& path, const char* keyword,
                    const char* expected = "a file name (str or os.PathLike)") {
     if (!py::isinstance<py::str>(path) && !py::hasattr(path, "__fspath__"))

@@ -614,14 +614,6 @@ SnapshotData readSnapshot(const std::string& path, const CGalaxy& g) {
     return out;
 }
 
-bool endsWith(const std::string& s, const std::string& suffix) {
-    return s.size() >= suffix.size() && s.compare(s.size() - suffix.size(), suffix.size(), suffix) == 0;
-}
-
-GalaxyFileStatus unknownFormat(const std::string& path) {
-    return failure(GalaxyFileError::UnknownFormat, unknownFormatMessage(path));
-}
-
 // After the stars, settings and halo are in place, which the leapfrog's
 // accelerations are checked against before its next step.
 void restoreIntegratorMemory(CGalaxy& g, const SnapshotData& data) {
@@ -681,30 +673,9 @@ GalaxyFileStatus readSnapshotFile(const std::string& path, const CGalaxy& galaxy
     return {};
 }
 
-GalaxyFormat galaxyFormatOf(const std::string& path) {
-    if (endsWith(path, ".zyr")) return GalaxyFormat::Text;
-    if (endsWith(path, ".hdf5")) return GalaxyFormat::Snapshot;
-    return GalaxyFormat::Unknown;
-}
-
-std::string unknownFormatMessage(const std::string& path) {
-    return path + ": the name must end in .zyr (galaxy file) or .hdf5 (snapshot)";
-}
-
-namespace {
-
-// A name that is not a galaxy file's: the snapshot it names, or a refusal.
-GalaxyFileStatus readNamedSnapshot(const std::string& path, const CGalaxy& galaxy, SnapshotData& data) {
-    if (galaxyFormatOf(path) == GalaxyFormat::Unknown) return unknownFormat(path);
-    return readSnapshotFile(path, galaxy, data);
-}
-
-}  // namespace
-
-GalaxyFileStatus loadAnyGalaxyFile(CGalaxy& galaxy, const std::string& path) {
-    if (galaxyFormatOf(path) == GalaxyFormat::Text) return loadGalaxyFile(galaxy, path);
+GalaxyFileStatus loadSnapshotFile(CGalaxy& galaxy, const std::string& path) {
     SnapshotData data;
-    if (GalaxyFileStatus status = readNamedSnapshot(path, galaxy, data); !status.ok()) return status;
+    if (GalaxyFileStatus status = readSnapshotFile(path, galaxy, data); !status.ok()) return status;
     if (!installGalaxyData(galaxy, data.stars))
         return failure(GalaxyFileError::TooManyStars, path + ": its particles are more than memory can hold");
     galaxy.time = data.time;
@@ -723,33 +694,10 @@ GalaxyFileStatus loadAnyGalaxyFile(CGalaxy& galaxy, const std::string& path) {
     return {};
 }
 
-GalaxyFileStatus writeAnyGalaxyFile(const CGalaxy& galaxy, ReplacingFile& file) {
-    switch (galaxyFormatOf(file.target())) {
-    case GalaxyFormat::Text:
-        return writeGalaxyFile(galaxy, file);
-    case GalaxyFormat::Snapshot:
-        return writeSnapshotFile(galaxy, file);
-    case GalaxyFormat::Unknown:
-        break;
-    }
-    file.discard();
-    return unknownFormat(file.target());
-}
-
-GalaxyFileStatus saveAnyGalaxyFile(const CGalaxy& galaxy, const std::string& path) {
-    // Refused before a temporary file is made for it.
-    if (galaxyFormatOf(path) == GalaxyFormat::Unknown) return unknownFormat(path);
-    ReplacingFile file;
-    std::string error;
-    if (!file.open(path, &error)) return failure(GalaxyFileError::CannotCreate, error);
-    return writeAnyGalaxyFile(galaxy, file);
-}
-
-GalaxyFileStatus mergeAnyGalaxyFile(CGalaxy& galaxy, const std::string& path, const double offset[3],
-                                    const double velocity[3]) {
-    if (galaxyFormatOf(path) == GalaxyFormat::Text) return mergeGalaxyFile(galaxy, path, offset, velocity);
+GalaxyFileStatus mergeSnapshotFile(CGalaxy& galaxy, const std::string& path, const double offset[3],
+                                   const double velocity[3]) {
     SnapshotData data;
-    if (GalaxyFileStatus status = readNamedSnapshot(path, galaxy, data); !status.ok()) return status;
+    if (GalaxyFileStatus status = readSnapshotFile(path, galaxy, data); !status.ok()) return status;
     // The added stars join in the galaxy's scale, converted when the file
     // states its units; a Zyr file of another scale is taken as it stands.
     return mergeGalaxyData(galaxy, data.stars, path, offset, velocity);

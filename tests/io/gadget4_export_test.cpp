@@ -1,4 +1,5 @@
 #include "io/gadget4_export.h"
+#include "io/any_galaxy_file.h"
 #include "io/snapshot_file.h"
 #include "physics/forces.h"
 #include "tests/support/galaxy_builder.h"

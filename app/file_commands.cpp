@@ -11,7 +11,7 @@
 #include "io/gadget4_export.h"
 #include "io/galaxy_file.h"
 #include "app/main_frame.h"
-#include "io/snapshot_file.h"
+#include "io/any_galaxy_file.h"
 #include "io/snapshot_series.h"
 #include "app/zyr_app.h"
 #include "dialogs/add_galaxy_dlg.h"

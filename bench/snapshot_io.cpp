@@ -16,7 +16,7 @@
 #include <fstream>
 #include <string>
 
-#include "io/snapshot_file.h"
+#include "io/any_galaxy_file.h"
 #include "model/galaxy.h"
 
 namespace {

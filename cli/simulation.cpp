@@ -10,7 +10,7 @@
 
 #include "io/gadget4_export.h"
 #include "io/galaxy_file.h"
-#include "io/snapshot_file.h"
+#include "io/any_galaxy_file.h"
 #include "io/snapshot_series.h"
 #include "io/csv_file.h"
 #include "model/number_text.h"

@@ -17,6 +17,7 @@
 #include "io/replacing_file.h"
 #include "io/snapshot_file.h"
 #include "model/galaxy.h"
+#include "physics/barnes_hut.h"
 #include "physics/forces.h"
 
 namespace {
@@ -26,9 +27,9 @@ namespace {
 // documentation, "Gravitational softening").
 constexpr double kSplineReach = 2.8;
 // The geometric opening angle of Zyr's Barnes-Hut walk: a cell of side l is
-// taken whole at a distance r > 2.5 l (physics/barnes_hut.cpp: r > 5 x half
-// the side), that is l / r < 0.4, the form of GADGET-4's criterion.
-constexpr double kOpeningAngle = 0.4;
+// taken whole at a distance r beyond kOpeningDistance half sides, that is
+// l / r < 2 / kOpeningDistance, the form of GADGET-4's criterion.
+constexpr double kOpeningAngle = 2.0 / kOpeningDistance;
 // GADGET-4 maps the run onto an integer timeline of 2^29 ticks (TIMEBASE in
 // its src/data/dtypes.h); no step can be shorter than one tick.
 constexpr double kTimeBase = 536870912.0;
@@ -262,8 +263,10 @@ std::string gadget4ParamText(const CGalaxy& g, const Gadget4Run& run) {
     p.param("ErrTolIntAccuracy", 0.025, "GADGET-4's usual accuracy");
 
     p.section("Gravity tree");
-    p.comment("Zyr's Barnes-Hut takes a cell of side l whole at a distance r when l / r < 0.4;");
-    p.comment("GADGET-4's geometric criterion (type 0) does the same with ErrTolTheta 0.4.");
+    p.comment("Zyr's Barnes-Hut takes a cell of side l whole at a distance r when l / r < " + number(kOpeningAngle) +
+              ";");
+    p.comment("GADGET-4's geometric criterion (type 0) does the same with ErrTolTheta " + number(kOpeningAngle) +
+              ".");
     p.param("TypeOfOpeningCriterion", 0, "geometric, as Zyr's");
     p.param("ErrTolTheta", kOpeningAngle, "Zyr's opening angle");
     p.param("ErrTolThetaMax", 1.0, "used only by the relative criterion (type 1)");

@@ -12,6 +12,8 @@
 #include <hdf5.h>
 #include <sys/stat.h>
 
+#include "physics/adams_moulton.h"
+
 
 namespace {
 
@@ -23,9 +25,8 @@ constexpr int kStarType = 1;
 constexpr int kTypeColor[kTypes] = {StarColor::Blue,   StarColor::White, StarColor::Yellow,
                                     StarColor::Orange, StarColor::Red,   StarColor::Purple};
 constexpr int kZyrFormatVersion = 1;
-// Adams-Moulton keeps four derivatives and their times in the galaxy's
-// scratch vectors 2-5 and 6-9, each of the six blocks of the state.
-constexpr int kHistorySlots = 4, kDerivativeSlot = 2, kTimeSlot = 6;
+// The blocks of a state vector (x, y, z, vx, vy, vz), each of the capacity:
+// the rows of stars of an Adams-Moulton slot.
 constexpr std::size_t kBlocks = 6;
 
 // SWIFT's names for the units of a snapshot, in cgs.
@@ -198,14 +199,14 @@ void writeIntegratorMemory(hid_t zyr, const CGalaxy& g) {
     const auto n = static_cast<std::size_t>(g.numStars);
     if (g.integrationMethod == IntegrationMethod::AdamsMoulton && g.historyCount > 0) {
         writeInt(zyr, "AdamsMoultonSteps", g.historyCount);
-        const int slots = std::min(g.historyCount, kHistorySlots);
+        const int slots = adamsMoultonFilledSlots(g.historyCount);
         const auto cap = static_cast<std::size_t>(g.capacity());
         std::vector<double> derivatives(kBlocks * slots * n), times(kBlocks * slots * n);
         for (int slot = 0; slot < slots; ++slot) {
             for (std::size_t b = 0; b < kBlocks; ++b) {
                 const std::size_t row = (kBlocks * slot + b) * n;
-                std::copy_n(g.scratch[kDerivativeSlot + slot] + b * cap, n, derivatives.begin() + row);
-                std::copy_n(g.scratch[kTimeSlot + slot] + b * cap, n, times.begin() + row);
+                std::copy_n(g.scratch[kAdamsMoultonDerivatives + slot] + b * cap, n, derivatives.begin() + row);
+                std::copy_n(g.scratch[kAdamsMoultonTimes + slot] + b * cap, n, times.begin() + row);
             }
         }
         const auto rows = static_cast<hsize_t>(kBlocks * slots);
@@ -482,7 +483,7 @@ void readIntegratorMemory(hid_t zyr, hsize_t stars, SnapshotData& out) {
     const long long steps = readInteger(zyr, where, "AdamsMoultonSteps", 0);
     if (steps < 0 || steps > INT_MAX) throw BadSnapshot{"/Zyr attribute AdamsMoultonSteps is out of range"};
     if (steps > 0) {
-        const auto rows = static_cast<hsize_t>(kBlocks * std::min<long long>(steps, kHistorySlots));
+        const auto rows = static_cast<hsize_t>(kBlocks * adamsMoultonFilledSlots(steps));
         readDataset(zyr, where, "AdamsMoultonDerivatives", H5T_FLOAT, H5T_NATIVE_DOUBLE, rows, stars,
                     out.historyDerivatives);
         readDataset(zyr, where, "AdamsMoultonTimes", H5T_FLOAT, H5T_NATIVE_DOUBLE, rows, stars, out.historyTimes);
@@ -614,25 +615,17 @@ SnapshotData readSnapshot(const std::string& path, const CGalaxy& g) {
     return out;
 }
 
-bool endsWith(const std::string& s, const std::string& suffix) {
-    return s.size() >= suffix.size() && s.compare(s.size() - suffix.size(), suffix.size(), suffix) == 0;
-}
-
-GalaxyFileStatus unknownFormat(const std::string& path) {
-    return failure(GalaxyFileError::UnknownFormat, unknownFormatMessage(path));
-}
-
 // After the stars, settings and halo are in place, which the leapfrog's
 // accelerations are checked against before its next step.
 void restoreIntegratorMemory(CGalaxy& g, const SnapshotData& data) {
     const auto n = static_cast<std::size_t>(g.numStars);
     const auto cap = static_cast<std::size_t>(g.capacity());
-    const int slots = static_cast<int>(std::min<long long>(data.historyCount, kHistorySlots));
+    const int slots = adamsMoultonFilledSlots(data.historyCount);
     for (int slot = 0; slot < slots; ++slot) {
         for (std::size_t b = 0; b < kBlocks; ++b) {
             const std::size_t row = (kBlocks * slot + b) * n;
-            std::copy_n(data.historyDerivatives.begin() + row, n, g.scratch[kDerivativeSlot + slot] + b * cap);
-            std::copy_n(data.historyTimes.begin() + row, n, g.scratch[kTimeSlot + slot] + b * cap);
+            std::copy_n(data.historyDerivatives.begin() + row, n, g.scratch[kAdamsMoultonDerivatives + slot] + b * cap);
+            std::copy_n(data.historyTimes.begin() + row, n, g.scratch[kAdamsMoultonTimes + slot] + b * cap);
         }
     }
     g.historyCount = static_cast<int>(data.historyCount);
@@ -681,30 +674,9 @@ GalaxyFileStatus readSnapshotFile(const std::string& path, const CGalaxy& galaxy
     return {};
 }
 
-GalaxyFormat galaxyFormatOf(const std::string& path) {
-    if (endsWith(path, ".zyr")) return GalaxyFormat::Text;
-    if (endsWith(path, ".hdf5")) return GalaxyFormat::Snapshot;
-    return GalaxyFormat::Unknown;
-}
-
-std::string unknownFormatMessage(const std::string& path) {
-    return path + ": the name must end in .zyr (galaxy file) or .hdf5 (snapshot)";
-}
-
-namespace {
-
-// A name that is not a galaxy file's: the snapshot it names, or a refusal.
-GalaxyFileStatus readNamedSnapshot(const std::string& path, const CGalaxy& galaxy, SnapshotData& data) {
-    if (galaxyFormatOf(path) == GalaxyFormat::Unknown) return unknownFormat(path);
-    return readSnapshotFile(path, galaxy, data);
-}
-
-}  // namespace
-
-GalaxyFileStatus loadAnyGalaxyFile(CGalaxy& galaxy, const std::string& path) {
-    if (galaxyFormatOf(path) == GalaxyFormat::Text) return loadGalaxyFile(galaxy, path);
+GalaxyFileStatus loadSnapshotFile(CGalaxy& galaxy, const std::string& path) {
     SnapshotData data;
-    if (GalaxyFileStatus status = readNamedSnapshot(path, galaxy, data); !status.ok()) return status;
+    if (GalaxyFileStatus status = readSnapshotFile(path, galaxy, data); !status.ok()) return status;
     if (!installGalaxyData(galaxy, data.stars))
         return failure(GalaxyFileError::TooManyStars, path + ": its particles are more than memory can hold");
     galaxy.time = data.time;
@@ -723,33 +695,10 @@ GalaxyFileStatus loadAnyGalaxyFile(CGalaxy& galaxy, const std::string& path) {
     return {};
 }
 
-GalaxyFileStatus writeAnyGalaxyFile(const CGalaxy& galaxy, ReplacingFile& file) {
-    switch (galaxyFormatOf(file.target())) {
-    case GalaxyFormat::Text:
-        return writeGalaxyFile(galaxy, file);
-    case GalaxyFormat::Snapshot:
-        return writeSnapshotFile(galaxy, file);
-    case GalaxyFormat::Unknown:
-        break;
-    }
-    file.discard();
-    return unknownFormat(file.target());
-}
-
-GalaxyFileStatus saveAnyGalaxyFile(const CGalaxy& galaxy, const std::string& path) {
-    // Refused before a temporary file is made for it.
-    if (galaxyFormatOf(path) == GalaxyFormat::Unknown) return unknownFormat(path);
-    ReplacingFile file;
-    std::string error;
-    if (!file.open(path, &error)) return failure(GalaxyFileError::CannotCreate, error);
-    return writeAnyGalaxyFile(galaxy, file);
-}
-
-GalaxyFileStatus mergeAnyGalaxyFile(CGalaxy& galaxy, const std::string& path, const double offset[3],
-                                    const double velocity[3]) {
-    if (galaxyFormatOf(path) == GalaxyFormat::Text) return mergeGalaxyFile(galaxy, path, offset, velocity);
+GalaxyFileStatus mergeSnapshotFile(CGalaxy& galaxy, const std::string& path, const double offset[3],
+                                   const double velocity[3]) {
     SnapshotData data;
-    if (GalaxyFileStatus status = readNamedSnapshot(path, galaxy, data); !status.ok()) return status;
+    if (GalaxyFileStatus status = readSnapshotFile(path, galaxy, data); !status.ok()) return status;
     // The added stars join in the galaxy's scale, converted when the file
     // states its units; a Zyr file of another scale is taken as it stands.
     return mergeGalaxyData(galaxy, data.stars, path, offset, velocity);

@@ -5,7 +5,8 @@
 // /PartType0 ... /PartType5. Zyr writes its stars as type 1 with the scale's
 // units in /Units and keeps what only Zyr uses (colours, scale, model
 // settings) in /Zyr, which other readers ignore. Qt-free, on the HDF5 C
-// library; the entry points at the end choose the format by the extension.
+// library; io/any_galaxy_file.h chooses between this format and the galaxy
+// file by the name.
 
 #include <string>
 #include <vector>
@@ -50,20 +51,14 @@ GalaxyFileStatus writeSnapshotFile(const CGalaxy& galaxy, ReplacingFile& file);
 // becomes that of a Zyr file. On failure out is left as it was.
 GalaxyFileStatus readSnapshotFile(const std::string& path, const CGalaxy& galaxy, SnapshotData& out);
 
-// ---- either format, by the extension ---------------------------------------
+// Reads and installs a snapshot: the galaxy gets its stars, scale and time
+// and, from a Zyr file, its model settings, halo and the integrator's memory,
+// so that the run goes on as if it had never stopped. On failure the galaxy is
+// unchanged.
+GalaxyFileStatus loadSnapshotFile(CGalaxy& galaxy, const std::string& path);
 
-enum class GalaxyFormat { Text, Snapshot, Unknown };
-GalaxyFormat galaxyFormatOf(const std::string& path);
-// What is said of a name of neither format.
-std::string unknownFormatMessage(const std::string& path);
-
-// As loadGalaxyFile, saveGalaxyFile, writeGalaxyFile and mergeGalaxyFile for
-// a ".zyr" name; a ".hdf5" name gives a snapshot, whose loading also sets the
-// galaxy's time and, from a Zyr file, its model settings, halo and the
-// integrator's memory, so that the run goes on as if it had never stopped;
-// any other name fails.
-GalaxyFileStatus loadAnyGalaxyFile(CGalaxy& galaxy, const std::string& path);
-GalaxyFileStatus saveAnyGalaxyFile(const CGalaxy& galaxy, const std::string& path);
-GalaxyFileStatus writeAnyGalaxyFile(const CGalaxy& galaxy, ReplacingFile& file);
-GalaxyFileStatus mergeAnyGalaxyFile(CGalaxy& galaxy, const std::string& path, const double offset[3],
-                                    const double velocity[3]);
+// Adds the stars of a snapshot as mergeGalaxyFile adds those of a galaxy
+// file, in the galaxy's scale: converted when the file states its units, as
+// they stand from a Zyr file of another scale.
+GalaxyFileStatus mergeSnapshotFile(CGalaxy& galaxy, const std::string& path, const double offset[3],
+                                   const double velocity[3]);

@@ -5,7 +5,7 @@
 #include <glob.h>
 #include <sys/stat.h>
 
-#include "io/snapshot_file.h"
+#include "io/any_galaxy_file.h"
 #include "model/galaxy.h"
 
 namespace {

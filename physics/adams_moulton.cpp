@@ -4,6 +4,8 @@
 // time since the newest history point: in absolute time their coefficients
 // would lose about (t/h)^3 of the step's precision, and a long run would
 // come apart.
+#include "physics/adams_moulton.h"
+
 #include <algorithm>
 #include <climits>
 
@@ -16,10 +18,13 @@ void CGalaxy::AdamsMoultonStep(double h, DerivativeFunc f) {
     // first four from the rest, so it stops short of overflowing.
     if (historyCount < INT_MAX) ++historyCount;
 
-    double* const* F = &scratch[1];  // F[1..4]: derivative history, F[4] newest
-    double* const* T = &scratch[5];  // T[1..4]: their times, per component
+    // Counted from 1 as in the formulas, which are those of four slots:
+    // F[1..4], the derivatives, F[4] the newest; T[1..4], their times.
+    static_assert(kAdamsMoultonSlots == 4);
+    double* const* F = &scratch[kAdamsMoultonDerivatives - 1];
+    double* const* T = &scratch[kAdamsMoultonTimes - 1];
 
-    if (historyCount < 5) {
+    if (historyCount <= kAdamsMoultonSlots) {
         ImprovedEulerStep(h, f);
         f(n, time, state, deriv);
         const int s = historyCount;

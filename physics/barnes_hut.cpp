@@ -155,9 +155,7 @@ Accel3 COctreeNode::Acceleration(int s, double x, double y, double z, double m, 
     const double r = std::sqrt(r2);
     if (r < shieldRadius) return OpenedAcceleration(s, x, y, z, m, gravity, exponent, timeStep);
     const double k = PointMassFactor(gravity * mass, r2, r, exponent);
-    // The root and its children are always opened: their centres of mass say
-    // little about the mass distribution.
-    if (state == kOneStar || (5.0 * halfSize < r && depth >= 2)) return {k * dx, k * dy, k * dz};
+    if (state == kOneStar || openingLimit(halfSize, depth) < r) return {k * dx, k * dy, k * dz};
     return OpenedAcceleration(s, x, y, z, m, gravity, exponent, timeStep);
 }
 
@@ -183,7 +181,7 @@ double COctreeNode::Potential(int s, double x, double y, double z, double gravit
     const double dx = massCentre[0] - x, dy = massCentre[1] - y, dz = massCentre[2] - z;
     const double r = std::sqrt(dx * dx + dy * dy + dz * dz);
     if (state == kOneStar) return flatInside(gravity * mass, r, shieldRadius);
-    if (r < shieldRadius || !(5.0 * halfSize < r && depth >= 2)) return OpenedPotential(s, x, y, z, gravity);
+    if (r < shieldRadius || !(openingLimit(halfSize, depth) < r)) return OpenedPotential(s, x, y, z, gravity);
     return gravity * mass / r;
 }
 

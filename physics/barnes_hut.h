@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cmath>
+#include <limits>
 #include <vector>
 
 #include "physics/forces.h"
@@ -82,6 +83,19 @@ inline double bucketMemberPotential(const OctreeStar* stars, int count, int memb
                           self.shield < b.shield ? b.shield : self.shield);
     }
     return sum;
+}
+
+// The opening rule of both tree walks, COctreeNode's and CFlatOctree's: a
+// cell is taken whole by a star beyond kOpeningDistance of its half edges
+// from its centre of mass, and opened nearer. The root and its children are
+// always opened: their centres of mass say little about the mass
+// distribution.
+inline constexpr double kOpeningDistance = 5.0;
+inline constexpr int kFirstDepthTakenWhole = 2;
+// The distance beyond which a cell is taken whole; infinite for a cell that
+// is always opened.
+inline double openingLimit(double halfSize, int depth) {
+    return depth >= kFirstDepthTakenWhole ? kOpeningDistance * halfSize : std::numeric_limits<double>::infinity();
 }
 
 // One cube of the Barnes-Hut octree.

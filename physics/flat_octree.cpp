@@ -4,7 +4,6 @@
 #include <array>
 #include <cmath>
 #include <cstring>
-#include <limits>
 #include <utility>
 
 #if defined(__x86_64__) || defined(__i386__)
@@ -19,7 +18,6 @@
 
 namespace {
 
-constexpr double kInf = std::numeric_limits<double>::infinity();
 constexpr int kMaxDepth = COctreeNode::kMaxDepth;
 // Octants per key: three bits each in 64.
 constexpr int kKeyLevels = 21;
@@ -185,8 +183,7 @@ double CFlatOctree::buildCell(const Cell& cell, int begin, int end, int keyDepth
     node.star = -1;
     node.bucket = -1;
     node.depth = static_cast<std::int16_t>(cell.depth);
-    // Beyond 5 x halfSize a cell is taken whole, but never at depth 0 or 1.
-    node.openLimit = cell.depth >= 2 ? 5.0 * cell.halfSize : kInf;
+    node.openLimit = openingLimit(cell.halfSize, cell.depth);
     double mass = 0.0;
     double* centre = node.massCentre;
     if (end - begin == 1) {

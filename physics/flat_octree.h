@@ -23,7 +23,7 @@ public:
         double massCentre[3];
         double gm;         // gravity * mass
         double shield;     // shield radius
-        double openLimit;  // 5 * halfSize; infinite above depth 2, where a cell is always opened
+        double openLimit;  // openingLimit of the cell
         int next;          // the node after this one's subtree
         int star;          // the star of a leaf, -1 for other cells
         std::int16_t depth;

@@ -20,7 +20,7 @@
 #include <vector>
 
 #include "io/galaxy_file.h"
-#include "io/snapshot_file.h"
+#include "io/any_galaxy_file.h"
 #include "run/galaxy_setup.h"
 #include "run/options.h"
 #include "run/pictures.h"

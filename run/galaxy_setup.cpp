@@ -1,6 +1,6 @@
 #include "run/galaxy_setup.h"
 
-#include "io/snapshot_file.h"
+#include "io/any_galaxy_file.h"
 #include "model/galaxy.h"
 
 GalaxyFileStatus loadGalaxy(CGalaxy& g, const std::string& path, const SimOptions& options) {

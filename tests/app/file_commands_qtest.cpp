@@ -19,7 +19,7 @@
 #include "app/documents.h"
 #include "io/gadget4_export.h"
 #include "io/galaxy_file.h"
-#include "io/snapshot_file.h"
+#include "io/any_galaxy_file.h"
 #include "app/zyr_app.h"
 #include "dialogs/gadget4_export_dlg.h"
 #include "model/galaxy.h"

@@ -15,7 +15,7 @@
 #include <vector>
 
 #include "io/galaxy_file.h"
-#include "io/snapshot_file.h"
+#include "io/any_galaxy_file.h"
 #include "model/galaxy.h"
 #include "physics/methods.h"
 #include "sim_runner.h"

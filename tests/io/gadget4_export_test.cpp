@@ -1,5 +1,7 @@
 #include "io/gadget4_export.h"
+#include "io/any_galaxy_file.h"
 #include "io/snapshot_file.h"
+#include "physics/barnes_hut.h"
 #include "physics/forces.h"
 #include "tests/support/galaxy_builder.h"
 #include "tests/support/scratch_dir.h"
@@ -161,6 +163,10 @@ TEST(Gadget4Export, WritesAFolderGadget4RunsAsItStands) {
     // The tree: geometric opening with Zyr's angle; HDF5 in and out.
     EXPECT_EQ(text("TypeOfOpeningCriterion"), "0");
     EXPECT_EQ(value("ErrTolTheta"), 0.4);
+    // It is the tree's own rule: a cell of side 1 below the root's children
+    // is taken whole from 1 / ErrTolTheta on.
+    for (const double beyond : {1.0 - 1e-9, 1.0 + 1e-9})
+        EXPECT_EQ(openingLimit(0.5, kFirstDepthTakenWhole) < beyond / value("ErrTolTheta"), beyond > 1.0) << beyond;
     EXPECT_EQ(text("ICFormat"), "3");
     EXPECT_EQ(text("SnapFormat"), "3");
     EXPECT_EQ(text("InitCondFile"), "./ic");

@@ -1,4 +1,4 @@
-#include "io/snapshot_file.h"
+#include "io/any_galaxy_file.h"
 #include "tests/support/galaxy_builder.h"
 #include "tests/support/scratch_dir.h"
 

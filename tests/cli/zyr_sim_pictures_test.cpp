@@ -18,13 +18,13 @@ namespace {
 // The same galaxy, steps and view options in this process, drawn by the
 // renderer the galaxy window uses.
 Raster drawInProcess(const PictureOptions& view, int steps) {
-    CGalaxy& g = g_galaxy;
+    CGalaxy g;
     g.requestedStars = 60;
     g.shape = GalaxyShape::Disc;
     g.randomSeed = 4;
     EXPECT_TRUE(g.newGalaxy());
     applyPictureOptions(view, g);
-    for (int k = 0; k < steps; ++k) integrationStep(g_galaxy);
+    for (int k = 0; k < steps; ++k) integrationStep(g);
     Raster raster;
     EXPECT_TRUE(raster.resize(view.width, view.height));
     renderGalaxy(g, raster, view.box);

@@ -50,16 +50,15 @@ void useDesktopDefaults(CGalaxy& g) {
     g.shieldSetting = 10.0;
 }
 
-void stepHere(int steps) {
+void stepHere(CGalaxy& g, int steps) {
     for (int i = 0; i < steps; ++i) {
-        g_galaxy.iteration += 1;
-        integrationStep(g_galaxy);
+        g.iteration += 1;
+        integrationStep(g);
     }
 }
 
-// The rows zyr-sim's --state must hold for the galaxy of this process.
-std::vector<std::vector<std::string>> stateRowsHere() {
-    const CGalaxy& g = g_galaxy;
+// The rows zyr-sim's --state must hold for a galaxy of this process.
+std::vector<std::vector<std::string>> stateRowsHere(const CGalaxy& g) {
     std::vector<std::vector<std::string>> rows;
     for (int i = 0; i < g.numStars; ++i) {
         rows.push_back({g17(i), g17(g.mass[i]), g17(g.pos.x[i]), g17(g.pos.y[i]), g17(g.pos.z[i]), g17(g.vel.x[i]),
@@ -512,11 +511,12 @@ TEST(ZyrSimState, MatchesTheSameRunInProcess) {
         const CsvTable state = readCsv(dir.path("state.csv"));
         EXPECT_EQ(state.header, kStateHeader);
 
-        useDesktopDefaults(g_galaxy);
-        c.configure(g_galaxy);
-        ASSERT_TRUE(g_galaxy.newGalaxy());
-        stepHere(c.steps);
-        EXPECT_EQ(firstDifference(state.rows, stateRowsHere()), "") << c.what;
+        CGalaxy g;
+        useDesktopDefaults(g);
+        c.configure(g);
+        ASSERT_TRUE(g.newGalaxy());
+        stepHere(g, c.steps);
+        EXPECT_EQ(firstDifference(state.rows, stateRowsHere(g)), "") << c.what;
     }
 }
 
@@ -585,14 +585,15 @@ TEST(ZyrSimFiles, ModelSettingsApplyToALoadedGalaxy) {
                                     "--dark-matter", "sphere", "--steps", "2", "--state", dir.path("s.csv")});
     ASSERT_EQ(run.status, 0) << run.err;
 
-    useDesktopDefaults(g_galaxy);
-    g_galaxy.integrationSetting = IntegrationMethod::Euler;
-    g_galaxy.timeStepSetting = 2.0;
-    g_galaxy.shieldSetting = 3.0;
-    g_galaxy.darkMatterSetting = DarkMatterModel::Sphere;
-    ASSERT_TRUE(loadGalaxyFile(g_galaxy, zyr).ok());
-    stepHere(2);
-    EXPECT_EQ(firstDifference(readCsv(dir.path("s.csv")).rows, stateRowsHere()), "");
+    CGalaxy g;
+    useDesktopDefaults(g);
+    g.integrationSetting = IntegrationMethod::Euler;
+    g.timeStepSetting = 2.0;
+    g.shieldSetting = 3.0;
+    g.darkMatterSetting = DarkMatterModel::Sphere;
+    ASSERT_TRUE(loadGalaxyFile(g, zyr).ok());
+    stepHere(g, 2);
+    EXPECT_EQ(firstDifference(readCsv(dir.path("s.csv")).rows, stateRowsHere(g)), "");
 }
 
 // A galaxy added to a loaded snapshot resets the stars, not the settings the

@@ -100,45 +100,48 @@ TEST(OctreeBuild, InsertSplitsUntilTheStarsPartAndWeighsBottomUp) {
 }
 
 TEST(BarnesHutForces, SingleStarAndTwoStarsFollowNewton) {
-    useStars({{400, 1, 2, 3}}, 1.5e-10, 8.0, 10.0, ForceMethod::BarnesHut);
-    g_galaxy.acc.x[0] = 99.0;  // left over from an earlier evaluation
-    evaluate();
-    EXPECT_EQ(accOf(0), (Accel3{0.0, 0.0, 0.0}));
+    CGalaxy g;
+    useStars(g, {{400, 1, 2, 3}}, 1.5e-10, 8.0, 10.0, ForceMethod::BarnesHut);
+    g.acc.x[0] = 99.0;  // left over from an earlier evaluation
+    evaluate(g);
+    EXPECT_EQ(accOf(g, 0), (Accel3{0.0, 0.0, 0.0}));
     EXPECT_EQ(g_octreeRoot, nullptr);
 
     const std::vector<TestStar> two = {{3.0, -3, 1, 2}, {7.0, 4, -2, 5}};
-    useStars(two, 2.0, 8.0, 0.0, ForceMethod::BarnesHut);
-    evaluate();
+    useStars(g, two, 2.0, 8.0, 0.0, ForceMethod::BarnesHut);
+    evaluate(g);
     for (int a = 0; a < 3; ++a) {
-        EXPECT_DOUBLE_EQ(accOf(0)[a], pull(two[0], two[1], 2.0)[a]);
-        EXPECT_DOUBLE_EQ(accOf(1)[a], pull(two[1], two[0], 2.0)[a]);
+        EXPECT_DOUBLE_EQ(accOf(g, 0)[a], pull(two[0], two[1], 2.0)[a]);
+        EXPECT_DOUBLE_EQ(accOf(g, 1)[a], pull(two[1], two[0], 2.0)[a]);
     }
     // inside the heavier star's shield only the heavier star is pulled
-    useStars(two, 2.0, 1.0, 3.6, ForceMethod::BarnesHut);  // shields 6.54 (gm 6) and 8.67 (gm 14), distance 8.19
-    evaluate();
-    EXPECT_EQ(accOf(0), (Accel3{0.0, 0.0, 0.0}));
-    EXPECT_DOUBLE_EQ(accOf(1)[0], pull(two[1], two[0], 2.0)[0]);
+    useStars(g, two, 2.0, 1.0, 3.6, ForceMethod::BarnesHut);  // shields 6.54 (gm 6) and 8.67 (gm 14), distance 8.19
+    evaluate(g);
+    EXPECT_EQ(accOf(g, 0), (Accel3{0.0, 0.0, 0.0}));
+    EXPECT_DOUBLE_EQ(accOf(g, 1)[0], pull(two[1], two[0], 2.0)[0]);
 }
 
 TEST(BarnesHutForces, ShieldModifierZeroLetsEvenClosePairsPull) {
+    CGalaxy g;
     const std::vector<TestStar> pair = {{400, 1.0, 1.0, 1.0}, {400, 1.0, 1.001, 1.0}};
     const double G = 1.5585e-10;
-    useStars(pair, G, 8.0, 0.0, ForceMethod::BarnesHut);
-    evaluate();
-    EXPECT_DOUBLE_EQ(accOf(0)[1], pull(pair[0], pair[1], G)[1]);
-    EXPECT_DOUBLE_EQ(accOf(1)[1], -accOf(0)[1]);
-    useStars(pair, G, 8.0, 10.0, ForceMethod::BarnesHut);  // shields of about 0.16
-    evaluate();
-    EXPECT_EQ(accOf(0), (Accel3{0.0, 0.0, 0.0}));
+    useStars(g, pair, G, 8.0, 0.0, ForceMethod::BarnesHut);
+    evaluate(g);
+    EXPECT_DOUBLE_EQ(accOf(g, 0)[1], pull(pair[0], pair[1], G)[1]);
+    EXPECT_DOUBLE_EQ(accOf(g, 1)[1], -accOf(g, 0)[1]);
+    useStars(g, pair, G, 8.0, 10.0, ForceMethod::BarnesHut);  // shields of about 0.16
+    evaluate(g);
+    EXPECT_EQ(accOf(g, 0), (Accel3{0.0, 0.0, 0.0}));
 }
 
 TEST(BarnesHutForces, DistantClusterActsAsOneMassFromDepthTwoOn) {
+    CGalaxy g;
     // Three stars inside the depth-2 cell [0, 125)^3 and a probe about 590
     // units away, beyond 2.5 cell edges.
     const std::vector<TestStar> stars = {
         {1, -240, -240, -240}, {2, 95, 100, 105}, {3, 110, 98, 90}, {1.5, 100, 112, 100}};
-    useStars(stars, 1.0, 1.0, 0.0, ForceMethod::BarnesHut);
-    evaluate();
+    useStars(g, stars, 1.0, 1.0, 0.0, ForceMethod::BarnesHut);
+    evaluate(g);
     const double M = 6.5;
     const TestStar centre = {M, (2 * 95 + 3 * 110 + 1.5 * 100) / M, (2 * 100 + 3 * 98 + 1.5 * 112) / M,
                              (2 * 105 + 3 * 90 + 1.5 * 100) / M};
@@ -146,56 +149,58 @@ TEST(BarnesHutForces, DistantClusterActsAsOneMassFromDepthTwoOn) {
     const Accel3 exact =
         sum({pull(stars[0], stars[1], 1.0), pull(stars[0], stars[2], 1.0), pull(stars[0], stars[3], 1.0)});
     ASSERT_GT(relativeError(monopole, exact), 1e-6);  // the two answers are distinguishable
-    EXPECT_LT(relativeError(accOf(0), monopole), 1e-13);
+    EXPECT_LT(relativeError(accOf(g, 0), monopole), 1e-13);
 
     // A cluster of the same spread at depth 1 is always resolved, although
     // 5 * 125 is less than its distance of 670.
     const std::vector<TestStar> wide = {{1, -249, -249, -249}, {2, 60, 60, 60}, {3, 190, 190, 190}};
-    useStars(wide, 1.0, 1.0, 0.0, ForceMethod::BarnesHut);
-    evaluate();
-    EXPECT_LT(relativeError(accOf(0), sum({pull(wide[0], wide[1], 1.0), pull(wide[0], wide[2], 1.0)})), 1e-14);
+    useStars(g, wide, 1.0, 1.0, 0.0, ForceMethod::BarnesHut);
+    evaluate(g);
+    EXPECT_LT(relativeError(accOf(g, 0), sum({pull(wide[0], wide[1], 1.0), pull(wide[0], wide[2], 1.0)})), 1e-14);
 
     // The root is resolved too: a star outside the cube still receives the
     // pull of each star.
     const std::vector<TestStar> outside = {{1, 100, 100, 100}, {1, -100, -100, -100}, {1, 1e4, 0, 0}};
-    useStars(outside, 1.0, 1.0, 0.0, ForceMethod::BarnesHut);
-    evaluate();
-    EXPECT_LT(relativeError(accOf(2), sum({pull(outside[2], outside[0], 1.0), pull(outside[2], outside[1], 1.0)})),
+    useStars(g, outside, 1.0, 1.0, 0.0, ForceMethod::BarnesHut);
+    evaluate(g);
+    EXPECT_LT(relativeError(accOf(g, 2), sum({pull(outside[2], outside[0], 1.0), pull(outside[2], outside[1], 1.0)})),
               1e-14);
     // ...while it pulls no one
-    EXPECT_LT(relativeError(accOf(0), pull(outside[0], outside[1], 1.0)), 1e-14);
+    EXPECT_LT(relativeError(accOf(g, 0), pull(outside[0], outside[1], 1.0)), 1e-14);
 }
 
 TEST(BarnesHutForces, StarInsideACellShieldFeelsTheChildrenEachWithItsOwnShield) {
+    CGalaxy g;
     // G = dt = 1, so a shield is 450 * m^0.333: star 1 (m 1) 450 at distance
     // 519.6, star 2 (m 2) 566.6 at distance 536.9, their cell (m 3) 648.6 at
     // distance 530.8. The probe (m 1e-9) has a shield of about 0.45.
     const std::vector<TestStar> stars = {{1e-9, -240, -240, -240}, {1, 60, 60, 60}, {2, 70, 70, 70}};
-    useStars(stars, 1.0, 1.0, 450.0, ForceMethod::BarnesHut);
-    evaluate();
-    EXPECT_LT(relativeError(accOf(0), pull(stars[0], stars[1], 1.0)), 1e-14);
+    useStars(g, stars, 1.0, 1.0, 450.0, ForceMethod::BarnesHut);
+    evaluate(g);
+    EXPECT_LT(relativeError(accOf(g, 0), pull(stars[0], stars[1], 1.0)), 1e-14);
 }
 
 TEST(BarnesHutForces, AgreesWithDirectSummationOnARandomGalaxy) {
-    g_galaxy.scaleSetting = UnitScale::Galactic;
-    g_galaxy.darkMatterSetting = DarkMatterModel::None;
-    g_galaxy.shape = GalaxyShape::Sphere;
-    g_galaxy.forceSetting = ForceMethod::Direct;
-    g_galaxy.starMass = 400.0;
-    g_galaxy.centralMass = 0.0;
-    g_galaxy.timeStepSetting = 8.0;
-    g_galaxy.shieldSetting = 10.0;
-    g_galaxy.requestedStars = 2000;
-    g_galaxy.randomSeed = 7;
-    ASSERT_TRUE(g_galaxy.newGalaxy());
-    const int n = g_galaxy.numStars;
-    evaluate();
+    CGalaxy g;
+    g.scaleSetting = UnitScale::Galactic;
+    g.darkMatterSetting = DarkMatterModel::None;
+    g.shape = GalaxyShape::Sphere;
+    g.forceSetting = ForceMethod::Direct;
+    g.starMass = 400.0;
+    g.centralMass = 0.0;
+    g.timeStepSetting = 8.0;
+    g.shieldSetting = 10.0;
+    g.requestedStars = 2000;
+    g.randomSeed = 7;
+    ASSERT_TRUE(g.newGalaxy());
+    const int n = g.numStars;
+    evaluate(g);
     std::vector<Accel3> direct(n);
-    for (int i = 0; i < n; ++i) direct[i] = accOf(i);
-    g_galaxy.forceMethod = ForceMethod::BarnesHut;
-    evaluate();
+    for (int i = 0; i < n; ++i) direct[i] = accOf(g, i);
+    g.forceMethod = ForceMethod::BarnesHut;
+    evaluate(g);
     std::vector<double> err(n);
-    for (int i = 0; i < n; ++i) err[i] = relativeError(accOf(i), direct[i]);
+    for (int i = 0; i < n; ++i) err[i] = relativeError(accOf(g, i), direct[i]);
     std::sort(err.begin(), err.end());
     const double median = err[n / 2], p99 = err[n * 99 / 100], worst = err[n - 1];
     std::printf("Barnes-Hut vs direct, %d stars: median %.3g, 99th %.3g, max %.3g\n", n, median, p99, worst);
@@ -219,37 +224,40 @@ TEST(BarnesHutRobustness, CoincidentStarsShareABucketAndPullLikeDirectSummation)
     ASSERT_NE(bucket, nullptr);
     EXPECT_EQ(bucket->bucket.size(), 4u);
 
-    useStars(stars, 1.0, 1.0, 0.0, ForceMethod::BarnesHut);
-    evaluate();
-    for (int i = 0; i < 4; ++i) EXPECT_LT(relativeError(accOf(i), pull(stars[i], stars[4], 1.0)), 1e-14);
+    CGalaxy g;
+    useStars(g, stars, 1.0, 1.0, 0.0, ForceMethod::BarnesHut);
+    evaluate(g);
+    for (int i = 0; i < 4; ++i) EXPECT_LT(relativeError(accOf(g, i), pull(stars[i], stars[4], 1.0)), 1e-14);
     const Accel3 onFifth = pull(stars[4], stars[0], 1.0);
-    EXPECT_LT(relativeError(accOf(4), {4 * onFifth[0], 4 * onFifth[1], 4 * onFifth[2]}), 1e-14);
+    EXPECT_LT(relativeError(accOf(g, 4), {4 * onFifth[0], 4 * onFifth[1], 4 * onFifth[2]}), 1e-14);
 }
 
 TEST(BarnesHutRobustness, StarsTooCloseToSeparateObeyBothShieldsInTheirBucket) {
+    CGalaxy g;
     // 1.5e-18 apart: one bucket below the depth bound. With G = dt = 1 and a
     // modifier of 1e-18 the shields are 1e-18 (m 1) and 2e-18 (m 8): the pair
     // lies inside the heavier shield, so neither star pulls the other,
     // although the lighter one's shield alone would let the heavy star feel it.
     const std::vector<TestStar> pair = {{1, 1e-18, 0, 0}, {8, 2.5e-18, 0, 0}, {1, 0, 0, 100}};
-    useStars(pair, 1.0, 1.0, 1e-18, ForceMethod::BarnesHut);
-    evaluate();
-    EXPECT_LT(relativeError(accOf(0), pull(pair[0], pair[2], 1.0)), 1e-14);
-    EXPECT_LT(relativeError(accOf(1), pull(pair[1], pair[2], 1.0)), 1e-14);
+    useStars(g, pair, 1.0, 1.0, 1e-18, ForceMethod::BarnesHut);
+    evaluate(g);
+    EXPECT_LT(relativeError(accOf(g, 0), pull(pair[0], pair[2], 1.0)), 1e-14);
+    EXPECT_LT(relativeError(accOf(g, 1), pull(pair[1], pair[2], 1.0)), 1e-14);
     // without shields they attract by Newton's law (about 1e36 here)
-    useStars(pair, 1.0, 1.0, 0.0, ForceMethod::BarnesHut);
-    evaluate();
-    EXPECT_LT(relativeError(accOf(0), sum({pull(pair[0], pair[1], 1.0), pull(pair[0], pair[2], 1.0)})), 1e-14);
+    useStars(g, pair, 1.0, 1.0, 0.0, ForceMethod::BarnesHut);
+    evaluate(g);
+    EXPECT_LT(relativeError(accOf(g, 0), sum({pull(pair[0], pair[1], 1.0), pull(pair[0], pair[2], 1.0)})), 1e-14);
     // the distant star sees the bucket as a whole
     const TestStar centre = {9, (1e-18 + 8 * 2.5e-18) / 9, 0, 0};
-    EXPECT_LT(relativeError(accOf(2), pull(pair[2], centre, 1.0)), 1e-14);
+    EXPECT_LT(relativeError(accOf(g, 2), pull(pair[2], centre, 1.0)), 1e-14);
 }
 
 TEST(BarnesHutRobustness, StarsOnTheUpperFaceOrWithNonFiniteCoordinatesAreLeftOut) {
+    CGalaxy g;
     const std::vector<TestStar> good = {{1, -250, 10, 10}, {2, 30, -40, 50}, {3, 5, 6, -7}};
-    useStars(good, 1.0, 1.0, 0.0, ForceMethod::BarnesHut);
-    evaluate();
-    std::vector<Accel3> alone = {accOf(0), accOf(1), accOf(2)};
+    useStars(g, good, 1.0, 1.0, 0.0, ForceMethod::BarnesHut);
+    evaluate(g);
+    std::vector<Accel3> alone = {accOf(g, 0), accOf(g, 1), accOf(g, 2)};
 
     std::vector<TestStar> all = good;
     all.push_back({4, 250, 0, 0});  // the root's upper face
@@ -257,13 +265,13 @@ TEST(BarnesHutRobustness, StarsOnTheUpperFaceOrWithNonFiniteCoordinatesAreLeftOu
     all.push_back({4, 0, kInf, 0});
     all.push_back({4, 0, 0, -kInf});
     all.push_back({4, 1e300, 0, 0});
-    useStars(all, 1.0, 1.0, 0.0, ForceMethod::BarnesHut);
-    evaluate();
-    for (int i = 0; i < 3; ++i) EXPECT_EQ(accOf(i), alone[i]) << "star " << i;
-    EXPECT_LT(relativeError(accOf(3), sum({pull(all[3], all[0], 1.0), pull(all[3], all[1], 1.0),
+    useStars(g, all, 1.0, 1.0, 0.0, ForceMethod::BarnesHut);
+    evaluate(g);
+    for (int i = 0; i < 3; ++i) EXPECT_EQ(accOf(g, i), alone[i]) << "star " << i;
+    EXPECT_LT(relativeError(accOf(g, 3), sum({pull(all[3], all[0], 1.0), pull(all[3], all[1], 1.0),
                                            pull(all[3], all[2], 1.0)})),
               1e-14);
-    EXPECT_TRUE(std::isnan(accOf(4)[0]));
+    EXPECT_TRUE(std::isnan(accOf(g, 4)[0]));
     EXPECT_EQ(g_octreeRoot, nullptr);
 }
 
@@ -288,10 +296,10 @@ std::vector<double> exactPotentials(const CGalaxy& g) {
 }  // namespace
 
 TEST(BarnesHutPotential, AgreesWithTheExactPassOnARandomGalaxy) {
-    g_galaxy.requestedStars = 2000;
-    g_galaxy.randomSeed = 7;
-    ASSERT_TRUE(g_galaxy.newGalaxy());
-    const CGalaxy& g = g_galaxy;
+    CGalaxy g;
+    g.requestedStars = 2000;
+    g.randomSeed = 7;
+    ASSERT_TRUE(g.newGalaxy());
     const int n = g.numStars;
     const std::vector<double> exact = exactPotentials(g);
     std::vector<double> share(n);
@@ -313,5 +321,4 @@ TEST(BarnesHutPotential, AgreesWithTheExactPassOnARandomGalaxy) {
     EXPECT_LT(median, 1e-3);
     EXPECT_LT(worst, 5e-3);
     EXPECT_NEAR(treeEnergy, exactEnergy, 1e-3 * std::fabs(exactEnergy));
-    g_galaxy.requestedStars = 512;
 }

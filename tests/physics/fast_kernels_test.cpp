@@ -333,12 +333,11 @@ struct GridField {
 TreeField treeOf(const CGalaxy& g) { return TreeField{COctreeNode(0.0, 0.0, 0.0, 50.0 * g.boxSize)}; }
 GridField gridOf(const CGalaxy&) { return GridField{CParticleMesh(10, 0.0, 0.0, 0.0, 50.0)}; }
 
-// The evaluation of the given method with the stars installed equals, bit for
-// bit, for every build of the kernels and every thread count, a serial walk
-// star by star in index order over a field built here.
+// The evaluation of the given method on the stars of g equals, bit for bit,
+// for every build of the kernels and every thread count, a serial walk star
+// by star in index order over a field built here.
 template <class Field, class Build>
-void expectSerialWalkBits(int method, Build makeField) {
-    const CGalaxy& g = g_galaxy;
+void expectSerialWalkBits(CGalaxy& g, int method, Build makeField) {
     const int n = g.numStars;
     std::vector<Accel3> serial(n);
     {
@@ -349,17 +348,17 @@ void expectSerialWalkBits(int method, Build makeField) {
             serial[i] = field.get().Acceleration(i, g.pos.x[i], g.pos.y[i], g.pos.z[i], g.mass[i], g.gravity, -2.0,
                                                  g.timeStep);
     }
-    g_galaxy.forceMethod = method;
+    g.forceMethod = method;
     std::vector<PairKernels> builds = vectorBuilds();
     builds.push_back(PairKernels::Plain);
     for (const PairKernels build : builds) {
         selectPairKernels(build);
         for (const int threads : kThreadCounts) {
             setWorkerThreads(threads);
-            evaluate();
+            evaluate(g);
             int wrong = 0;
             for (int i = 0; i < n; ++i)
-                if (!samePull(accOf(i), serial[i]) && ++wrong <= 3)
+                if (!samePull(accOf(g, i), serial[i]) && ++wrong <= 3)
                     ADD_FAILURE() << "star " << i << ", build " << static_cast<int>(build) << ", threads "
                                   << threads;
         }
@@ -371,8 +370,7 @@ using Potentials = void (*)(const CGalaxy&, int, const double*, const double*, c
 // The same for the report's shares of the potential energy: the serial walk's
 // potential, halved for a star that the field holds.
 template <class Field, class Build>
-void expectSerialPotentialBits(Potentials potentials, Build makeField) {
-    const CGalaxy& g = g_galaxy;
+void expectSerialPotentialBits(const CGalaxy& g, Potentials potentials, Build makeField) {
     const int n = g.numStars;
     const double *x = g.pos.x, *y = g.pos.y, *z = g.pos.z;
     std::vector<double> serial(n);
@@ -417,57 +415,59 @@ void treePotentialsBesidePulls(const CGalaxy& g, int n, const double* x, const d
 
 TEST(FastWalks, TreeAndGridPotentialsGiveTheSerialWalksBitsForEveryBuildAndThreadCount) {
     const KeepDefaults keep;
+    CGalaxy g;
     for (const double modifier : {0.0, 0.2, 3.0}) {
         SCOPED_TRACE("shield modifier " + std::to_string(modifier));
         for (const int n : kSizes) {
-            useStars(walkStars(n), 0.5, 1.0, modifier, ForceMethod::BarnesHut);
+            useStars(g, walkStars(n), 0.5, 1.0, modifier, ForceMethod::BarnesHut);
             for (const Potentials tree : {barnesHutPotentials, treePotentialsBesidePulls})
-                expectSerialPotentialBits<TreeField>(tree, treeOf);
-            expectSerialPotentialBits<GridField>(particleMeshPotentials, gridOf);
+                expectSerialPotentialBits<TreeField>(g, tree, treeOf);
+            expectSerialPotentialBits<GridField>(g, particleMeshPotentials, gridOf);
         }
-        useStars(awkwardStars(), 0.5, 1.0, modifier, ForceMethod::BarnesHut);
+        useStars(g, awkwardStars(), 0.5, 1.0, modifier, ForceMethod::BarnesHut);
         for (const Potentials tree : {barnesHutPotentials, treePotentialsBesidePulls})
-            expectSerialPotentialBits<TreeField>(tree, treeOf);
-        expectSerialPotentialBits<GridField>(particleMeshPotentials, gridOf);
+            expectSerialPotentialBits<TreeField>(g, tree, treeOf);
+        expectSerialPotentialBits<GridField>(g, particleMeshPotentials, gridOf);
     }
 }
 
 TEST(FastWalks, TreeGivesTheSerialWalksBitsForEveryBuildAndThreadCount) {
     const KeepDefaults keep;
+    CGalaxy g;
     for (const int n : kSizes) {
         SCOPED_TRACE("n = " + std::to_string(n));
-        useStars(walkStars(n), 0.5, 1.0, 0.2, ForceMethod::BarnesHut);
-        expectSerialWalkBits<TreeField>(ForceMethod::BarnesHut, treeOf);
+        useStars(g, walkStars(n), 0.5, 1.0, 0.2, ForceMethod::BarnesHut);
+        expectSerialWalkBits<TreeField>(g, ForceMethod::BarnesHut, treeOf);
     }
     // Shields from none to wide enough to swallow whole cells.
     for (const double modifier : {0.0, 0.2, 3.0}) {
         SCOPED_TRACE("awkward stars, shield modifier " + std::to_string(modifier));
-        useStars(awkwardStars(), 0.5, 1.0, modifier, ForceMethod::BarnesHut);
-        expectSerialWalkBits<TreeField>(ForceMethod::BarnesHut, treeOf);
+        useStars(g, awkwardStars(), 0.5, 1.0, modifier, ForceMethod::BarnesHut);
+        expectSerialWalkBits<TreeField>(g, ForceMethod::BarnesHut, treeOf);
     }
 }
 
 TEST(FastWalks, TreeGivesTheSerialWalksBitsForAGeneratedGalaxy) {
     const KeepDefaults keep;
-    g_galaxy.requestedStars = 6000;
-    g_galaxy.shape = GalaxyShape::Disc;
-    g_galaxy.randomSeed = 3;
-    ASSERT_TRUE(g_galaxy.newGalaxy());
-    expectSerialWalkBits<TreeField>(ForceMethod::BarnesHut, treeOf);
-    g_galaxy.shape = GalaxyShape::Sphere;
-    g_galaxy.requestedStars = 512;
+    CGalaxy g;
+    g.requestedStars = 6000;
+    g.shape = GalaxyShape::Disc;
+    g.randomSeed = 3;
+    ASSERT_TRUE(g.newGalaxy());
+    expectSerialWalkBits<TreeField>(g, ForceMethod::BarnesHut, treeOf);
 }
 
 TEST(FastWalks, GridGivesTheSerialWalksBitsForEveryBuildAndThreadCount) {
     const KeepDefaults keep;
+    CGalaxy g;
     for (const int n : kSizes) {
         SCOPED_TRACE("n = " + std::to_string(n));
-        useStars(walkStars(n), 0.5, 1.0, 0.2, ForceMethod::ParticleMesh);
-        expectSerialWalkBits<GridField>(ForceMethod::ParticleMesh, gridOf);
+        useStars(g, walkStars(n), 0.5, 1.0, 0.2, ForceMethod::ParticleMesh);
+        expectSerialWalkBits<GridField>(g, ForceMethod::ParticleMesh, gridOf);
     }
     SCOPED_TRACE("awkward stars");
-    useStars(awkwardStars(), 0.5, 1.0, 0.2, ForceMethod::ParticleMesh);
-    expectSerialWalkBits<GridField>(ForceMethod::ParticleMesh, gridOf);
+    useStars(g, awkwardStars(), 0.5, 1.0, 0.2, ForceMethod::ParticleMesh);
+    expectSerialWalkBits<GridField>(g, ForceMethod::ParticleMesh, gridOf);
 }
 
 TEST(WorkerPool, RunsEveryTaskOnceWhateverTheThreadCount) {

@@ -401,43 +401,41 @@ TEST(DynamicEuler, OneSharedShieldFromTheSecondStar) {
 }
 
 TEST(Driver, EveryMethodStepsAnEmptyGalaxyAndALoneStar) {
+    CGalaxy g;
     for (const IntegratorInfo& integrator : kIntegrators)
         for (const ForceMethodInfo& force : kForceMethods)
             for (const bool lone : {false, true}) {
                 SCOPED_TRACE(std::string(integrator.name) + ", " + force.name + (lone ? ", one star" : ", no stars"));
-                ASSERT_TRUE(installStars(g_galaxy, lone ? std::vector<TestStar>{{400, 1, 2, 3, 0.5, 0, -0.25}}
-                                                        : std::vector<TestStar>{}));
-                g_galaxy.integrationMethod = integrator.id;
-                g_galaxy.forceMethod = force.id;
-                for (int k = 0; k < 6; ++k) integrationStep(g_galaxy);  // Adams-Moulton gets past its start-up
-                EXPECT_EQ(g_galaxy.time, 6 * g_galaxy.timeStep);
+                ASSERT_TRUE(installStars(g, lone ? std::vector<TestStar>{{400, 1, 2, 3, 0.5, 0, -0.25}}
+                                                 : std::vector<TestStar>{}));
+                g.integrationMethod = integrator.id;
+                g.forceMethod = force.id;
+                for (int k = 0; k < 6; ++k) integrationStep(g);  // Adams-Moulton gets past its start-up
+                EXPECT_EQ(g.time, 6 * g.timeStep);
                 if (lone) {  // nothing pulls it: it drifts
-                    EXPECT_DOUBLE_EQ(g_galaxy.pos.x[0], 1 + 6 * g_galaxy.timeStep * 0.5);
-                    EXPECT_DOUBLE_EQ(g_galaxy.pos.z[0], 3 - 6 * g_galaxy.timeStep * 0.25);
-                    EXPECT_EQ(g_galaxy.vel.x[0], 0.5);
+                    EXPECT_DOUBLE_EQ(g.pos.x[0], 1 + 6 * g.timeStep * 0.5);
+                    EXPECT_DOUBLE_EQ(g.pos.z[0], 3 - 6 * g.timeStep * 0.25);
+                    EXPECT_EQ(g.vel.x[0], 0.5);
                 }
             }
-    g_galaxy.integrationMethod = IntegrationMethod::ImprovedEuler;
-    g_galaxy.forceMethod = ForceMethod::Direct;
 }
 
 TEST(Driver, TheStepFollowsTheLiveIntegrator) {
-    g_galaxy.requestedStars = 16;
-    g_galaxy.randomSeed = 4;
-    ASSERT_TRUE(g_galaxy.newGalaxy());
+    CGalaxy g;
+    g.requestedStars = 16;
+    g.randomSeed = 4;
+    ASSERT_TRUE(g.newGalaxy());
     for (const IntegratorInfo& info : kIntegrators) {
-        g_galaxy.integrationMethod = info.id;
-        g_galaxy.historyCount = 0;
-        const double before = g_galaxy.time;
-        integrationStep(g_galaxy);
-        EXPECT_EQ(g_galaxy.time, before + g_galaxy.timeStep) << info.name;
+        g.integrationMethod = info.id;
+        g.historyCount = 0;
+        const double before = g.time;
+        integrationStep(g);
+        EXPECT_EQ(g.time, before + g.timeStep) << info.name;
     }
     EXPECT_EQ(findIntegrator("rk4")->id, IntegrationMethod::RungeKutta4);
     EXPECT_STREQ(findIntegrator("adams-moulton")->label, "Integration: Adams-Moulton");
     EXPECT_EQ(findIntegrator("leapfrog")->id, IntegrationMethod::Leapfrog);
     EXPECT_STREQ(findForceMethod("particle-mesh")->label, "Force Method: Particle-Mesh");
-    g_galaxy.requestedStars = 512;
-    g_galaxy.randomSeed.reset();
 }
 
 // Galaxies share nothing while they step: two stepped at once from two threads

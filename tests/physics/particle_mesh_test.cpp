@@ -29,16 +29,17 @@ void addBall(std::vector<TestStar>& stars, CRandom& rnd, int count, double m, do
 
 // Relative errors of the mesh against direct summation, sorted.
 std::vector<double> meshErrors(const std::vector<TestStar>& stars) {
-    useStars(stars, 1.0, 1.0, 0.01, ForceMethod::ParticleMesh);
-    g_galaxy.forceMethod = ForceMethod::Direct;
-    evaluate();
-    const int n = g_galaxy.numStars;
+    CGalaxy g;
+    useStars(g, stars, 1.0, 1.0, 0.01, ForceMethod::ParticleMesh);
+    g.forceMethod = ForceMethod::Direct;
+    evaluate(g);
+    const int n = g.numStars;
     std::vector<Accel3> direct(n);
-    for (int i = 0; i < n; ++i) direct[i] = accOf(i);
-    g_galaxy.forceMethod = ForceMethod::ParticleMesh;
-    evaluate();
+    for (int i = 0; i < n; ++i) direct[i] = accOf(g, i);
+    g.forceMethod = ForceMethod::ParticleMesh;
+    evaluate(g);
     std::vector<double> err(n);
-    for (int i = 0; i < n; ++i) err[i] = relativeError(accOf(i), direct[i]);
+    for (int i = 0; i < n; ++i) err[i] = relativeError(accOf(g, i), direct[i]);
     std::sort(err.begin(), err.end());
     return err;
 }
@@ -87,45 +88,48 @@ TEST(MeshGrid, CellListsGrowInBlocksOfTenAndKeepTheirStorage) {
 }
 
 TEST(MeshForces, StarsOfOneCellPullOnlyFromOutsideTheAttractorsShield) {
+    CGalaxy g;
     // G = dt = modifier = 1: shields 1 (m 1) and 8^0.333 = 1.997 (m 8), 1.5 apart
     const std::vector<TestStar> stars = {{1, 1.0, 1.0, 1.0}, {8, 2.5, 1.0, 1.0}};
-    useStars(stars, 1.0, 1.0, 1.0, ForceMethod::ParticleMesh);
-    evaluate();
-    EXPECT_EQ(accOf(0), (Accel3{0.0, 0.0, 0.0}));
-    EXPECT_DOUBLE_EQ(accOf(1)[0], -1.0 / 2.25);
-    EXPECT_EQ(accOf(1)[1], 0.0);
+    useStars(g, stars, 1.0, 1.0, 1.0, ForceMethod::ParticleMesh);
+    evaluate(g);
+    EXPECT_EQ(accOf(g, 0), (Accel3{0.0, 0.0, 0.0}));
+    EXPECT_DOUBLE_EQ(accOf(g, 1)[0], -1.0 / 2.25);
+    EXPECT_EQ(accOf(g, 1)[1], 0.0);
 }
 
 TEST(MeshForces, OneStarCellsFollowNewtonAndFullerCellsActAsPointMasses) {
+    CGalaxy g;
     const std::vector<TestStar> two = {{5, -20, 3, 4}, {9, 17, -8, 30}};
-    useStars(two, 2.0, 1.0, 0.5, ForceMethod::ParticleMesh);
-    evaluate();
+    useStars(g, two, 2.0, 1.0, 0.5, ForceMethod::ParticleMesh);
+    evaluate(g);
     for (int a = 0; a < 3; ++a) {
-        EXPECT_DOUBLE_EQ(accOf(0)[a], pull(two[0], two[1], 2.0)[a]);
-        EXPECT_DOUBLE_EQ(accOf(1)[a], pull(two[1], two[0], 2.0)[a]);
+        EXPECT_DOUBLE_EQ(accOf(g, 0)[a], pull(two[0], two[1], 2.0)[a]);
+        EXPECT_DOUBLE_EQ(accOf(g, 1)[a], pull(two[1], two[0], 2.0)[a]);
     }
 
     // stars 1 and 2 share the cell [20, 30) x [0, 10) x [0, 10)
     const std::vector<TestStar> three = {{1, -35, 5, 5}, {2, 21, 1, 9}, {3, 29, 9, 2}};
-    useStars(three, 1.0, 1.0, 0.0, ForceMethod::ParticleMesh);
-    evaluate();
+    useStars(g, three, 1.0, 1.0, 0.0, ForceMethod::ParticleMesh);
+    evaluate(g);
     const TestStar centre = {5, (2 * 21 + 3 * 29) / 5.0, (2 * 1 + 3 * 9) / 5.0, (2 * 9 + 3 * 2) / 5.0};
     const Accel3 monopole = pull(three[0], centre, 1.0);
-    EXPECT_LT(relativeError(accOf(0), monopole), 1e-14);
+    EXPECT_LT(relativeError(accOf(g, 0), monopole), 1e-14);
     const Accel3 p1 = pull(three[0], three[1], 1.0), p2 = pull(three[0], three[2], 1.0);
-    EXPECT_GT(relativeError(accOf(0), {p1[0] + p2[0], p1[1] + p2[1], p1[2] + p2[2]}), 1e-4);
+    EXPECT_GT(relativeError(accOf(g, 0), {p1[0] + p2[0], p1[1] + p2[1], p1[2] + p2[2]}), 1e-4);
 
     // a shield of 5^0.333 * 36 = 61.5 around the cell at distance 60.8 hides
     // it, although the single stars' shields (45.3 and 51.9 at 56.3 and 64.2)
     // would not
-    useStars(three, 1.0, 1.0, 36.0, ForceMethod::ParticleMesh);
-    evaluate();
-    EXPECT_EQ(accOf(0), (Accel3{0.0, 0.0, 0.0}));
+    useStars(g, three, 1.0, 1.0, 36.0, ForceMethod::ParticleMesh);
+    evaluate(g);
+    EXPECT_EQ(accOf(g, 0), (Accel3{0.0, 0.0, 0.0}));
 }
 
 TEST(MeshForces, GridIsEmptyAfterEveryEvaluation) {
-    useStars({{1, 1, 2, 3}, {2, -10, 20, -30}, {3, -49, 49, 0}}, 1.0, 1.0, 0.0, ForceMethod::ParticleMesh);
-    evaluate();
+    CGalaxy g;
+    useStars(g, {{1, 1, 2, 3}, {2, -10, 20, -30}, {3, -49, 49, 0}}, 1.0, 1.0, 0.0, ForceMethod::ParticleMesh);
+    evaluate(g);
     ASSERT_NE(g_particleMesh, nullptr);
     const CParticleMesh& mesh = *g_particleMesh;
     EXPECT_EQ(mesh.cellsPerSide, 10);
@@ -140,18 +144,19 @@ TEST(MeshForces, GridIsEmptyAfterEveryEvaluation) {
         for (const CMeshCell::Entry& e : mesh.cellStars[c].entries) ASSERT_EQ(e.m, 0.0);
     }
     // one star left: nothing of the three remains to pull it
-    useStars({{1, 1, 2, 3}}, 1.0, 1.0, 0.0, ForceMethod::ParticleMesh);
-    g_galaxy.acc.y[0] = 99.0;
-    evaluate();
+    useStars(g, {{1, 1, 2, 3}}, 1.0, 1.0, 0.0, ForceMethod::ParticleMesh);
+    g.acc.y[0] = 99.0;
+    evaluate(g);
     EXPECT_EQ(g_particleMesh, &mesh);
-    EXPECT_EQ(accOf(0), (Accel3{0.0, 0.0, 0.0}));
+    EXPECT_EQ(accOf(g, 0), (Accel3{0.0, 0.0, 0.0}));
 }
 
 TEST(MeshForces, StarsOutsideTheGridOrNotFiniteExertNoForce) {
+    CGalaxy g;
     const std::vector<TestStar> inside = {{1, -55, 0, 0}, {2, 30, 10, 0}};
-    useStars(inside, 1.0, 1.0, 0.0, ForceMethod::ParticleMesh);
-    evaluate();
-    const Accel3 alone0 = accOf(0), alone1 = accOf(1);
+    useStars(g, inside, 1.0, 1.0, 0.0, ForceMethod::ParticleMesh);
+    evaluate(g);
+    const Accel3 alone0 = accOf(g, 0), alone1 = accOf(g, 1);
     EXPECT_LT(relativeError(alone0, pull(inside[0], inside[1], 1.0)), 1e-14);  // -55 is in cell 0
 
     std::vector<TestStar> all = inside;
@@ -159,15 +164,15 @@ TEST(MeshForces, StarsOutsideTheGridOrNotFiniteExertNoForce) {
     all.push_back({4, -61, 0, 0});
     all.push_back({4, kNaN, 0, 0});
     all.push_back({4, 0, -kInf, 0});
-    useStars(all, 1.0, 1.0, 0.0, ForceMethod::ParticleMesh);
-    evaluate();
-    EXPECT_EQ(accOf(0), alone0);
-    EXPECT_EQ(accOf(1), alone1);
+    useStars(g, all, 1.0, 1.0, 0.0, ForceMethod::ParticleMesh);
+    evaluate(g);
+    EXPECT_EQ(accOf(g, 0), alone0);
+    EXPECT_EQ(accOf(g, 1), alone1);
     // the star on the upper face still feels both cells
     const Accel3 p0 = pull(all[2], all[0], 1.0), p1 = pull(all[2], all[1], 1.0);
-    EXPECT_LT(relativeError(accOf(2), {p0[0] + p1[0], p0[1] + p1[1], p0[2] + p1[2]}), 1e-14);
+    EXPECT_LT(relativeError(accOf(g, 2), {p0[0] + p1[0], p0[1] + p1[1], p0[2] + p1[2]}), 1e-14);
     // a NaN distance never passes the strict shield test
-    EXPECT_EQ(accOf(4), (Accel3{0.0, 0.0, 0.0}));
+    EXPECT_EQ(accOf(g, 4), (Accel3{0.0, 0.0, 0.0}));
 }
 
 TEST(MeshForces, AgreesWithDirectSummationOnCompactGalaxies) {
@@ -199,6 +204,7 @@ TEST(MeshForces, AgreesWithDirectSummationOnCompactGalaxies) {
 // mass at its centre of mass, each flat inside its shield radius. A star
 // outside the grid keeps its whole potential as its share, the others half.
 TEST(MeshPotential, IsTheExactPotentialOfTheCellsAsPointMasses) {
+    CGalaxy g;
     CRandom rnd(5);
     std::vector<TestStar> stars;
     addBall(stars, rnd, 150, 1.0, 3.5, 6.0, 4.5, 3.0);
@@ -206,7 +212,7 @@ TEST(MeshPotential, IsTheExactPotentialOfTheCellsAsPointMasses) {
     stars.push_back({3.0, 70.0, 0.0, 0.0});
     stars.push_back({1.0, stars[0].x, stars[0].y, stars[0].z});  // inside its neighbour's shield
     const double G = 1.0, modifier = 0.5;
-    useStars(stars, G, 1.0, modifier, ForceMethod::ParticleMesh);
+    useStars(g, stars, G, 1.0, modifier, ForceMethod::ParticleMesh);
     const CParticleMesh grid(10, 0.0, 0.0, 0.0, 50.0);
     const int n = static_cast<int>(stars.size());
     std::vector<int> cell(n);
@@ -224,7 +230,7 @@ TEST(MeshPotential, IsTheExactPotentialOfTheCellsAsPointMasses) {
         return G * m / std::max(std::hypot(dx, dy, dz), s);
     };
     std::vector<double> share(n);
-    particleMeshPotentials(g_galaxy, n, g_galaxy.pos.x, g_galaxy.pos.y, g_galaxy.pos.z, share.data());
+    particleMeshPotentials(g, n, g.pos.x, g.pos.y, g.pos.z, share.data());
     for (int i = 0; i < n; ++i) {
         const TestStar& p = stars[i];
         double phi = 0.0;

@@ -10,22 +10,22 @@
 #include "physics/forces.h"
 #include "tests/support/galaxy_builder.h"
 
-// Installs the stars into the process's galaxy with the given constants and
-// force method (no halo, Galactic box of 5, so the octree root has half-size 250).
-inline void useStars(const std::vector<TestStar>& stars, double gravity, double timeStep, double modifier,
-                     int forceMethod) {
-    g_galaxy.scaleSetting = UnitScale::Galactic;
-    g_galaxy.darkMatterSetting = DarkMatterModel::None;
-    ASSERT_TRUE(installStars(g_galaxy, stars));
-    g_galaxy.gravity = gravity;
-    g_galaxy.timeStep = timeStep;
-    g_galaxy.shieldModifier = modifier;
-    g_galaxy.forceMethod = forceMethod;
+// Installs the stars into the galaxy with the given constants and force
+// method (no halo, Galactic box of 5, so the octree root has half-size 250).
+inline void useStars(CGalaxy& g, const std::vector<TestStar>& stars, double gravity, double timeStep,
+                     double modifier, int forceMethod) {
+    g.scaleSetting = UnitScale::Galactic;
+    g.darkMatterSetting = DarkMatterModel::None;
+    ASSERT_TRUE(installStars(g, stars));
+    g.gravity = gravity;
+    g.timeStep = timeStep;
+    g.shieldModifier = modifier;
+    g.forceMethod = forceMethod;
 }
 
-inline void evaluate() { ComputeDerivatives(g_galaxy, g_galaxy.stateLen, 0.0, g_galaxy.state, g_galaxy.deriv); }
+inline void evaluate(CGalaxy& g) { ComputeDerivatives(g, g.stateLen, 0.0, g.state, g.deriv); }
 
-inline Accel3 accOf(int i) { return {g_galaxy.acc.x[i], g_galaxy.acc.y[i], g_galaxy.acc.z[i]}; }
+inline Accel3 accOf(const CGalaxy& g, int i) { return {g.acc.x[i], g.acc.y[i], g.acc.z[i]}; }
 
 // Newtonian pull of star `from` on star `on`, with gravity G.
 inline Accel3 pull(const TestStar& on, const TestStar& from, double G) {

@@ -5,7 +5,7 @@
 #include "model/galaxy.h"
 #include "physics/forces.h"
 
-COctreeNode* g_octreeRoot = nullptr;
+thread_local COctreeNode* g_octreeRoot = nullptr;
 
 COctreeNode::COctreeNode(double cx, double cy, double cz, double half) : halfSize(half) {
     const double c[3] = {cx, cy, cz};

@@ -157,8 +157,8 @@ private:
     double OpenedPotential(int starIndex, double x, double y, double z, double gravity) const;
 };
 
-// The tree of the evaluation in progress; null between evaluations.
-extern COctreeNode* g_octreeRoot;
+// The tree of the evaluation in progress on this thread; null between evaluations.
+extern thread_local COctreeNode* g_octreeRoot;
 
 // Accelerations of stars 0..n-1 from an octree of COctreeNode built over them
 // for this one evaluation (the tree lives in g_octreeRoot meanwhile), walked

@@ -11,15 +11,18 @@
 #include "physics/simd.h"
 #include "physics/workers.h"
 
-CParticleMesh* g_particleMesh = nullptr;
+thread_local CParticleMesh* g_particleMesh = nullptr;
 
 namespace {
 
-// Frees the grid at exit and leaves no dangling global behind.
+// Frees the grid when its thread ends and leaves no dangling pointer behind.
+// One grid a thread: galaxies stepped from two threads at once (the Python
+// module lets go of the interpreter while it steps) fill grids of their own.
 struct MeshOwner {
     std::unique_ptr<CParticleMesh> mesh;
     ~MeshOwner() { g_particleMesh = nullptr; }
-} s_meshOwner;
+};
+thread_local MeshOwner s_meshOwner;
 
 // ---- the vectorised pass ----------------------------------------------------------
 

@@ -454,23 +454,25 @@ TEST(Driver, TwoGalaxiesSteppedFromTwoThreadsGetTheBitsOfSteppingThemInTurn) {
         for (int k = 0; k < kSteps; ++k) integrationStep(g);
     };
     const auto stateOf = [](const CGalaxy& g) { return std::vector<double>(g.state, g.state + g.stateLen); };
-    for (const ForceMethodInfo& force : kForceMethods) {
-        const int other = (force.id + 1) % 3;
-        SCOPED_TRACE(force.name);
-        CGalaxy a, b, c, d;
-        make(a, GalaxyShape::Disc, force.id, IntegrationMethod::Leapfrog);
-        make(b, GalaxyShape::Sphere, other, IntegrationMethod::AdamsMoulton);
-        make(c, GalaxyShape::Disc, force.id, IntegrationMethod::Leapfrog);
-        make(d, GalaxyShape::Sphere, other, IntegrationMethod::AdamsMoulton);
-        run(a);
-        run(b);
-        std::thread first([&] { run(c); });
-        std::thread second([&] { run(d); });
-        first.join();
-        second.join();
-        EXPECT_EQ(stateOf(a), stateOf(c));
-        EXPECT_EQ(stateOf(b), stateOf(d));
-    }
+    // Beside another force method, and beside the same one (whose grid or tree
+    // must not be shared).
+    for (const ForceMethodInfo& force : kForceMethods)
+        for (const int other : {(force.id + 1) % 3, force.id}) {
+            SCOPED_TRACE(std::string(force.name) + " beside " + kForceMethods[other].name);
+            CGalaxy a, b, c, d;
+            make(a, GalaxyShape::Disc, force.id, IntegrationMethod::Leapfrog);
+            make(b, GalaxyShape::Sphere, other, IntegrationMethod::AdamsMoulton);
+            make(c, GalaxyShape::Disc, force.id, IntegrationMethod::Leapfrog);
+            make(d, GalaxyShape::Sphere, other, IntegrationMethod::AdamsMoulton);
+            run(a);
+            run(b);
+            std::thread first([&] { run(c); });
+            std::thread second([&] { run(d); });
+            first.join();
+            second.join();
+            EXPECT_EQ(stateOf(a), stateOf(c));
+            EXPECT_EQ(stateOf(b), stateOf(d));
+        }
 }
 
 // What a galaxy remembers from one step to the next (the leapfrog's start,

@@ -133,17 +133,17 @@ void CZyrApp::OnReplaySnapshots() {
 void CZyrApp::replaySnapshots(const QStringList& names) {
     spinning = 0;
     running = 0;
-    std::vector<std::string> given, files;
+    std::vector<std::string> given;
     for (const QString& name : names) given.push_back(nativePath(name));
-    std::string error;
-    if (!expandSnapshotNames(given, files, error)) {
-        prompter().messageBox(QString::fromStdString(error), QStringLiteral("No Snapshots"), MessageButtons::Ok,
-                              MessageIcon::None);
+    auto files = expandSnapshotNames(given);
+    if (!files.ok()) {
+        prompter().messageBox(QString::fromStdString(files.status.message), QStringLiteral("No Snapshots"),
+                              MessageButtons::Ok, MessageIcon::None);
         return;
     }
     // Only the first snapshot is read now, each of the others at its step;
     // the first is shown as Open shows a file, from the front.
-    SnapshotSeries series(std::move(files));
+    SnapshotSeries series(std::move(*files.value));
     if (!readSucceeded(series.show(g_galaxy, 0, false))) return;
     replay_ = std::move(series);
     ShowGalaxyWindow();

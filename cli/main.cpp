@@ -26,15 +26,16 @@ int checkStandardOutput(int status) {
 
 int main(int argc, char** argv) {
     const ParseResult parsed = parseOptions(argc, argv);
-    if (!parsed.options) {
-        std::fprintf(stderr, "zyr-sim: %s\nTry 'zyr-sim --help' for the options.\n", parsed.error.c_str());
+    if (!parsed.ok()) {
+        std::fprintf(stderr, "zyr-sim: %s\nTry 'zyr-sim --help' for the options.\n", parsed.status.message.c_str());
         return 2;
     }
-    if (parsed.options->help || parsed.options->version) {
+    const SimOptions& options = *parsed.value;
+    if (options.help || options.version) {
         // Nothing has touched the galaxy yet, so it still holds the defaults.
-        std::fputs((parsed.options->help ? helpText(g_galaxy) : versionText()).c_str(), stdout);
+        std::fputs((options.help ? helpText(g_galaxy) : versionText()).c_str(), stdout);
         return checkStandardOutput(0);
     }
     removeTemporariesOnSignals();
-    return checkStandardOutput(runSimulation(*parsed.options));
+    return checkStandardOutput(runSimulation(options));
 }

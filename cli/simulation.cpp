@@ -37,27 +37,24 @@ void warnAbout(const GalaxyFileStatus& status) {
     if (!status.warning.empty()) complain("warning: " + status.warning);
 }
 
-bool setUpGalaxy(const SimOptions& options, std::string& error) {
+// The galaxy of the run, loaded or generated, with the galaxies added to it;
+// empty, or why there is none.
+std::string setUpGalaxy(const SimOptions& options) {
     CGalaxy& g = g_galaxy;
     if (!options.loadPath.empty()) {
         const GalaxyFileStatus status = loadGalaxy(g, options.loadPath, options);
-        error = status.message;
-        if (!status.ok()) return false;
+        if (!status.ok()) return status.message;
         warnAbout(status);
     } else {
         applySettings(options, g);
-        if (!g.newGalaxy()) {
-            error = "a galaxy of " + std::to_string(g.requestedStars) + " stars does not fit into memory";
-            return false;
-        }
+        if (!g.newGalaxy()) return "a galaxy of " + std::to_string(g.requestedStars) + " stars does not fit into memory";
     }
     for (const AddedGalaxy& added : options.added) {
         const GalaxyFileStatus status = mergeAnyGalaxyFile(g, added.path, added.offset, added.velocity);
-        error = status.message;
-        if (!status.ok()) return false;
+        if (!status.ok()) return status.message;
         warnAbout(status);
     }
-    return true;
+    return {};
 }
 
 // The line that heads the reports: the galaxy and the settings its steps use.
@@ -166,21 +163,26 @@ private:
 // run goes; the state, the final picture and the saved galaxy at its end.
 class RunOutputs {
 public:
-    explicit RunOutputs(const SimOptions& options) : options_(options), pictures_(options.picture) {
+    explicit RunOutputs(const SimOptions& options) : options_(options), pictures_(options.picture, g_galaxy) {
         // A CSV on the standard output keeps it to itself: the report moves aside.
         const bool csvOnStandardOutput =
             options.csvPath == CsvFile::kStandardOutput || options.statePath == CsvFile::kStandardOutput;
         reportTo_ = options.quiet ? nullptr : csvOnStandardOutput ? stderr : stdout;
     }
 
-    bool open(std::string& error) {
+    // Every output in turn until one fails; empty when all are open.
+    std::string open() {
         const SimOptions& o = options_;
-        return (o.csvPath.empty() || series_.open(o.csvPath, kSeriesHeader, &error)) &&
-               (o.statePath.empty() || state_.open(o.statePath, kStateHeader, &error)) &&
-               (o.savePath.empty() || saved_.open(o.savePath, &error)) &&
-               (!saved_.isOpen() || galaxyFormatOf(o.savePath) != GalaxyFormat::Unknown ||
-                (error = unknownFormatMessage(o.savePath)).empty()) &&
-               (!o.picture.wanted() || pictures_.prepare(error));
+        FileStatus status;
+        if (!o.csvPath.empty()) status = series_.open(o.csvPath, kSeriesHeader);
+        if (status.ok() && !o.statePath.empty()) status = state_.open(o.statePath, kStateHeader);
+        if (status.ok() && !o.savePath.empty()) {
+            status = saved_.open(o.savePath);
+            if (status.ok() && galaxyFormatOf(o.savePath) == GalaxyFormat::Unknown)
+                return unknownFormatMessage(o.savePath);
+        }
+        if (status.ok() && o.picture.wanted()) status = pictures_.prepare();
+        return status.message;
     }
 
     // One more step (or snapshot) towards the rate of the next report.
@@ -214,10 +216,9 @@ public:
     // A frame that cannot be written ends the run: the frames after it would
     // fail the same way.
     bool frame(int step) {
-        std::string error;
-        if (pictures_.frame(step, error)) return true;
-        complain(error);
-        return false;
+        const FileStatus written = pictures_.frame(step);
+        if (!written.ok()) complain(written.message);
+        return written.ok();
     }
 
     // The outputs of the end. Every one is attempted even when an earlier
@@ -225,24 +226,19 @@ public:
     // the others. Returns the exit status.
     int finish() {
         int status = 0;
-        std::string error;
+        const auto failed = [&](const std::string& message) {
+            complain(message);
+            status = 1;
+        };
         if (state_.isOpen()) writeState(state_);
         for (CsvFile* file : {&series_, &state_}) {
-            if (file->isOpen() && !file->close(&error)) {
-                complain(error);
-                status = 1;
-            }
+            if (!file->isOpen()) continue;
+            if (const FileStatus closed = file->close(); !closed.ok()) failed(closed.message);
         }
-        if (!pictures_.finish(error)) {
-            complain(error);
-            status = 1;
-        }
+        if (const FileStatus drawn = pictures_.finish(); !drawn.ok()) failed(drawn.message);
         if (saved_.isOpen()) {
             const GalaxyFileStatus written = writeAnyGalaxyFile(g_galaxy, saved_);
-            if (!written.ok()) {
-                complain(written.message);
-                status = 1;
-            }
+            if (!written.ok()) failed(written.message);
         }
         return status;
     }
@@ -260,21 +256,20 @@ private:
 
 // zyr-sim --replay: the snapshots in name order as the steps of the run.
 int replaySnapshots(const SimOptions& options) {
-    std::string error;
-    std::vector<std::string> files;
-    if (!expandSnapshotNames({options.replayPattern}, files, error)) {
-        complain(error);
+    auto files = expandSnapshotNames({options.replayPattern});
+    if (!files.ok()) {
+        complain(files.status.message);
         return 1;
     }
     // Only the thread count and the exact energy remain to be set; the rest
     // is refused beside --replay.
     applySettings(options, g_galaxy);
     RunOutputs outputs(options);
-    if (!outputs.open(error)) {
+    if (const std::string error = outputs.open(); !error.empty()) {
         complain(error);
         return 1;
     }
-    SnapshotSeries series(std::move(files));
+    SnapshotSeries series(std::move(*files.value));
     const int last = series.size() - 1;
     ProgressLine progress("snapshot", true, last, Clock::now());
     for (int i = 0; i <= last; ++i) {
@@ -323,8 +318,7 @@ int runSimulation(const SimOptions& options) {
         if (const std::string warning = workerThreadsWarning(); !warning.empty()) complain("warning: " + warning);
     }
     if (!options.replayPattern.empty()) return replaySnapshots(options);
-    std::string error;
-    if (!setUpGalaxy(options, error)) {
+    if (const std::string error = setUpGalaxy(options); !error.empty()) {
         complain(error);
         return 1;
     }
@@ -332,7 +326,7 @@ int runSimulation(const SimOptions& options) {
     if (!options.gadget4Dir.empty()) return exportGadget4(options);
     if (options.picture.wanted()) applyPictureOptions(options.picture, g_galaxy);
     RunOutputs outputs(options);
-    if (!outputs.open(error)) {
+    if (const std::string error = outputs.open(); !error.empty()) {
         complain(error);
         return 1;
     }

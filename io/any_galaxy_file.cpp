@@ -53,8 +53,8 @@ GalaxyFileStatus saveAnyGalaxyFile(const CGalaxy& galaxy, const std::string& pat
     // Refused before a temporary file is made for it.
     if (galaxyFormatOf(path) == GalaxyFormat::Unknown) return unknownFormat(path);
     ReplacingFile file;
-    std::string error;
-    if (!file.open(path, &error)) return {GalaxyFileError::CannotCreate, error, {}};
+    if (FileStatus opened = file.open(path); !opened.ok())
+        return GalaxyFileStatus::failure(GalaxyFileError::CannotCreate, opened.message);
     return writeAnyGalaxyFile(galaxy, file);
 }
 

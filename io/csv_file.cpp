@@ -4,12 +4,14 @@
 
 #include "model/number_text.h"
 
-bool CsvFile::open(const std::string& path, std::string_view header, std::string* error) {
+FileStatus CsvFile::open(const std::string& path, std::string_view header) {
     toStandardOutput_ = path == kStandardOutput;
-    if (!toStandardOutput_ && !file_.open(path, error)) return false;
+    if (!toStandardOutput_) {
+        if (FileStatus opened = file_.open(path); !opened.ok()) return opened;
+    }
     write(header);
     write("\n");
-    return true;
+    return {};
 }
 
 void CsvFile::write(std::string_view text) {
@@ -33,8 +35,8 @@ void CsvFile::writeRow(std::span<const double> fields, std::string_view text) {
     write(line_);
 }
 
-bool CsvFile::close(std::string* error) {
-    if (!toStandardOutput_) return file_.commit(error);
+FileStatus CsvFile::close() {
+    if (!toStandardOutput_) return file_.commit();
     toStandardOutput_ = false;
-    return true;
+    return {};
 }

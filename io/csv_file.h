@@ -17,13 +17,14 @@ public:
     static constexpr std::string_view kStandardOutput = "-";
 
     // Creates the new file, still under a temporary name, with its header line.
-    bool open(const std::string& path, std::string_view header, std::string* error);
+    FileStatus open(const std::string& path, std::string_view header);
     bool isOpen() const { return toStandardOutput_ || file_.isOpen(); }
     // A row of numbers, followed by a last field of text when one is given.
     void writeRow(std::span<const double> fields, std::string_view text = {});
-    // Puts the file in place; false when anything written since open was lost.
-    // On the standard output the program's own check at exit reports losses.
-    bool close(std::string* error);
+    // Puts the file in place; fails when anything written since open was
+    // lost. On the standard output the program's own check at exit reports
+    // losses.
+    FileStatus close();
 
 private:
     void write(std::string_view text);

@@ -384,11 +384,13 @@ std::string gadget4ReadmeText(const CGalaxy& g, const Gadget4Run& run, const std
     return t;
 }
 
+constexpr auto failure = Gadget4ExportStatus::failure;
+
 Gadget4ExportStatus exportForGadget4(const CGalaxy& g, const std::string& folder, const Gadget4Run& run) {
     std::string why = gadget4GalaxyRefusal(g);
     if (why.empty()) why = gadget4RunRefusal(g, run);
-    if (!why.empty()) return {"cannot export for GADGET-4: " + why};
-    if (why = prepareFolder(folder); !why.empty()) return {why};
+    if (!why.empty()) return failure(Gadget4ExportError::CannotExport, "cannot export for GADGET-4: " + why);
+    if (why = prepareFolder(folder); !why.empty()) return failure(Gadget4ExportError::CannotWrite, why);
 
     const std::string base = folder.back() == '/' ? folder : folder + "/";
     const std::pair<const char*, std::string> texts[] = {
@@ -400,15 +402,18 @@ Gadget4ExportStatus exportForGadget4(const CGalaxy& g, const std::string& folder
     // takes no files costs nothing.
     ReplacingFile snapshot;
     ReplacingFile files[std::size(texts)];
-    std::string error;
-    if (!snapshot.open(base + "ic.hdf5", &error)) return {error};
+    if (const FileStatus opened = snapshot.open(base + "ic.hdf5"); !opened.ok())
+        return failure(Gadget4ExportError::CannotWrite, opened.message);
     for (std::size_t i = 0; i < std::size(texts); ++i) {
-        if (!files[i].open(base + texts[i].first, &error)) return {error};
+        if (const FileStatus opened = files[i].open(base + texts[i].first); !opened.ok())
+            return failure(Gadget4ExportError::CannotWrite, opened.message);
         files[i].write(texts[i].second);
     }
     // The large file first: when it fails, the others are discarded with it.
-    if (const GalaxyFileStatus written = writeSnapshotFile(g, snapshot); !written.ok()) return {written.message};
+    if (const GalaxyFileStatus written = writeSnapshotFile(g, snapshot); !written.ok())
+        return failure(Gadget4ExportError::CannotWrite, written.message);
     for (ReplacingFile& file : files)
-        if (!file.commit(&error)) return {error};
+        if (const FileStatus written = file.commit(); !written.ok())
+            return failure(Gadget4ExportError::CannotWrite, written.message);
     return {};
 }

@@ -8,6 +8,8 @@
 
 #include <string>
 
+#include "model/status.h"
+
 class CGalaxy;
 
 // What GADGET-4 is to do with the galaxy.
@@ -23,10 +25,12 @@ struct Gadget4Run {
 // their names sort in time order.
 inline constexpr int kMaxGadget4Snapshots = 999;
 
-struct Gadget4ExportStatus {
-    std::string message;  // empty on success, a sentence for the user otherwise
-    bool ok() const { return message.empty(); }
+enum class Gadget4ExportError {
+    None,
+    CannotExport,  // GADGET-4 cannot run this galaxy, or the run asked for
+    CannotWrite,   // the folder or a file in it could not be written
 };
+using Gadget4ExportStatus = Status<Gadget4ExportError>;
 
 // The run offered when none is asked for: 1000 time steps, 10 snapshots.
 Gadget4Run defaultGadget4Run(const CGalaxy& galaxy);

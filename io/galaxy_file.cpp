@@ -34,7 +34,7 @@ void appendInt(std::string& out, int value) {
     out.append(buf, result.ptr);
 }
 
-GalaxyFileStatus failure(GalaxyFileError error, std::string message) { return {error, std::move(message), {}}; }
+constexpr auto failure = GalaxyFileStatus::failure;
 
 GalaxyFileStatus systemFailure(GalaxyFileError error, const char* what, const std::string& path, int err) {
     return failure(error, std::string(what) + " " + path + ": " + std::strerror(err));
@@ -188,8 +188,7 @@ std::string formatGalaxyFile(const CGalaxy& galaxy) {
 
 GalaxyFileStatus saveGalaxyFile(const CGalaxy& galaxy, const std::string& path) {
     ReplacingFile file;
-    std::string error;
-    if (!file.open(path, &error)) return failure(GalaxyFileError::CannotCreate, error);
+    if (FileStatus opened = file.open(path); !opened.ok()) return failure(GalaxyFileError::CannotCreate, opened.message);
     return writeGalaxyFile(galaxy, file);
 }
 
@@ -201,8 +200,8 @@ GalaxyFileStatus writeGalaxyFile(const CGalaxy& galaxy, ReplacingFile& file) {
                                                        " holds a number that is infinite or not a number");
     }
     file.write(formatGalaxyFile(galaxy));
-    std::string error;
-    if (!file.commit(&error)) return failure(GalaxyFileError::CannotCreate, error);
+    if (FileStatus written = file.commit(); !written.ok())
+        return failure(GalaxyFileError::CannotCreate, written.message);
     return {};
 }
 

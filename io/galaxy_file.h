@@ -10,6 +10,7 @@
 
 #include "io/replacing_file.h"
 #include "model/galaxy.h"
+#include "model/status.h"
 
 enum class GalaxyFileError {
     None,
@@ -25,15 +26,9 @@ enum class GalaxyFileError {
     UnknownFormat, // the name ends in neither .zyr nor .hdf5
 };
 
-struct GalaxyFileStatus {
-    GalaxyFileError error = GalaxyFileError::None;
-    std::string message;  // empty on success, a sentence for the user otherwise
-    // Set on success when the file was read but is damaged: it holds fewer
-    // star lines than its count says. A sentence for the user.
-    std::string warning;
-
-    bool ok() const { return error == GalaxyFileError::None; }
-};
+// On success, the warning says when the file was read but is damaged: it
+// holds fewer star lines than its count says.
+using GalaxyFileStatus = Status<GalaxyFileError>;
 
 // The stars of a file as read, not yet installed in a galaxy.
 struct GalaxyFileData {

@@ -64,10 +64,9 @@ std::vector<unsigned char> encodePng(const Raster& raster) {
 
 }  // namespace
 
-bool writePng(const Raster& raster, const std::string& path, std::string* error) {
+FileStatus writePng(const Raster& raster, const std::string& path) {
     auto fail = [&](const std::string& why) {
-        if (error) *error = "cannot write " + path + ": " + why;
-        return false;
+        return FileStatus::failure(FileError::CannotWrite, "cannot write " + path + ": " + why);
     };
     if (raster.width() <= 0 || raster.height() <= 0) return fail("the picture is empty");
     std::vector<unsigned char> png;
@@ -80,15 +79,7 @@ bool writePng(const Raster& raster, const std::string& path, std::string* error)
     if (png.empty()) return fail("compression failed");
 
     ReplacingFile file;
-    std::string why;
-    if (!file.open(path, &why)) {
-        if (error) *error = why;
-        return false;
-    }
+    if (FileStatus opened = file.open(path); !opened.ok()) return opened;
     file.write(std::string_view(reinterpret_cast<const char*>(png.data()), png.size()));
-    if (!file.commit(&why)) {
-        if (error) *error = why;
-        return false;
-    }
-    return true;
+    return file.commit();
 }

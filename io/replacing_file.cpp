@@ -103,16 +103,14 @@ constexpr std::size_t kBufferSize = 1 << 16;
 
 ReplacingFile::~ReplacingFile() { discard(); }
 
-bool ReplacingFile::open(const std::string& path, std::string* error) {
+FileStatus ReplacingFile::open(const std::string& path) {
     discard();
     target_ = followLink(path);
     struct stat old {};
     if (::stat(target_.c_str(), &old) == 0 && !S_ISREG(old.st_mode)) {
-        if (error) {
-            *error = "cannot write " + target_ + ": " +
-                     (S_ISDIR(old.st_mode) ? "it is a folder" : "it is not a regular file");
-        }
-        return false;
+        return FileStatus::failure(FileError::CannotCreate,
+                                   "cannot write " + target_ + ": " +
+                                       (S_ISDIR(old.st_mode) ? "it is a folder" : "it is not a regular file"));
     }
     // A file written over keeps its permissions; a new one gets 0666 less the umask.
     keepMode_ = S_ISREG(old.st_mode);
@@ -121,11 +119,12 @@ bool ReplacingFile::open(const std::string& path, std::string* error) {
     buffer_.clear();
     fd_ = createTemporary(target_, temporary_, slot_);
     if (fd_ < 0) {
-        if (error) *error = "cannot create a file beside " + target_ + ": " + std::strerror(errno);
+        const int err = errno;
         temporary_.clear();
-        return false;
+        return FileStatus::failure(FileError::CannotCreate,
+                                   "cannot create a file beside " + target_ + ": " + std::strerror(err));
     }
-    return true;
+    return {};
 }
 
 void ReplacingFile::write(std::string_view data) {
@@ -144,11 +143,8 @@ void ReplacingFile::flush() {
     buffer_.clear();
 }
 
-bool ReplacingFile::commit(std::string* error) {
-    if (fd_ < 0) {
-        if (error) *error = "cannot write " + target_ + ": it was not opened";
-        return false;
-    }
+FileStatus ReplacingFile::commit() {
+    if (fd_ < 0) return FileStatus::failure(FileError::CannotWrite, "cannot write " + target_ + ": it was not opened");
     // Every step is checked and the first error kept; fsync before the rename
     // so that a crash leaves the old file or the new one, never an empty one.
     flush();
@@ -160,11 +156,11 @@ bool ReplacingFile::commit(std::string* error) {
         // The temporary's name is the target's now.
         temporary_.clear();
         releaseSlot(slot_);
-        return true;
+        return {};
     }
-    if (error) *error = "cannot write " + target_ + ": " + std::strerror(errno_);
+    const std::string message = "cannot write " + target_ + ": " + std::strerror(errno_);
     discard();
-    return false;
+    return FileStatus::failure(FileError::CannotWrite, message);
 }
 
 void ReplacingFile::discard() {

@@ -11,6 +11,15 @@
 
 #include <sys/types.h>
 
+#include "model/status.h"
+
+enum class FileError {
+    None,
+    CannotCreate,  // the target is not a regular file, or no file can be made beside it
+    CannotWrite,   // writing, syncing or renaming failed; the target is untouched
+};
+using FileStatus = Status<FileError>;
+
 class ReplacingFile {
 public:
     ReplacingFile() = default;
@@ -21,9 +30,8 @@ public:
 
     // Creates the temporary file. Through a symbolic link the file the link
     // points to is replaced and the link kept; a target that exists but is
-    // not a regular file (a folder, a device, a FIFO) is refused. On failure
-    // error says why.
-    bool open(const std::string& path, std::string* error);
+    // not a regular file (a folder, a device, a FIFO) is refused.
+    FileStatus open(const std::string& path);
     bool isOpen() const { return fd_ >= 0; }
     // The file that commit replaces: the path given, or where its link points.
     const std::string& target() const { return target_; }
@@ -34,8 +42,8 @@ public:
     void write(std::string_view data);
     // Writes the rest, gives the file the permissions of the one it replaces,
     // syncs it and renames it over the target. On failure the temporary is
-    // removed, the target is untouched and error says why.
-    bool commit(std::string* error);
+    // removed and the target is untouched.
+    FileStatus commit();
     // Removes the temporary file; the target stays as it was.
     void discard();
 

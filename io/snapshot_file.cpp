@@ -70,7 +70,7 @@ private:
 // become our messages instead.
 void silenceLibrary() { H5Eset_auto2(H5E_DEFAULT, nullptr, nullptr); }
 
-GalaxyFileStatus failure(GalaxyFileError error, std::string message) { return {error, std::move(message), {}}; }
+constexpr auto failure = GalaxyFileStatus::failure;
 
 // ---- writing -------------------------------------------------------------------
 
@@ -657,8 +657,8 @@ GalaxyFileStatus writeSnapshotFile(const CGalaxy& galaxy, ReplacingFile& file) {
         file.discard();
         return failure(GalaxyFileError::CannotCreate, file.target() + ": not enough memory to write it");
     }
-    std::string error;
-    if (!file.commit(&error)) return failure(GalaxyFileError::CannotCreate, error);
+    if (FileStatus written = file.commit(); !written.ok())
+        return failure(GalaxyFileError::CannotCreate, written.message);
     return {};
 }
 

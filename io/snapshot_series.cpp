@@ -20,7 +20,7 @@ bool exists(const std::string& name) {
 }
 
 // Appends the names a pattern matches, in no particular order.
-bool expandPattern(const std::string& pattern, std::vector<std::string>& out, std::string& error) {
+SeriesStatus expandPattern(const std::string& pattern, std::vector<std::string>& out) {
     glob_t found{};
     const int result = ::glob(pattern.c_str(), GLOB_NOSORT, nullptr, &found);
     if (result == 0) {
@@ -34,16 +34,15 @@ bool expandPattern(const std::string& pattern, std::vector<std::string>& out, st
     ::globfree(&found);
     switch (result) {
     case 0:
-        return true;
+        return {};
     case GLOB_NOMATCH:
-        error = "no file matches '" + pattern + "'";
-        return false;
+        return SeriesStatus::failure(SeriesError::NoSnapshot, "no file matches '" + pattern + "'");
     case GLOB_NOSPACE:
-        error = "'" + pattern + "' matches more files than memory can hold";
-        return false;
+        return SeriesStatus::failure(SeriesError::TooManySnapshots,
+                                     "'" + pattern + "' matches more files than memory can hold");
     default:
-        error = "'" + pattern + "': a folder on the way could not be read";
-        return false;
+        return SeriesStatus::failure(SeriesError::CannotSearch,
+                                     "'" + pattern + "': a folder on the way could not be read");
     }
 }
 
@@ -71,24 +70,19 @@ bool snapshotNameLess(const std::string& a, const std::string& b) {
     return a < b;
 }
 
-bool expandSnapshotNames(const std::vector<std::string>& names, std::vector<std::string>& files,
-                         std::string& error) {
+Result<std::vector<std::string>, SeriesError> expandSnapshotNames(const std::vector<std::string>& names) {
     std::vector<std::string> found;
     for (const std::string& name : names) {
         if (hasWildcard(name) && !exists(name)) {
-            if (!expandPattern(name, found, error)) return false;
+            if (SeriesStatus expanded = expandPattern(name, found); !expanded.ok()) return expanded;
         } else {
             found.push_back(name);
         }
     }
-    if (found.empty()) {
-        error = "no snapshot is named";
-        return false;
-    }
+    if (found.empty()) return SeriesStatus::failure(SeriesError::NoSnapshot, "no snapshot is named");
     std::sort(found.begin(), found.end(), snapshotNameLess);
     found.erase(std::unique(found.begin(), found.end()), found.end());
-    files = std::move(found);
-    return true;
+    return found;
 }
 
 GalaxyFileStatus SnapshotSeries::show(CGalaxy& galaxy, int i, bool keepView) {

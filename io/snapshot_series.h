@@ -20,10 +20,11 @@ bool snapshotNameLess(const std::string& a, const std::string& b);
 
 // The files the names stand for, in name order and each once: a name that
 // holds a wildcard (*, ? or [) and is not itself a file is a pattern, expanded
-// with glob(3); any other name is taken as it stands. False, with a message
-// naming the pattern, when a pattern matches no file or no name is given.
-bool expandSnapshotNames(const std::vector<std::string>& names, std::vector<std::string>& files,
-                         std::string& error);
+// with glob(3); any other name is taken as it stands. A pattern that matches
+// no file, or no name at all, is a failure whose message names the pattern.
+enum class SeriesError { None, NoSnapshot, TooManySnapshots, CannotSearch };
+using SeriesStatus = Status<SeriesError>;
+Result<std::vector<std::string>, SeriesError> expandSnapshotNames(const std::vector<std::string>& names);
 
 class SnapshotSeries {
 public:

@@ -375,7 +375,9 @@ const OptionInfo* findOption(std::string_view name) {
     return nullptr;
 }
 
-ParseResult failure(std::string message) { return {std::nullopt, std::move(message)}; }
+ParseResult failure(std::string message) {
+    return Status<OptionError>::failure(OptionError::BadArguments, std::move(message));
+}
 
 // One option of the help text: the option in a left column, its description
 // wrapped to 80 columns beside it, or below it when the option is too wide.
@@ -428,7 +430,7 @@ ParseResult parseOptions(int argc, const char* const* argv) {
         return failure(unused + ": not with --load, whose file gives the stars and the scale");
     if (std::string conflict = gadget4Conflict(options, given); !conflict.empty())
         return failure(std::move(conflict));
-    return {options, {}};
+    return options;
 }
 
 std::string applyOption(SimOptions& options, std::string_view name, std::string_view value) {

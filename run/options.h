@@ -5,6 +5,7 @@
 #include <string_view>
 #include <vector>
 
+#include "model/status.h"
 #include "run/pictures.h"
 
 class CGalaxy;
@@ -66,10 +67,8 @@ struct SimOptions {
 
 // Either the accepted options or, when the arguments are wrong, a message that
 // names the offending option.
-struct ParseResult {
-    std::optional<SimOptions> options;
-    std::string error;
-};
+enum class OptionError { None, BadArguments };
+using ParseResult = Result<SimOptions, OptionError>;
 
 ParseResult parseOptions(int argc, const char* const* argv);
 

@@ -29,38 +29,34 @@ void applyPictureOptions(const PictureOptions& o, CGalaxy& g) {
     g.trace = o.trace;
 }
 
-bool PictureWriter::prepare(std::string& error) {
+FileStatus PictureWriter::prepare() {
     if (!raster_.resize(options_.width, options_.height)) {
-        error = "cannot hold a picture of " + std::to_string(options_.width) + " x " +
-                std::to_string(options_.height) + " pixels";
-        return false;
+        return FileStatus::failure(FileError::CannotCreate, "cannot hold a picture of " +
+                                                                std::to_string(options_.width) + " x " +
+                                                                std::to_string(options_.height) + " pixels");
     }
-    if (options_.framesDir.empty()) return true;
+    if (options_.framesDir.empty()) return {};
     const std::string& dir = options_.framesDir;
     if (::mkdir(dir.c_str(), 0777) != 0 && errno != EEXIST) {
-        error = "cannot create the frames directory " + dir + ": " + std::strerror(errno);
-        return false;
+        return FileStatus::failure(FileError::CannotCreate,
+                                   "cannot create the frames directory " + dir + ": " + std::strerror(errno));
     }
     struct stat st {};
-    if (::stat(dir.c_str(), &st) != 0 || !S_ISDIR(st.st_mode) || ::access(dir.c_str(), W_OK | X_OK) != 0) {
-        error = "cannot write frames into " + dir;
-        return false;
-    }
-    return true;
+    if (::stat(dir.c_str(), &st) != 0 || !S_ISDIR(st.st_mode) || ::access(dir.c_str(), W_OK | X_OK) != 0)
+        return FileStatus::failure(FileError::CannotCreate, "cannot write frames into " + dir);
+    return {};
 }
 
-bool PictureWriter::draw(const std::string& path, std::string& error) {
-    renderGalaxy(g_galaxy, raster_, options_.box);
-    return writePng(raster_, path, &error);
+FileStatus PictureWriter::draw(const std::string& path) {
+    renderGalaxy(galaxy_, raster_, options_.box);
+    return writePng(raster_, path);
 }
 
-bool PictureWriter::frame(int step, std::string& error) {
-    if (options_.framesDir.empty() || step % options_.every != 0) return true;
+FileStatus PictureWriter::frame(int step) {
+    if (options_.framesDir.empty() || step % options_.every != 0) return {};
     char name[32];
     std::snprintf(name, sizeof name, "/frame-%06d.png", step / options_.every);
-    return draw(options_.framesDir + name, error);
+    return draw(options_.framesDir + name);
 }
 
-bool PictureWriter::finish(std::string& error) {
-    return options_.pngPath.empty() || draw(options_.pngPath, error);
-}
+FileStatus PictureWriter::finish() { return options_.pngPath.empty() ? FileStatus{} : draw(options_.pngPath); }

@@ -3,6 +3,7 @@
 #include <optional>
 #include <string>
 
+#include "io/replacing_file.h"
 #include "render/raster.h"
 
 class CGalaxy;
@@ -33,22 +34,23 @@ struct PictureOptions {
 // which restores them.
 void applyPictureOptions(const PictureOptions& options, CGalaxy& galaxy);
 
-// Draws pictures of the one simulation with a back buffer kept between them,
-// so that a trace accumulates as it does in the window.
+// Draws pictures of a galaxy with a back buffer kept between them, so that a
+// trace accumulates as it does in the window.
 class PictureWriter {
 public:
-    explicit PictureWriter(const PictureOptions& options) : options_(options) {}
+    PictureWriter(const PictureOptions& options, CGalaxy& galaxy) : options_(options), galaxy_(galaxy) {}
 
     // Whether the frames directory exists (or could be made) and takes files.
-    bool prepare(std::string& error);
+    FileStatus prepare();
     // Writes the frame of this step when one is due.
-    bool frame(int step, std::string& error);
+    FileStatus frame(int step);
     // Writes the final picture, when one was asked for.
-    bool finish(std::string& error);
+    FileStatus finish();
 
 private:
-    bool draw(const std::string& path, std::string& error);
+    FileStatus draw(const std::string& path);
 
     const PictureOptions& options_;
+    CGalaxy& galaxy_;
     Raster raster_;
 };

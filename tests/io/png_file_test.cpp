@@ -33,8 +33,8 @@ TEST(PngFile, PixelsReadBackExactly) {
     r.fillRect(2, 1, 3, 1, rgbPixel(1, 254, 77));
     const ScratchDir dir;
     const std::string path = (dir.path() / "p.png").string();
-    std::string error;
-    ASSERT_TRUE(writePng(r, path, &error)) << error;
+    const FileStatus written = writePng(r, path);
+    ASSERT_TRUE(written.ok()) << written.message;
     const PngImage back = readPng(path);
     ASSERT_EQ(back.problem, "");
     ASSERT_EQ(back.width, 7);
@@ -46,16 +46,16 @@ TEST(PngFile, PixelsReadBackExactly) {
 
 TEST(PngFile, FailuresAreReportedAndLeaveNothingBehind) {
     Raster r;
-    std::string error;
-    EXPECT_FALSE(writePng(r, "/tmp/empty.png", &error));  // nothing to write
+    EXPECT_FALSE(writePng(r, "/tmp/empty.png").ok());  // nothing to write
     ASSERT_TRUE(r.resize(2, 2));
     const ScratchDir dir;
-    EXPECT_FALSE(writePng(r, (dir.path() / "missing/p.png").string(), &error));
-    EXPECT_NE(error.find("missing/p.png"), std::string::npos);
+    const FileStatus missing = writePng(r, (dir.path() / "missing/p.png").string());
+    EXPECT_EQ(missing.error, FileError::CannotCreate);
+    EXPECT_NE(missing.message.find("missing/p.png"), std::string::npos);
     // a directory in the way of the rename
     const std::string blocked = (dir.path() / "blocked.png").string();
     ASSERT_EQ(mkdir(blocked.c_str(), 0777), 0);
-    EXPECT_FALSE(writePng(r, blocked, &error));
+    EXPECT_EQ(writePng(r, blocked).error, FileError::CannotCreate);
     EXPECT_EQ(dir.entries(), std::vector<std::string>{"blocked.png"});
 }
 
@@ -70,9 +70,9 @@ TEST(PngFile, APictureBeyondTheMemoryLeftIsReported) {
     rlimit tight = saved;
     tight.rlim_cur = addressSpaceInUse() + (64 << 20);
     ASSERT_EQ(setrlimit(RLIMIT_AS, &tight), 0);
-    std::string error;
-    const bool written = writePng(r, "/tmp/zyr-png-never-written.png", &error);
+    const FileStatus written = writePng(r, "/tmp/zyr-png-never-written.png");
     setrlimit(RLIMIT_AS, &saved);
-    EXPECT_FALSE(written);
-    EXPECT_NE(error.find("not enough memory for a picture of 8192 x 8192 pixels"), std::string::npos) << error;
+    EXPECT_FALSE(written.ok());
+    EXPECT_NE(written.message.find("not enough memory for a picture of 8192 x 8192 pixels"), std::string::npos)
+        << written.message;
 }

@@ -26,11 +26,12 @@ TEST(SnapshotSeries, PatternsExpandAndNamesStandAsTheyAre) {
     for (const char* name : {"s_2.hdf5", "s_10.hdf5", "s_1.hdf5", "odd[1].hdf5", "other.zyr"})
         std::ofstream(dir / name) << "";
     const std::string d = dir.string() + "/";
-    std::vector<std::string> files;
-    std::string error;
-    ASSERT_TRUE(expandSnapshotNames({d + "s_*.hdf5", d + "s_1.hdf5", d + "odd[1].hdf5"}, files, error)) << error;
-    EXPECT_EQ(files, (std::vector<std::string>{d + "odd[1].hdf5", d + "s_1.hdf5", d + "s_2.hdf5", d + "s_10.hdf5"}));
-    EXPECT_FALSE(expandSnapshotNames({d + "s_*.zyr"}, files, error));
-    EXPECT_EQ(error, "no file matches '" + d + "s_*.zyr'");
-    EXPECT_FALSE(expandSnapshotNames({}, files, error));
+    const auto files = expandSnapshotNames({d + "s_*.hdf5", d + "s_1.hdf5", d + "odd[1].hdf5"});
+    ASSERT_TRUE(files.ok()) << files.status.message;
+    EXPECT_EQ(*files.value,
+              (std::vector<std::string>{d + "odd[1].hdf5", d + "s_1.hdf5", d + "s_2.hdf5", d + "s_10.hdf5"}));
+    const auto none = expandSnapshotNames({d + "s_*.zyr"});
+    EXPECT_EQ(none.status.error, SeriesError::NoSnapshot);
+    EXPECT_EQ(none.status.message, "no file matches '" + d + "s_*.zyr'");
+    EXPECT_FALSE(expandSnapshotNames({}).ok());
 }

@@ -12,8 +12,8 @@
 
 #include "model/galaxy.h"
 #include "physics/barnes_hut.h"
-#include "physics/direct_sum.h"
 #include "physics/forces.h"
+#include "physics/kernel_builds.h"
 #include "physics/methods.h"
 #include "physics/particle_mesh.h"
 #include "physics/workers.h"
@@ -36,13 +36,13 @@ int defaultThreads() {
     return threads;
 }
 
-const char* kernelsName(PairKernels k) {
+const char* kernelsName(KernelBuild k) {
     switch (k) {
-    case PairKernels::Plain:
+    case KernelBuild::Plain:
         return "plain loop";
-    case PairKernels::Generic:
+    case KernelBuild::Generic:
         return "SSE2";
-    case PairKernels::Avx2:
+    case KernelBuild::Avx2:
         return "AVX2";
     default:
         return "AVX-512";
@@ -86,10 +86,10 @@ public:
     explicit ForceRow(benchmark::State& st) : stars_(static_cast<int>(st.range(0))) {
         const Variant& v = kVariants[st.range(1)];
         const int threads = st.range(2) > 0 ? static_cast<int>(st.range(2)) : defaultThreads();
-        const PairKernels kernels = v.plain  ? PairKernels::Plain
-                                    : v.avx2 ? PairKernels::Avx2
-                                             : bestPairKernels();
-        if (v.avx2 && bestPairKernels() < PairKernels::Avx2) {
+        const KernelBuild kernels = v.plain  ? KernelBuild::Plain
+                                    : v.avx2 ? KernelBuild::Avx2
+                                             : bestKernelBuild();
+        if (v.avx2 && bestKernelBuild() < KernelBuild::Avx2) {
             st.SkipWithError("this processor has no AVX2");
             return;
         }
@@ -98,7 +98,7 @@ public:
         if (g_galaxy.numStars != stars_) setUpGalaxy(stars_, IntegrationMethod::ImprovedEuler);
         g_galaxy.forceMethod = v.force;
         g_galaxy.integrationMethod = IntegrationMethod::ImprovedEuler;
-        selectPairKernels(kernels);
+        selectKernelBuild(kernels);
         setWorkerThreads(v.plain ? 1 : threads);
         std::string label = v.name;
         label += std::string(", ") + kernelsName(kernels);
@@ -108,7 +108,7 @@ public:
     ForceRow(const ForceRow&) = delete;
     ForceRow& operator=(const ForceRow&) = delete;
     ~ForceRow() {
-        selectPairKernels(bestPairKernels());
+        selectKernelBuild(bestKernelBuild());
         setWorkerThreads(defaultThreads());
     }
 
@@ -173,13 +173,13 @@ void BM_Bookkeeping(benchmark::State& st) {
     const int n = static_cast<int>(st.range(0));
     setUpGalaxy(n, IntegrationMethod::ImprovedEuler);
     const bool plain = st.range(1) != 0;
-    selectPairKernels(plain ? PairKernels::Plain : bestPairKernels());
+    selectKernelBuild(plain ? KernelBuild::Plain : bestKernelBuild());
     for (auto _ : st) {
         g_galaxy.bookkeeping();
         benchmark::DoNotOptimize(g_galaxy.totalEnergy);
     }
-    selectPairKernels(bestPairKernels());
-    st.SetLabel(kernelsName(plain ? PairKernels::Plain : bestPairKernels()));
+    selectKernelBuild(bestKernelBuild());
+    st.SetLabel(kernelsName(plain ? KernelBuild::Plain : bestKernelBuild()));
     st.counters["pairs_per_s"] =
         benchmark::Counter(0.5 * n * (n - 1.0), benchmark::Counter::kIsIterationInvariantRate);
 }

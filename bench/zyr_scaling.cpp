@@ -25,7 +25,7 @@
 
 #include "io/galaxy_file.h"
 #include "model/galaxy.h"
-#include "physics/direct_sum.h"
+#include "physics/kernel_builds.h"
 #include "physics/methods.h"
 #include "physics/workers.h"
 
@@ -55,7 +55,7 @@ double leastSeconds(int runs, Work&& work) {
 
 bool measure(int stars, bool plain, Row& row) {
     if (plain) {
-        selectPairKernels(PairKernels::Plain);
+        selectKernelBuild(KernelBuild::Plain);
         setWorkerThreads(1);
     }
     CGalaxy& g = g_galaxy;

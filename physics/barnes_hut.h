@@ -179,9 +179,9 @@ void barnesHutPotentialReference(const CGalaxy& galaxy, int n, const double* x, 
 void barnesHutPotentials(const CGalaxy& galaxy, int n, const double* x, const double* y, const double* z, double* S);
 
 // The same accelerations, bit for bit, from the selected build of the kernels
-// (see PairKernels): the tree is built from sorted keys into one array and
+// (KernelBuild): the tree is built from sorted keys into one array and
 // walked by groups of nearby stars at once, one vector lane per star, on the
-// worker threads. PairKernels::Plain runs barnesHutReference. With S, the same
+// worker threads. KernelBuild::Plain runs barnesHutReference. With S, the same
 // walk also gives the shares of barnesHutPotentials, for little more than the
 // pulls alone cost.
 void barnesHutForces(const CGalaxy& galaxy, int n, const double* x, const double* y, const double* z,

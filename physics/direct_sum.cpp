@@ -2,7 +2,6 @@
 
 #include <algorithm>
 #include <array>
-#include <atomic>
 #include <cmath>
 #include <cstdint>
 #include <cstring>
@@ -10,6 +9,7 @@
 #include <new>
 #include <vector>
 
+#include "physics/kernel_builds.h"
 #include "physics/simd.h"
 #include "physics/workers.h"
 
@@ -149,195 +149,9 @@ template <class V>
     return ((t[0] + t[4]) + (t[2] + t[6])) + ((t[1] + t[5]) + (t[3] + t[7]));
 }
 
-// ---- accelerations -------------------------------------------------------------
-
-// Star i (row) against the columns c0 .. c0+len-1, whole chunks, where the
-// first `skip` lanes of the first chunk are columns j <= i and stay out. The
-// pulls on the columns go into p (indexed from c0); the pull on star i is
-// returned in a.
-template <int W>
-[[gnu::always_inline]] inline void accelerationRow(const double* __restrict x, const double* __restrict y,
-                                                   const double* __restrict z, const double* __restrict m,
-                                                   const double* __restrict s, double* __restrict px,
-                                                   double* __restrict py, double* __restrict pz, int len, int skip,
-                                                   const Row& row, double gravity, double a[3]) {
-    using V = typename Simd<W>::V;
-    constexpr int kVectors = kLanes / W;
-    const V zero = {};
-    const V xi = zero + row.x, yi = zero + row.y, zi = zero + row.z, mi = zero + row.m, si = zero + row.s;
-    const V g = zero + gravity, inf = zero + kInf;
-    V sx[kVectors] = {}, sy[kVectors] = {}, sz[kVectors] = {};
-    double firstShields[kLanes];
-    for (int l = 0; l < kLanes; ++l) firstShields[l] = l < skip ? kInf : s[l];
-    for (int q = 0; q < len; q += kLanes) {
-        const double* shields = q == 0 ? firstShields : s + q;
-        for (int v = 0; v < kVectors; ++v) {
-            const int j = q + v * W;
-            V xj, yj, zj, mj, sj, pxj, pyj, pzj;
-            load(xj, x + j);
-            load(yj, y + j);
-            load(zj, z + j);
-            load(sj, shields + v * W);
-            const V dx = xj - xi, dy = yj - yi, dz = zj - zi;
-            const V r2 = dx * dx + dy * dy + dz * dz;
-            V r = r2;
-            squareRoot<W>(r);
-            // r > limit exactly when r exceeds both shield radii. The terms
-            // are those of the plain loop; a pair that does not act adds an
-            // exact zero, its distance cleared too, so that a star with a NaN
-            // coordinate stays out as it does there.
-            const V limit = r > si ? sj : inf;
-            const V k = r > limit ? g / (r2 * r) : zero;
-            const V ex = r > limit ? dx : zero, ey = r > limit ? dy : zero, ez = r > limit ? dz : zero;
-            load(mj, m + j);
-            const V kj = k * mj, ki = k * mi;
-            sx[v] += kj * ex;
-            sy[v] += kj * ey;
-            sz[v] += kj * ez;
-            load(pxj, px + j);
-            load(pyj, py + j);
-            load(pzj, pz + j);
-            store(px + j, pxj - ki * ex);
-            store(py + j, pyj - ki * ey);
-            store(pz + j, pzj - ki * ez);
-        }
-    }
-    a[0] = chunkSum(sx);
-    a[1] = chunkSum(sy);
-    a[2] = chunkSum(sz);
-}
-
-// Rows r0 .. r1-1 against every later column, tile by tile. Overwrites the
-// part's partial sums p, which cover columns base .. padded-1.
-template <int W>
-[[gnu::always_inline]] inline void accelerationPart(const Stars& st, double gravity, int r0, int r1, int base,
-                                                    double* px, double* py, double* pz) {
-    std::fill(px, px + (st.padded - base), 0.0);
-    std::fill(py, py + (st.padded - base), 0.0);
-    std::fill(pz, pz + (st.padded - base), 0.0);
-    if (r0 >= r1) return;
-    for (int t0 = alignDown(r0 + 1) / kTile * kTile; t0 < st.padded; t0 += kTile) {
-        const int t1 = std::min(t0 + kTile, st.padded);
-        for (int i = r0; i < r1; ++i) {
-            const int first = alignDown(i + 1);
-            const int c0 = std::max(first, t0);
-            if (c0 >= t1) break;
-            const Row row = {st.x[i], st.y[i], st.z[i], st.m[i], st.s[i]};
-            double a[3];
-            accelerationRow<W>(st.x + c0, st.y + c0, st.z + c0, st.m + c0, st.s + c0, px + (c0 - base),
-                               py + (c0 - base), pz + (c0 - base), t1 - c0, c0 == first ? i + 1 - first : 0, row,
-                               gravity, a);
-            px[i - base] += a[0];
-            py[i - base] += a[1];
-            pz[i - base] += a[2];
-        }
-    }
-}
-
-// ---- potentials ----------------------------------------------------------------
-
-// Star i (row) against the columns 0 .. len-1 of a tile, of which the first
-// `live` count; the others are star i itself and later stars. gm holds the
-// masses times the constant of gravity, s the shield radii.
-template <int W>
-[[gnu::always_inline]] inline double potentialRow(const double* __restrict x, const double* __restrict y,
-                                                  const double* __restrict z, const double* __restrict gm,
-                                                  const double* __restrict s, int len, int live, const Row& row) {
-    using V = typename Simd<W>::V;
-    constexpr int kVectors = kLanes / W;
-    const V zero = {};
-    const V xi = zero + row.x, yi = zero + row.y, zi = zero + row.z, si = zero + row.s;
-    V lane[kVectors];
-    for (int v = 0; v < kVectors; ++v)
-        for (int e = 0; e < W; ++e) lane[v][e] = v * W + e;
-    V sums[kVectors] = {};
-    for (int q = 0; q < len; q += kLanes) {
-        const V remaining = zero + (live - q);
-        for (int v = 0; v < kVectors; ++v) {
-            const int j = q + v * W;
-            V xj, yj, zj, gmj, sj;
-            load(xj, x + j);
-            load(yj, y + j);
-            load(zj, z + j);
-            load(gmj, gm + j);
-            load(sj, s + j);
-            const V dx = xj - xi, dy = yj - yi, dz = zj - zi;
-            V r = dx * dx + dy * dy + dz * dz;
-            squareRoot<W>(r);
-            const V sij = si < sj ? sj : si;  // as pairShield
-            const V term = gmj / (r < sij ? sij : r);
-            sums[v] += lane[v] < remaining ? term : zero;
-        }
-    }
-    return chunkSum(sums);
-}
-
-template <int W>
-[[gnu::always_inline]] inline void potentialPart(const Stars& st, int r0, int r1, double* S) {
-    for (int i = r0; i < r1; ++i) S[i] = 0.0;
-    for (int t0 = 0; t0 < r1 - 1; t0 += kTile) {
-        for (int i = r0; i < r1; ++i) {
-            const int c1 = std::min(t0 + kTile, alignUp(i));
-            if (c1 <= t0) continue;
-            const Row row = {st.x[i], st.y[i], st.z[i], 0.0, st.s[i]};
-            S[i] += potentialRow<W>(st.x + t0, st.y + t0, st.z + t0, st.m + t0, st.s + t0, c1 - t0, i - t0, row);
-        }
-    }
-}
-
-// ---- one build per instruction set ---------------------------------------------
-
-struct Kernels {
-    void (*acceleration)(const Stars&, double, int, int, int, double*, double*, double*);
-    void (*potential)(const Stars&, int, int, double*);
-};
-
-void accelerationGeneric(const Stars& st, double g, int r0, int r1, int base, double* px, double* py, double* pz) {
-    accelerationPart<2>(st, g, r0, r1, base, px, py, pz);
-}
-void potentialGeneric(const Stars& st, int r0, int r1, double* S) { potentialPart<2>(st, r0, r1, S); }
-
-#if defined(__x86_64__) || defined(__i386__)
-[[gnu::target("avx2")]] void accelerationAvx2(const Stars& st, double g, int r0, int r1, int base, double* px,
-                                              double* py, double* pz) {
-    accelerationPart<4>(st, g, r0, r1, base, px, py, pz);
-}
-[[gnu::target("avx2")]] void potentialAvx2(const Stars& st, int r0, int r1, double* S) {
-    potentialPart<4>(st, r0, r1, S);
-}
-[[gnu::target("avx512f")]] void accelerationAvx512(const Stars& st, double g, int r0, int r1, int base,
-                                                   double* px, double* py, double* pz) {
-    accelerationPart<8>(st, g, r0, r1, base, px, py, pz);
-}
-[[gnu::target("avx512f")]] void potentialAvx512(const Stars& st, int r0, int r1, double* S) {
-    potentialPart<8>(st, r0, r1, S);
-}
-#endif
-
-// By PairKernels, from Generic on.
-constexpr Kernels kKernels[] = {
-    {accelerationGeneric, potentialGeneric},
-#if defined(__x86_64__) || defined(__i386__)
-    {accelerationAvx2, potentialAvx2},
-    {accelerationAvx512, potentialAvx512},
-#endif
-};
-
-PairKernels detectBest() {
-#if defined(__x86_64__) || defined(__i386__)
-    __builtin_cpu_init();
-    if (__builtin_cpu_supports("avx512f")) return PairKernels::Avx512;
-    if (__builtin_cpu_supports("avx2")) return PairKernels::Avx2;
-#endif
-    return PairKernels::Generic;
-}
-
-constexpr int kBest = -1;
-std::atomic<int> s_selected{kBest};
-
-const Kernels& kernels() {
-    return kKernels[static_cast<int>(selectedPairKernels()) - static_cast<int>(PairKernels::Generic)];
-}
+#define ZYR_KERNELS_FILE "physics/direct_sum_kernels.inc"
+#include "physics/simd_builds.inc"
+#undef ZYR_KERNELS_FILE
 
 // ---- the whole sums -----------------------------------------------------------
 
@@ -373,10 +187,11 @@ void fastDirectSum(int n, const double* x, const double* y, const double* z, con
     const Stars st = copyStars(w, n, x, y, z, mass, shield, 1.0);
     const auto partial = [&](int p, int axis) { return w + offset[p] + axis * (padded - base[p]); };
 
-    const Kernels& k = kernels();
+    const auto acceleration =
+        selectedBuild(generic::accelerationPart, avx2::accelerationPart, avx512::accelerationPart);
     parallelFor(parts.count, [&](int p) {
-        k.acceleration(st, gravity, parts.bound[p], parts.bound[p + 1], base[p], partial(p, 0), partial(p, 1),
-                       partial(p, 2));
+        acceleration(st, gravity, parts.bound[p], parts.bound[p + 1], base[p], partial(p, 0), partial(p, 1),
+                     partial(p, 2));
     });
 
     // Partition 0 starts at column 0; the later partitions are added to it in
@@ -394,24 +209,10 @@ void fastDirectSum(int n, const double* x, const double* y, const double* z, con
 
 }  // namespace
 
-PairKernels bestPairKernels() {
-    static const PairKernels best = detectBest();
-    return best;
-}
-
-void selectPairKernels(PairKernels kernels) {
-    s_selected.store(static_cast<int>(std::min(kernels, bestPairKernels())), std::memory_order_relaxed);
-}
-
-PairKernels selectedPairKernels() {
-    const int selected = s_selected.load(std::memory_order_relaxed);
-    return selected == kBest ? bestPairKernels() : static_cast<PairKernels>(selected);
-}
-
 void directSumAccelerations(int n, const double* x, const double* y, const double* z, const double* mass,
                             const double* shield, double gravity, double* ax, double* ay, double* az) {
     if (n < 2) return;
-    if (selectedPairKernels() == PairKernels::Plain) {
+    if (selectedKernelBuild() == KernelBuild::Plain) {
         directSumReference(n, x, y, z, mass, shield, gravity, ax, ay, az);
         return;
     }
@@ -426,12 +227,12 @@ void directSumAccelerations(int n, const double* x, const double* y, const doubl
 void pairPotentials(int n, const double* x, const double* y, const double* z, const double* mass,
                     const double* shield, double gravity, double* S, const PassProgress& progress) {
     if (n <= 0) return;
-    const bool plain = selectedPairKernels() == PairKernels::Plain;
+    const bool plain = selectedKernelBuild() == KernelBuild::Plain;
     Stars st{};
     if (!plain)
         st = copyStars(t_workspace.reserve(5 * static_cast<std::size_t>(alignUp(n))), n, x, y, z, mass, shield,
                        gravity);
-    const Kernels& k = kernels();
+    const auto potential = selectedBuild(generic::potentialPart, avx2::potentialPart, avx512::potentialPart);
     // Each row's sum comes out the same however the rows are cut, so the cut
     // into slices for the progress changes no bit.
     const long long total = static_cast<long long>(n) * (n - 1) / 2;
@@ -446,7 +247,7 @@ void pairPotentials(int n, const double* x, const double* y, const double* z, co
             plainPotentials(first, last, x, y, z, mass, shield, gravity, S);
         } else {
             const RowParts parts = splitRows(first, last, [](int i) { return i; });
-            parallelFor(parts.count, [&](int p) { k.potential(st, parts.bound[p], parts.bound[p + 1], S); });
+            parallelFor(parts.count, [&](int p) { potential(st, parts.bound[p], parts.bound[p + 1], S); });
         }
         first = last;
         if (progress) progress(static_cast<double>(slice) / slices);

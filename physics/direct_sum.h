@@ -13,10 +13,11 @@
 void directSumReference(int n, const double* x, const double* y, const double* z, const double* mass,
                         const double* shield, double gravity, double* ax, double* ay, double* az);
 
-// The same pairs with the selected build of the kernels (below): vectorised
-// and spread over the worker threads, they are summed in another order than in
-// directSumReference, which they match to rounding (about 1e-14 relative per
-// star), and give the same bits for every thread count.
+// The same pairs with the selected build of the kernels (KernelBuild in
+// physics/kernel_builds.h): vectorised and spread over the worker threads,
+// they are summed in another order than in directSumReference, which they
+// match to rounding (about 1e-14 relative per star), and give the same bits
+// for every thread count.
 void directSumAccelerations(int n, const double* x, const double* y, const double* z, const double* mass,
                             const double* shield, double gravity, double* ax, double* ay, double* az);
 
@@ -30,32 +31,3 @@ void directSumAccelerations(int n, const double* x, const double* y, const doubl
 using PassProgress = std::function<void(double share)>;
 void pairPotentials(int n, const double* x, const double* y, const double* z, const double* mass,
                     const double* shield, double gravity, double* S, const PassProgress& progress = {});
-
-// The builds of the pair sums above. Plain runs the plain loops in pair order
-// on the calling thread (directSumReference and its like for the potentials).
-// The others are the vectorised, threaded kernels, narrowest vectors first:
-// Generic uses the vectors every processor of the architecture has (SSE2 on
-// x86-64). The vectorised builds add the same numbers in the same order, so
-// they give the same bits.
-enum class PairKernels { Plain = 0, Generic = 1, Avx2 = 2, Avx512 = 3 };
-
-// The widest build this processor runs; it is used unless another is selected.
-PairKernels bestPairKernels();
-// For tests and the benchmark; a build the processor cannot run is replaced
-// by the best one it can.
-void selectPairKernels(PairKernels kernels);
-PairKernels selectedPairKernels();
-
-// Of the three builds of a kernel, the one the selected build of the pair sums
-// names (the generic one for Plain).
-template <class Kernel>
-Kernel selectedBuild(Kernel generic, Kernel avx2, Kernel avx512) {
-    switch (selectedPairKernels()) {
-    case PairKernels::Avx512:
-        return avx512;
-    case PairKernels::Avx2:
-        return avx2;
-    default:
-        return generic;
-    }
-}

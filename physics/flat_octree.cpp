@@ -11,8 +11,8 @@
 #endif
 
 #include "model/galaxy.h"
-#include "physics/direct_sum.h"
 #include "physics/forces.h"
+#include "physics/kernel_builds.h"
 #include "physics/simd.h"
 #include "physics/workers.h"
 
@@ -270,7 +270,7 @@ namespace {
 // two stars, which the plain walk handles as fast.
 bool fastWalk(const CGalaxy& g, int n, const double* x, const double* y, const double* z, double* ax, double* ay,
               double* az, double* S) {
-    if (selectedPairKernels() == PairKernels::Plain) return false;
+    if (selectedKernelBuild() == KernelBuild::Plain) return false;
     CFlatOctree& tree = threadTree();
     tree.build(g, n, x, y, z);
     const int inTree = tree.starsInTree();

@@ -6,8 +6,8 @@
 #include <vector>
 
 #include "model/galaxy.h"
-#include "physics/direct_sum.h"
 #include "physics/forces.h"
+#include "physics/kernel_builds.h"
 #include "physics/simd.h"
 #include "physics/workers.h"
 
@@ -258,7 +258,7 @@ void withFilledGrid(const CGalaxy& g, int n, const double* x, const double* y, c
 void particleMeshPotentials(const CGalaxy& g, int n, const double* x, const double* y, const double* z,
                             double* S) {
     withFilledGrid(g, n, x, y, z, [&](const CParticleMesh& mesh) {
-        const bool plain = selectedPairKernels() == PairKernels::Plain;
+        const bool plain = selectedKernelBuild() == KernelBuild::Plain;
         if (!plain) vectorisedPass(mesh, g, n, x, y, z, nullptr, nullptr, nullptr, S);
         parallelForEach(n, [&](int i) {
             const double phi = plain ? mesh.Potential(i, x[i], y[i], z[i], g.gravity) : S[i];
@@ -270,7 +270,7 @@ void particleMeshPotentials(const CGalaxy& g, int n, const double* x, const doub
 void particleMeshForces(const CGalaxy& g, int n, const double* x, const double* y, const double* z, double* ax,
                         double* ay, double* az) {
     withFilledGrid(g, n, x, y, z, [&](const CParticleMesh& mesh) {
-        if (selectedPairKernels() != PairKernels::Plain) {
+        if (selectedKernelBuild() != KernelBuild::Plain) {
             vectorisedPass(mesh, g, n, x, y, z, ax, ay, az, nullptr);
             return;
         }

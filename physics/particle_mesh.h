@@ -75,7 +75,7 @@ void particleMeshForces(const CGalaxy& galaxy, int n, const double* x, const dou
 // inside the grid, whose pull on the others counts it the other way round;
 // the whole of it for a star outside, which pulls on nobody. Each star's sum
 // is taken in cell order by one thread, with the selected build of the
-// kernels as particleMeshForces takes it, or with PairKernels::Plain star by
+// kernels as particleMeshForces takes it, or with KernelBuild::Plain star by
 // star from Potential; both give the same bits. Assigns S.
 void particleMeshPotentials(const CGalaxy& galaxy, int n, const double* x, const double* y, const double* z,
                             double* S);

@@ -14,6 +14,7 @@
 #include "physics/barnes_hut.h"
 #include "physics/direct_sum.h"
 #include "physics/forces.h"
+#include "physics/kernel_builds.h"
 #include "physics/particle_mesh.h"
 #include "physics/workers.h"
 #include "tests/support/force_checks.h"
@@ -29,14 +30,14 @@ struct KeepDefaults {
     int threads = workerThreads();
     ~KeepDefaults() {
         setWorkerThreads(threads);
-        selectPairKernels(bestPairKernels());
+        selectKernelBuild(bestKernelBuild());
     }
 };
 
-std::vector<PairKernels> vectorBuilds() {
-    std::vector<PairKernels> builds;
-    for (PairKernels k : {PairKernels::Generic, PairKernels::Avx2, PairKernels::Avx512})
-        if (k <= bestPairKernels()) builds.push_back(k);
+std::vector<KernelBuild> vectorBuilds() {
+    std::vector<KernelBuild> builds;
+    for (KernelBuild k : {KernelBuild::Generic, KernelBuild::Avx2, KernelBuild::Avx512})
+        if (k <= bestKernelBuild()) builds.push_back(k);
     return builds;
 }
 
@@ -127,8 +128,8 @@ TEST(FastDirectSum, MatchesThePlainLoopAndGivesTheSameBitsForEveryThreadCountAnd
         const Field plain = plainAccelerations(c, 0.7);
         Field first;
         bool haveFirst = false;
-        for (const PairKernels build : vectorBuilds()) {
-            selectPairKernels(build);
+        for (const KernelBuild build : vectorBuilds()) {
+            selectKernelBuild(build);
             for (const int threads : kThreadCounts) {
                 SCOPED_TRACE("build " + std::to_string(static_cast<int>(build)) + ", threads " +
                              std::to_string(threads));
@@ -171,8 +172,8 @@ TEST(FastDirectSum, CoincidentStarsAndNaNCoordinatesStayOutOfThePairs) {
     c.z = {0.0, 0.0, 0.0, 1.0};
     c.m = {1.0, 2.0, 3.0, 1.0};
     c.s = {0.0, 0.0, 0.0, 0.0};
-    for (const PairKernels build : vectorBuilds()) {
-        selectPairKernels(build);
+    for (const KernelBuild build : vectorBuilds()) {
+        selectKernelBuild(build);
         const Field a = fastAccelerations(c, 1.0);
         EXPECT_DOUBLE_EQ(a.x[0], 3.0 * 3.0 / 125.0);
         EXPECT_DOUBLE_EQ(a.y[1], 3.0 * 4.0 / 125.0);
@@ -211,8 +212,8 @@ TEST(FastPotentials, MatchThePlainSumsPerStarAndGiveTheSameBitsForEveryThreadCou
         if (n > 5) c.s[5] = 0.0;
         const std::vector<double> plain = plainPotentials(c, 0.3);
         std::vector<double> first;
-        for (const PairKernels build : vectorBuilds()) {
-            selectPairKernels(build);
+        for (const KernelBuild build : vectorBuilds()) {
+            selectKernelBuild(build);
             for (const int threads : kThreadCounts) {
                 setWorkerThreads(threads);
                 std::vector<double> S(n, kNaN);
@@ -349,10 +350,10 @@ void expectSerialWalkBits(CGalaxy& g, int method, Build makeField) {
                                                  g.timeStep);
     }
     g.forceMethod = method;
-    std::vector<PairKernels> builds = vectorBuilds();
-    builds.push_back(PairKernels::Plain);
-    for (const PairKernels build : builds) {
-        selectPairKernels(build);
+    std::vector<KernelBuild> builds = vectorBuilds();
+    builds.push_back(KernelBuild::Plain);
+    for (const KernelBuild build : builds) {
+        selectKernelBuild(build);
         for (const int threads : kThreadCounts) {
             setWorkerThreads(threads);
             evaluate(g);
@@ -381,10 +382,10 @@ void expectSerialPotentialBits(const CGalaxy& g, Potentials potentials, Build ma
         for (int i = 0; i < n; ++i)
             serial[i] = (field.Holds(x[i], y[i], z[i]) ? 0.5 : 1.0) * field.get().Potential(i, x[i], y[i], z[i], g.gravity);
     }
-    std::vector<PairKernels> builds = vectorBuilds();
-    builds.push_back(PairKernels::Plain);
-    for (const PairKernels build : builds) {
-        selectPairKernels(build);
+    std::vector<KernelBuild> builds = vectorBuilds();
+    builds.push_back(KernelBuild::Plain);
+    for (const KernelBuild build : builds) {
+        selectKernelBuild(build);
         for (const int threads : kThreadCounts) {
             setWorkerThreads(threads);
             std::vector<double> S(n, -1.0);

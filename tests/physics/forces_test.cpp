@@ -9,8 +9,8 @@
 
 #include "model/galaxy.h"
 #include "model/random.h"
-#include "physics/direct_sum.h"
 #include "physics/forces.h"
+#include "physics/kernel_builds.h"
 #include "tests/support/galaxy_builder.h"
 
 namespace {
@@ -137,10 +137,10 @@ TEST(DirectForces, KernelAgreesWithThePlainPairLoopAndIgnoresTime) {
     for (int k = 0; k < g.stateLen; ++k) ASSERT_EQ(g.deriv[k], first[k]);
 
     // The library's own plain loop is the pair rule exactly as written.
-    const PairKernels chosen = selectedPairKernels();
-    selectPairKernels(PairKernels::Plain);
+    const KernelBuild chosen = selectedKernelBuild();
+    selectKernelBuild(KernelBuild::Plain);
     evaluate(g);
-    selectPairKernels(chosen);
+    selectKernelBuild(chosen);
     for (int i = 0; i < g.numStars; ++i) {
         ASSERT_EQ(g.acc.x[i], ax[i]);
         ASSERT_EQ(g.acc.y[i], ay[i]);

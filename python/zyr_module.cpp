@@ -11,12 +11,9 @@
 #include <climits>
 #include <cmath>
 #include <cstdint>
-#include <initializer_list>
 #include <memory>
 #include <mutex>
 #include <string>
-#include <string_view>
-#include <utility>
 #include <vector>
 
 #include "io/galaxy_file.h"
@@ -26,80 +23,20 @@
 #include "run/pictures.h"
 #include "model/galaxy.h"
 #include "physics/methods.h"
+#include "python/keywords.h"
 #include "render/galaxy_renderer.h"
 #include "render/raster.h"
 
 namespace py = pybind11;
 
+namespace zyr_python {
 namespace {
-
-[[noreturn]] void raise(PyObject* type, const std::string& message) {
-    PyErr_SetString(type, message.c_str());
-    throw py::error_already_set();
-}
-
-std::string typeName(py::handle value) { return py::str(py::type::handle_of(value).attr("__name__")); }
-
-// The text zyr-sim would be given for a keyword's value: a name for options
-// that take one of a list, a number otherwise. Values of the wrong type are
-// refused here, wrong values by the option table.
-std::string optionText(const std::string& keyword, const std::string& option, py::handle value) {
-    const std::string choices = optionChoices(option);
-    if (!choices.empty()) {
-        if (!py::isinstance<py::str>(value))
-            raise(PyExc_TypeError, keyword + " must be one of " + choices + ", not " + typeName(value));
-        return value.cast<std::string>();
-    }
-    if (PyBool_Check(value.ptr()) || (!PyIndex_Check(value.ptr()) && !PyFloat_Check(value.ptr())))
-        raise(PyExc_TypeError, keyword + " must be a number, not " + typeName(value));
-    // repr of a float is the shortest text that reads back as the same double.
-    if (PyFloat_Check(value.ptr())) return py::repr(py::float_(PyFloat_AsDouble(value.ptr())));
-    return py::str(py::reinterpret_steal<py::object>(PyNumber_Index(value.ptr())));
-}
-
-std::string optionName(std::string keyword) {
-    for (char& c : keyword)
-        if (c == '_') c = '-';
-    return keyword;
-}
-
-// Applies a keyword as zyr-sim applies the option of the same name.
-void applyKeyword(SimOptions& options, const std::string& keyword, py::handle value) {
-    const std::string option = optionName(keyword);
-    const std::string text = optionText(keyword, option, value);
-    if (const std::string why = applyOption(options, option, text); !why.empty())
-        raise(PyExc_ValueError, keyword + "=" + std::string(py::repr(value)) + ": " + why);
-}
-
-void applyFlag(SimOptions& options, const std::string& keyword, py::handle value, bool flagWhen, const char* option) {
-    if (!PyBool_Check(value.ptr())) raise(PyExc_TypeError, keyword + " must be True or False, not " + typeName(value));
-    if (value.cast<bool>() == flagWhen) applyOption(options, option, {});
-}
-
-using Keywords = std::vector<std::pair<const char*, py::object>>;
-
-SimOptions optionsOf(const Keywords& keywords) {
-    SimOptions options;
-    for (const auto& [keyword, value] : keywords)
-        if (!value.is_none()) applyKeyword(options, keyword, value);
-    return options;
-}
 
 template <class Table>
 const char* nameOf(const Table& table, int id) {
     for (const auto& entry : table)
         if (entry.id == id) return entry.name;
     return "?";
-}
-
-std::string pathOf(const py::object& path, const char* keyword,
-                   const char* expected = "a file name (str or os.PathLike)") {
-    if (!py::isinstance<py::str>(path) && !py::hasattr(path, "__fspath__"))
-        raise(PyExc_TypeError, std::string(keyword) + " must be " + expected + ", not " + typeName(path));
-    const py::object text = py::module_::import("os").attr("fspath")(path);
-    if (!py::isinstance<py::str>(text))
-        raise(PyExc_TypeError, std::string(keyword) + " must be a file name as text, not " + typeName(text));
-    return text.cast<std::string>();
 }
 
 // A file operation's failure as Python sees it: memory as MemoryError, every
@@ -110,53 +47,6 @@ void check(const GalaxyFileStatus& status) {
     if (!status.ok()) raise(PyExc_OSError, status.message);
     if (!status.warning.empty() && PyErr_WarnEx(PyExc_RuntimeWarning, status.warning.c_str(), 1) != 0)
         throw py::error_already_set();
-}
-
-std::array<double, 3> tripleOf(const py::object& value, const char* keyword) {
-    const std::string what = std::string(keyword) + " must be three finite numbers (x, y, z)";
-    if (py::isinstance<py::str>(value) || !py::isinstance<py::sequence>(value)) raise(PyExc_TypeError, what);
-    const auto items = value.cast<py::sequence>();
-    if (items.size() != 3) raise(PyExc_ValueError, what + ", not " + std::to_string(items.size()) + " values");
-    std::array<double, 3> triple{};
-    for (std::size_t k = 0; k < 3; ++k) {
-        const py::object item = items[k];
-        if (PyBool_Check(item.ptr()) || (!PyIndex_Check(item.ptr()) && !PyFloat_Check(item.ptr())))
-            raise(PyExc_TypeError, what + ", not " + typeName(item));
-        triple[k] = py::float_(item).cast<double>();
-        if (!std::isfinite(triple[k])) raise(PyExc_ValueError, what);
-    }
-    return triple;
-}
-
-std::string shapeText(const std::vector<py::ssize_t>& shape) {
-    std::string text = "(";
-    for (std::size_t k = 0; k < shape.size(); ++k)
-        text += (k ? ", " : "") + (shape[k] < 0 ? std::string("N") : std::to_string(shape[k]));
-    return text + (shape.size() == 1 ? ",)" : ")");
-}
-
-// Numbers as a C-ordered float64 array of the given shape (-1: any length),
-// refused when they are not numbers, have another shape or are not finite.
-py::array_t<double> realArray(const py::object& value, const char* keyword, const std::vector<py::ssize_t>& shape) {
-    using Reals = py::array_t<double, py::array::c_style | py::array::forcecast>;
-    const auto refuse = [&] {
-        raise(PyExc_TypeError, std::string(keyword) + " must be an array of numbers, not " + typeName(value));
-    };
-    if (py::isinstance<py::str>(value)) refuse();  // numpy would read a text as a number
-    const Reals array = Reals::ensure(value);
-    if (!array) refuse();
-    const std::vector<py::ssize_t> got(array.shape(), array.shape() + array.ndim());
-    bool fits = got.size() == shape.size();
-    for (std::size_t k = 0; fits && k < shape.size(); ++k) fits = shape[k] < 0 || got[k] == shape[k];
-    if (!fits)
-        raise(PyExc_ValueError,
-              std::string(keyword) + " must have the shape " + shapeText(shape) + ", not " + shapeText(got));
-    const double* data = array.data();
-    for (py::ssize_t i = 0; i < array.size(); ++i)
-        if (!std::isfinite(data[i]))
-            raise(PyExc_ValueError, std::string(keyword) + " must be finite: element " + std::to_string(i) + " is " +
-                                        std::string(py::repr(py::float_(data[i]))));
-    return array;
 }
 
 struct Report {
@@ -373,25 +263,7 @@ py::array render(Galaxy& galaxy, const py::object& size, const py::object& tilt,
                  const py::object& box, const py::object& trace) {
     SimOptions options =
         optionsOf({{"tilt", tilt}, {"turn", turn}, {"zoom", zoom}, {"colouring", colouring}, {"star_size", starSize}});
-    {
-        // (width, height), or zyr-sim's "WIDTHxHEIGHT"
-        const std::string what = "size must be (width, height) in pixels, two whole numbers";
-        std::string text;
-        if (py::isinstance<py::str>(size)) {
-            text = size.cast<std::string>();
-        } else {
-            if (!py::isinstance<py::sequence>(size)) raise(PyExc_TypeError, what);
-            const auto sides = size.cast<py::sequence>();
-            if (sides.size() != 2) raise(PyExc_ValueError, what);
-            for (std::size_t k = 0; k < 2; ++k) {
-                const py::object side = sides[k];
-                if (PyBool_Check(side.ptr()) || !PyIndex_Check(side.ptr())) raise(PyExc_TypeError, what);
-                text += (k ? "x" : "") + std::string(py::str(py::int_(side)));
-            }
-        }
-        if (const std::string why = applyOption(options, "size", text); !why.empty())
-            raise(PyExc_ValueError, "size=" + std::string(py::repr(size)) + ": " + why);
-    }
+    applySize(options, size);
     applyFlag(options, "balls", balls, true, "balls");
     applyFlag(options, "depth_cue", depthCue, false, "no-depth-cue");
     applyFlag(options, "white_background", whiteBackground, true, "white-background");
@@ -424,30 +296,6 @@ py::array render(Galaxy& galaxy, const py::object& size, const py::object& tilt,
         }
     }
     return image;
-}
-
-// The lines of a docstring that describe keywords, from zyr-sim's help of
-// the options of the same names, wrapped to 80 columns.
-std::string keywordHelp(std::initializer_list<const char*> keywords) {
-    const CGalaxy defaults;
-    std::string text;
-    for (const char* keyword : keywords) {
-        const std::string summary = optionSummary(optionName(keyword), defaults);
-        std::string_view rest = summary;
-        std::string line = std::string(keyword) + ":";
-        while (!rest.empty()) {
-            const std::size_t end = std::min(rest.find(' '), rest.size());
-            if (line.size() + 1 + end > 80) {
-                text += line + "\n";
-                line = "   ";
-            }
-            line += ' ';
-            line += rest.substr(0, end);
-            rest.remove_prefix(std::min(end + 1, rest.size()));
-        }
-        text += line + "\n";
-    }
-    return text;
 }
 
 // A model setting's property: read as zyr-sim's name or number, written
@@ -492,8 +340,10 @@ py::tuple namesOf(const auto& table) {
 }
 
 }  // namespace
+}  // namespace zyr_python
 
 PYBIND11_MODULE(zyr, m) {
+    using namespace zyr_python;
     m.doc() =
         "Zyr, the gravitational N-body simulator, as a Python module.\n"
         "\n"

@@ -24,6 +24,7 @@
 #include "model/galaxy.h"
 #include "physics/methods.h"
 #include "python/keywords.h"
+#include "python/report_binding.h"
 #include "render/galaxy_renderer.h"
 #include "render/raster.h"
 
@@ -48,14 +49,6 @@ void check(const GalaxyFileStatus& status) {
     if (!status.warning.empty() && PyErr_WarnEx(PyExc_RuntimeWarning, status.warning.c_str(), 1) != 0)
         throw py::error_already_set();
 }
-
-struct Report {
-    double time = 0.0;
-    int iteration = 0;
-    double kinetic = 0.0, potential = 0.0, total = 0.0, totalMass = 0.0;
-    std::array<double, 3> momentum{}, centre{};
-    std::string potentialFrom;
-};
 
 // One galaxy of the module: a CGalaxy of its own, the lock that lets one
 // thread at a time change it, and the picture a trace paints over.
@@ -365,35 +358,7 @@ PYBIND11_MODULE(zyr, m) {
         "integrators and force_methods list the names the Galaxy properties accept.";
     m.attr("integrators") = namesOf(kIntegrators);
     m.attr("force_methods") = namesOf(kForceMethods);
-
-    py::class_<Report>(m, "Report",
-                       "The bookkeeping of a galaxy at one moment, as zyr-sim reports it, in the units\n"
-                       "of the galaxy's scale. Galaxy.report() makes one.")
-        .def_readonly("time", &Report::time, "The galaxy's time.")
-        .def_readonly("iteration", &Report::iteration, "Steps taken since the galaxy was made or loaded.")
-        .def_readonly("kinetic", &Report::kinetic, "Kinetic energy of the stars.")
-        .def_readonly("potential", &Report::potential,
-                      "Potential energy: exact over all pairs, or from the tree or grid of a\n"
-                      "barnes-hut or particle-mesh galaxy (see potential_from).")
-        .def_readonly("total", &Report::total, "Total energy, kinetic plus potential.")
-        .def_readonly("total_mass", &Report::totalMass, "Sum of the star masses.")
-        .def_property_readonly(
-            "momentum", [](const Report& r) { return py::array_t<double>(3, r.momentum.data()); },
-            "Total momentum (x, y, z), a new (3,) array.")
-        .def_property_readonly(
-            "centre", [](const Report& r) { return py::array_t<double>(3, r.centre.data()); },
-            "Centre of mass (x, y, z), a new (3,) array.")
-        .def_readonly("potential_from", &Report::potentialFrom,
-                      "Where the potential energy comes from: 'exact', 'tree' or 'mesh'.")
-        .def(
-            "__repr__",
-            [](const Report& r) {
-                return "<zyr.Report time " + std::string(py::repr(py::float_(r.time))) + ": kinetic " +
-                       std::string(py::repr(py::float_(r.kinetic))) + ", potential " +
-                       std::string(py::repr(py::float_(r.potential))) + " (" + r.potentialFrom + "), total " +
-                       std::string(py::repr(py::float_(r.total))) + ">";
-            },
-            "A short description: time and energies.");
+    registerReport(m);
 
     py::class_<Galaxy> cls(m, "Galaxy",
                            "A galaxy of point-mass stars with its own settings, stepped by the Zyr core.\n"

@@ -47,7 +47,8 @@ std::string setUpGalaxy(const SimOptions& options) {
         warnAbout(status);
     } else {
         applySettings(options, g);
-        if (!g.newGalaxy()) return "a galaxy of " + std::to_string(g.requestedStars) + " stars does not fit into memory";
+        if (!g.newGalaxy())
+            return "a galaxy of " + std::to_string(g.requestedStars) + " stars does not fit into memory";
     }
     for (const AddedGalaxy& added : options.added) {
         const GalaxyFileStatus status = mergeAnyGalaxyFile(g, added.path, added.offset, added.velocity);

@@ -59,7 +59,8 @@ int clampToInt(long long v) { return static_cast<int>(std::clamp<long long>(v, 0
 int noteRowAt(int tableY, int s) { return tableY > s ? tableY / s : -1; }
 
 QString formatListNumber(double value) {
-    return QString::fromStdString(numberText(value, std::chars_format::scientific, 2)).rightJustified(7, QLatin1Char(' '));
+    const QString text = QString::fromStdString(numberText(value, std::chars_format::scientific, 2));
+    return text.rightJustified(7, QLatin1Char(' '));
 }
 
 QString listColorName(int color) {

@@ -2,7 +2,6 @@
 
 #include <algorithm>
 #include <cerrno>
-#include <charconv>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
@@ -17,6 +16,8 @@
 #include "io/replacing_file.h"
 #include "io/snapshot_file.h"
 #include "model/galaxy.h"
+#include "model/number_text.h"
+#include "model/word_wrap.h"
 #include "physics/barnes_hut.h"
 #include "physics/forces.h"
 
@@ -33,12 +34,6 @@ constexpr double kOpeningAngle = 2.0 / kOpeningDistance;
 // GADGET-4 maps the run onto an integer timeline of 2^29 ticks (TIMEBASE in
 // its src/data/dtypes.h); no step can be shorter than one tick.
 constexpr double kTimeBase = 536870912.0;
-
-std::string number(double value) {
-    char buffer[32];
-    const auto result = std::to_chars(buffer, buffer + sizeof buffer, value);
-    return std::string(buffer, result.ptr);
-}
 
 // The values param.txt and README.txt give, from the galaxy and the run.
 struct Values {
@@ -83,7 +78,9 @@ public:
         }
         text_ += line + "\n";
     }
-    void param(const std::string& tag, double value, const std::string& note = {}) { param(tag, number(value), note); }
+    void param(const std::string& tag, double value, const std::string& note = {}) {
+        param(tag, shortestText(value), note);
+    }
     void param(const std::string& tag, int value, const std::string& note = {}) {
         param(tag, std::to_string(value), note);
     }
@@ -106,29 +103,12 @@ std::string quoted(const std::string& path) {
     return text + "'";
 }
 
-// A paragraph broken into lines of at most 78 characters: the first starts
-// with first, the others with rest (first's width of blanks when not given).
-std::string wrapped(const std::string& text, const std::string& first, std::string rest = {}) {
-    constexpr std::size_t kWidth = 78;
+// A paragraph of README.txt in lines of at most 78 characters: the first
+// starts with first, the others with rest (first's width of blanks when not
+// given).
+std::string paragraph(const std::string& text, const std::string& first, std::string rest = {}) {
     if (rest.empty()) rest.assign(first.size(), ' ');
-    std::string out, line = first;
-    bool empty = true;
-    std::size_t start = 0;
-    while (start < text.size()) {
-        std::size_t end = text.find(' ', start);
-        if (end == std::string::npos) end = text.size();
-        const std::string word = text.substr(start, end - start);
-        if (!empty && line.size() + 1 + word.size() > kWidth) {
-            out += line + "\n";
-            line = rest;
-            empty = true;
-        }
-        if (!empty) line += ' ';
-        line += word;
-        empty = false;
-        start = end + 1;
-    }
-    return out + line + "\n";
+    return wrapped(text, first, rest, 78);
 }
 
 std::string absolutePath(const std::string& path) {
@@ -177,8 +157,8 @@ std::string gadget4GalaxyRefusal(const CGalaxy& g) {
     if (mass <= 0.0) return "no star has a mass, so there is nothing for GADGET-4 to move";
     const double shield = ShieldRadius(g.gravity * mass, g.timeStep, g.shieldModifier);
     if (!(shield > 0.0) || !std::isfinite(shield)) {
-        return "the stars' shield radius is " + number(shield) +
-               " (shield radius modifier " + number(g.shieldModifier) +
+        return "the stars' shield radius is " + shortestText(shield) +
+               " (shield radius modifier " + shortestText(g.shieldModifier) +
                "), but GADGET-4 needs a softening length greater than 0; give the modifier a value above 0";
     }
     return {};
@@ -187,20 +167,20 @@ std::string gadget4GalaxyRefusal(const CGalaxy& g) {
 std::string gadget4RunRefusal(const CGalaxy& g, const Gadget4Run& run) {
     const std::string& unit = g.timeUnitName[g.scale];
     if (!std::isfinite(run.until) || !(run.until > g.time)) {
-        return "the end time " + number(run.until) + " " + unit + " must be later than the galaxy's time, " +
-               number(g.time) + " " + unit;
+        return "the end time " + shortestText(run.until) + " " + unit + " must be later than the galaxy's time, " +
+               shortestText(g.time) + " " + unit;
     }
     if (run.snapshots < 1 || run.snapshots > kMaxGadget4Snapshots)
         return "the number of snapshots must be from 1 to " + std::to_string(kMaxGadget4Snapshots);
     const double span = run.until - g.time, step = std::fabs(g.timeStep);
     if (span / run.snapshots < step) {
-        return std::to_string(run.snapshots) + " snapshots up to " + number(run.until) + " " + unit +
-               " would come closer together than the time step, " + number(step) + " " + unit +
+        return std::to_string(run.snapshots) + " snapshots up to " + shortestText(run.until) + " " + unit +
+               " would come closer together than the time step, " + shortestText(step) + " " + unit +
                "; ask for fewer snapshots or a later end time";
     }
     if (span / step > kTimeBase) {
-        return "the run from " + number(g.time) + " to " + number(run.until) + " " + unit + " takes more steps of " +
-               number(step) + " " + unit + " than GADGET-4's timeline holds (2^29)";
+        return "the run from " + shortestText(g.time) + " to " + shortestText(run.until) + " " + unit +
+               " takes more steps of " + shortestText(step) + " " + unit + " than GADGET-4's timeline holds (2^29)";
     }
     return {};
 }
@@ -263,9 +243,9 @@ std::string gadget4ParamText(const CGalaxy& g, const Gadget4Run& run) {
     p.param("ErrTolIntAccuracy", 0.025, "GADGET-4's usual accuracy");
 
     p.section("Gravity tree");
-    p.comment("Zyr's Barnes-Hut takes a cell of side l whole at a distance r when l / r < " + number(kOpeningAngle) +
-              ";");
-    p.comment("GADGET-4's geometric criterion (type 0) does the same with ErrTolTheta " + number(kOpeningAngle) +
+    p.comment("Zyr's Barnes-Hut takes a cell of side l whole at a distance r when l / r < " +
+              shortestText(kOpeningAngle) + ";");
+    p.comment("GADGET-4's geometric criterion (type 0) does the same with ErrTolTheta " + shortestText(kOpeningAngle) +
               ".");
     p.param("TypeOfOpeningCriterion", 0, "geometric, as Zyr's");
     p.param("ErrTolTheta", kOpeningAngle, "Zyr's opening angle");
@@ -277,11 +257,11 @@ std::string gadget4ParamText(const CGalaxy& g, const Gadget4Run& run) {
     p.section("Softening, from Zyr's shield rule");
     p.comment("Zyr switches a star's pull off inside its shield radius");
     p.comment("  r = (G m)^0.333 * |dt|^0.667 * modifier");
-    p.comment("and pulls as Newton's law outside it. For the typical star (median mass m = " + number(v.typicalMass) +
-              " " + mass + "),");
-    p.comment("G = " + number(g.gravity) + ", dt = " + number(g.timeStep) + " " + time + " and modifier " +
-              number(g.shieldModifier) + ":");
-    p.comment("  r = " + number(v.shield) + " " + length);
+    p.comment("and pulls as Newton's law outside it. For the typical star (median mass m = " +
+              shortestText(v.typicalMass) + " " + mass + "),");
+    p.comment("G = " + shortestText(g.gravity) + ", dt = " + shortestText(g.timeStep) + " " + time + " and modifier " +
+              shortestText(g.shieldModifier) + ":");
+    p.comment("  r = " + shortestText(v.shield) + " " + length);
     p.comment("GADGET-4 softens with a spline kernel given as epsilon, its Plummer equivalent, and pulls");
     p.comment("exactly as Newton's law beyond 2.8 epsilon. epsilon = r / 2.8 makes both Newtonian beyond r.");
     p.comment("Heavier stars (a central mass) have wider shields in Zyr; GADGET-4 gives every star this one.");
@@ -322,33 +302,33 @@ std::string gadget4ReadmeText(const CGalaxy& g, const Gadget4Run& run, const std
     const std::string dir = quoted(folder);
     const std::string last = snapshotName(run.snapshots);
     std::string t = "A Zyr galaxy for GADGET-4\n=========================\n\n";
-    t += wrapped("This folder runs a galaxy exported from Zyr in GADGET-4, the N-body code of Volker Springel and "
+    t += paragraph("This folder runs a galaxy exported from Zyr in GADGET-4, the N-body code of Volker Springel and "
                  "others (https://wwwmpa.mpa-garching.mpg.de/gadget4/), as it stands:",
                  "") +
          "\n";
-    t += wrapped("the galaxy: " + std::to_string(g.numStars) + " stars as particles of type 1, at time " +
-                     number(v.begin) + " " + time,
+    t += paragraph("the galaxy: " + std::to_string(g.numStars) + " stars as particles of type 1, at time " +
+                     shortestText(v.begin) + " " + time,
                  "  ic.hdf5    ", "             ");
-    t += wrapped("GADGET-4's parameters: the units of Zyr's " + g.scaleName[s] + " scale (" + g.lengthUnitName[s] +
+    t += paragraph("GADGET-4's parameters: the units of Zyr's " + g.scaleName[s] + " scale (" + g.lengthUnitName[s] +
                      ", " + time + ", " + g.massUnitName[s] +
                      "), Zyr's gravitational constant, a softening length from the shield rule, steps of at most " +
-                     number(v.step) + " " + time + ", the run up to " + number(v.until) + " " + time +
+                     shortestText(v.step) + " " + time + ", the run up to " + shortestText(v.until) + " " + time +
                      "; its comments say how each value was chosen",
                  "  param.txt  ", "             ");
-    t += wrapped("the compile-time options param.txt is written for", "  Config.sh  ", "             ") + "\n";
+    t += paragraph("the compile-time options param.txt is written for", "  Config.sh  ", "             ") + "\n";
 
-    t += wrapped("1. Build GADGET-4 with this folder's Config.sh. It needs an MPI C++ compiler, GSL, HDF5 and "
+    t += paragraph("1. Build GADGET-4 with this folder's Config.sh. It needs an MPI C++ compiler, GSL, HDF5 and "
                  "Python 3; on Debian or Ubuntu:",
                  "", "   ") +
          "\n"
          "     sudo apt-get install g++ make python3 openmpi-bin libopenmpi-dev libgsl-dev \\\n"
          "                          libhdf5-dev pkg-config\n\n";
-    t += wrapped("Then, in GADGET-4's source folder (git clone https://gitlab.mpcdf.mpg.de/vrs/gadget4):", "   ") +
+    t += paragraph("Then, in GADGET-4's source folder (git clone https://gitlab.mpcdf.mpg.de/vrs/gadget4):", "   ") +
          "\n"
          "     export SYSTYPE=Generic-gcc\n"
          "     make -j 4 DIR=" + dir + " PYTHON=python3 \\\n"
          "          HDF5_INCL=\"$(pkg-config --cflags hdf5)\" HDF5_LIBS=\"$(pkg-config --libs hdf5) -lz\"\n\n";
-    t += wrapped("With DIR, make takes the Config.sh of that folder, builds in its build/ and puts the program "
+    t += paragraph("With DIR, make takes the Config.sh of that folder, builds in its build/ and puts the program "
                  "Gadget4 beside param.txt (GADGET-4's documentation, \"Building the code\"). On a cluster, "
                  "choose its SYSTYPE and library paths instead. The snapshots come in single precision; "
                  "OUTPUT_IN_DOUBLEPRECISION added to Config.sh makes them double.",
@@ -358,8 +338,8 @@ std::string gadget4ReadmeText(const CGalaxy& g, const Gadget4Run& run, const std
     t += "2. Run it in this folder:\n\n"
          "     cd " + dir + "\n"
          "     mpirun -np 2 ./Gadget4 param.txt\n\n";
-    t += wrapped("GADGET-4 writes output/" + snapshotName(0) + " (the start) to output/" + last + " (time " +
-                     number(v.until) + " " + time + "), one every " + number(v.between) + " " + time +
+    t += paragraph("GADGET-4 writes output/" + snapshotName(0) + " (the start) to output/" + last + " (time " +
+                     shortestText(v.until) + " " + time + "), one every " + shortestText(v.between) + " " + time +
                      ", each at the end of the full step nearest to its time, and its logs (energy.txt, "
                      "timings.txt, ...) into output/. Each MPI rank reserves " + std::to_string(v.memoryMb) +
                      " MB (MaxMemSize in param.txt) at the start; GADGET-4 stops at once when the machine has less "
@@ -368,15 +348,15 @@ std::string gadget4ReadmeText(const CGalaxy& g, const Gadget4Run& run, const std
                  "   ") +
          "\n";
 
-    t += wrapped("3. Bring the run back into Zyr. The last snapshot, with a report of its energies, momenta and "
+    t += paragraph("3. Bring the run back into Zyr. The last snapshot, with a report of its energies, momenta and "
                  "centre of mass:",
                  "", "   ") +
          "\n"
          "     zyr-sim --load " + quoted(folder + "/output/" + last) + " --steps 0\n\n";
-    t += wrapped("or File > Open in zyr. The whole run, a report per snapshot:", "   ") +
+    t += paragraph("or File > Open in zyr. The whole run, a report per snapshot:", "   ") +
          "\n"
          "     zyr-sim --replay " + quoted(folder + "/output/snapshot_*.hdf5") + "\n\n";
-    t += wrapped("or File > Replay Snapshots... in zyr. Zyr converts the snapshots from the units GADGET-4 records "
+    t += paragraph("or File > Replay Snapshots... in zyr. Zyr converts the snapshots from the units GADGET-4 records "
                  "in them (under /Parameters) into those of its scale: the Galactic scale for zyr-sim, the scale "
                  "of the galaxy window for zyr. The stars keep their colours, which their ParticleIDs carry "
                  "through GADGET-4.",

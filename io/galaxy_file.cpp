@@ -188,7 +188,8 @@ std::string formatGalaxyFile(const CGalaxy& galaxy) {
 
 GalaxyFileStatus saveGalaxyFile(const CGalaxy& galaxy, const std::string& path) {
     ReplacingFile file;
-    if (FileStatus opened = file.open(path); !opened.ok()) return failure(GalaxyFileError::CannotCreate, opened.message);
+    if (FileStatus opened = file.open(path); !opened.ok())
+        return failure(GalaxyFileError::CannotCreate, opened.message);
     return writeGalaxyFile(galaxy, file);
 }
 

@@ -3,6 +3,7 @@
 #include <vector>
 
 #include "model/galaxy.h"
+#include "physics/flat_octree.h"
 #include "physics/forces.h"
 
 thread_local COctreeNode* g_octreeRoot = nullptr;
@@ -245,4 +246,15 @@ void barnesHutPotentialReference(const CGalaxy& g, int n, const double* x, const
             S[i] = root.Octant(x[i], y[i], z[i]) < 0 ? phi : 0.5 * phi;
         }
     });
+}
+
+void barnesHutPotentials(const CGalaxy& g, int n, const double* x, const double* y, const double* z, double* S) {
+    if (!flatOctreeWalk(g, n, x, y, z, nullptr, nullptr, nullptr, S)) barnesHutPotentialReference(g, n, x, y, z, S);
+}
+
+void barnesHutForces(const CGalaxy& g, int n, const double* x, const double* y, const double* z, double* ax,
+                     double* ay, double* az, double* S) {
+    if (flatOctreeWalk(g, n, x, y, z, ax, ay, az, S)) return;
+    barnesHutReference(g, n, x, y, z, ax, ay, az);
+    if (S) barnesHutPotentialReference(g, n, x, y, z, S);
 }

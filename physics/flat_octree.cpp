@@ -263,13 +263,8 @@ CFlatOctree& threadTree() {
 
 }  // namespace
 
-namespace {
-
-// One walk of the tree for the pulls (ax non-null), the shares of the
-// potential energy (S non-null) or both; false when the tree holds fewer than
-// two stars, which the plain walk handles as fast.
-bool fastWalk(const CGalaxy& g, int n, const double* x, const double* y, const double* z, double* ax, double* ay,
-              double* az, double* S) {
+bool flatOctreeWalk(const CGalaxy& g, int n, const double* x, const double* y, const double* z, double* ax, double* ay,
+                    double* az, double* S) {
     if (selectedKernelBuild() == KernelBuild::Plain) return false;
     CFlatOctree& tree = threadTree();
     tree.build(g, n, x, y, z);
@@ -285,15 +280,3 @@ bool fastWalk(const CGalaxy& g, int n, const double* x, const double* y, const d
     return true;
 }
 
-}  // namespace
-
-void barnesHutPotentials(const CGalaxy& g, int n, const double* x, const double* y, const double* z, double* S) {
-    if (!fastWalk(g, n, x, y, z, nullptr, nullptr, nullptr, S)) barnesHutPotentialReference(g, n, x, y, z, S);
-}
-
-void barnesHutForces(const CGalaxy& g, int n, const double* x, const double* y, const double* z, double* ax,
-                     double* ay, double* az, double* S) {
-    if (fastWalk(g, n, x, y, z, ax, ay, az, S)) return;
-    barnesHutReference(g, n, x, y, z, ax, ay, az);
-    if (S) barnesHutPotentialReference(g, n, x, y, z, S);
-}

@@ -79,3 +79,10 @@ private:
     // list are neighbours in space, then the others.
     std::vector<int> order_;
 };
+
+// The walk of barnesHutForces (ax, ay, az null: barnesHutPotentials) over the
+// calling thread's flat octree, with the selected build of the kernels; false,
+// with nothing written, when the plain build is selected or fewer than two
+// stars are in the box, for the reference walk to take over.
+bool flatOctreeWalk(const CGalaxy& galaxy, int n, const double* x, const double* y, const double* z, double* ax,
+                    double* ay, double* az, double* S);

@@ -1,8 +1,8 @@
 #include "app/command_table.h"
 
+#include "platform/framework_ids.h"
 #include "view/command_ids.h"
 #include "view/icons.h"
-#include "platform/framework_ids.h"
 
 namespace {
 

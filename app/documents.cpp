@@ -1,12 +1,12 @@
 #include "app/documents.h"
 
-#include "view/galaxy_window.h"
-#include "view/command_ids.h"
-#include "view/icons.h"
 #include "app/zyr_app.h"
 #include "platform/doc_template.h"
 #include "platform/framework_ids.h"
 #include "platform/view.h"
+#include "view/command_ids.h"
+#include "view/galaxy_window.h"
+#include "view/icons.h"
 
 CWindowDoc::CWindowDoc() {
     onCommand(FrameworkId::FileSave, [this] { OnFileSave(); });

@@ -6,19 +6,19 @@
 #include <string>
 #include <vector>
 
-#include "view/galaxy_window.h"
 #include "app/documents.h"
-#include "io/gadget4_export.h"
-#include "io/galaxy_file.h"
 #include "app/main_frame.h"
-#include "io/any_galaxy_file.h"
-#include "io/snapshot_series.h"
 #include "app/zyr_app.h"
 #include "dialogs/add_galaxy_dlg.h"
 #include "dialogs/gadget4_export_dlg.h"
+#include "io/any_galaxy_file.h"
+#include "io/gadget4_export.h"
+#include "io/galaxy_file.h"
+#include "io/snapshot_series.h"
 #include "model/galaxy.h"
 #include "platform/data_exchange.h"
 #include "platform/prompter.h"
+#include "view/galaxy_window.h"
 #include "view/zyr_view.h"
 
 namespace {

@@ -5,24 +5,24 @@
 #include <cmath>
 #include <utility>
 
-#include "dialogs/about_dlg.h"
-#include "view/galaxy_window.h"
-#include "view/command_ids.h"
 #include "app/documents.h"
 #include "app/main_frame.h"
+#include "dialogs/about_dlg.h"
 #include "dialogs/font_size_dlg.h"
 #include "dialogs/galaxy_settings_dlg.h"
 #include "dialogs/model_settings_dlg.h"
 #include "dialogs/note_view.h"
+#include "dialogs/rotate_dlg.h"
 #include "dialogs/star_info_help_dlg.h"
 #include "model/galaxy.h"
 #include "physics/methods.h"
 #include "platform/doc_template.h"
 #include "platform/framework_ids.h"
 #include "platform/prompter.h"
+#include "view/command_ids.h"
 #include "view/energy_plot_view.h"
+#include "view/galaxy_window.h"
 #include "view/info_view.h"
-#include "dialogs/rotate_dlg.h"
 #include "view/zyr_view.h"
 
 namespace {

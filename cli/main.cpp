@@ -2,10 +2,10 @@
 #include <cstdio>
 #include <cstring>
 
-#include "io/replacing_file.h"
-#include "run/options.h"
 #include "cli/simulation.h"
+#include "io/replacing_file.h"
 #include "model/galaxy.h"
+#include "run/options.h"
 
 namespace {
 

@@ -8,18 +8,18 @@
 
 #include <unistd.h>
 
+#include "io/any_galaxy_file.h"
+#include "io/csv_file.h"
 #include "io/gadget4_export.h"
 #include "io/galaxy_file.h"
-#include "io/any_galaxy_file.h"
 #include "io/snapshot_series.h"
-#include "io/csv_file.h"
-#include "model/number_text.h"
-#include "run/options.h"
-#include "run/galaxy_setup.h"
-#include "run/pictures.h"
 #include "model/galaxy.h"
+#include "model/number_text.h"
 #include "physics/methods.h"
 #include "physics/workers.h"
+#include "run/galaxy_setup.h"
+#include "run/options.h"
+#include "run/pictures.h"
 
 namespace {
 

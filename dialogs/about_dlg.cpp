@@ -2,9 +2,9 @@
 
 #include <QLabel>
 
-#include "view/icons.h"
-#include "platform/dialog_units.h"
 #include "platform/dialog_buttons.h"
+#include "platform/dialog_units.h"
+#include "view/icons.h"
 
 namespace {
 

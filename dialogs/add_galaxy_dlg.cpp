@@ -8,9 +8,9 @@
 #include "dialogs/dialog_controls.h"
 #include "platform/application.h"
 #include "platform/data_exchange.h"
+#include "platform/dialog_buttons.h"
 #include "platform/dialog_units.h"
 #include "platform/prompter.h"
-#include "platform/dialog_buttons.h"
 
 CAddGalaxyDlg::CAddGalaxyDlg(QWidget* parent) : QDialog(parent) {
     setWindowTitle(QStringLiteral("Add Galaxy"));

@@ -7,8 +7,8 @@
 #include "dialogs/note_view.h"
 #include "model/galaxy.h"
 #include "platform/data_exchange.h"
-#include "platform/dialog_units.h"
 #include "platform/dialog_buttons.h"
+#include "platform/dialog_units.h"
 
 CFontSizeDlg::CFontSizeDlg(QWidget* parent) : QDialog(parent), fontSize(g_galaxy.listFontSize) {
     setWindowTitle(QStringLiteral("Dialog"));

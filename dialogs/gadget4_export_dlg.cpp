@@ -6,8 +6,8 @@
 #include <string>
 #include <utility>
 
-#include "io/gadget4_export.h"
 #include "dialogs/dialog_controls.h"
+#include "io/gadget4_export.h"
 #include "model/galaxy.h"
 #include "platform/data_exchange.h"
 #include "platform/dialog_buttons.h"

@@ -8,8 +8,8 @@
 #include "dialogs/dialog_controls.h"
 #include "model/galaxy.h"
 #include "platform/data_exchange.h"
-#include "platform/dialog_units.h"
 #include "platform/dialog_buttons.h"
+#include "platform/dialog_units.h"
 
 namespace {
 

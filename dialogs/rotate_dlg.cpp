@@ -3,12 +3,12 @@
 #include <QLabel>
 #include <cmath>
 
-#include "view/galaxy_window.h"
 #include "model/galaxy.h"
+#include "platform/dialog_buttons.h"
 #include "platform/dialog_units.h"
 #include "platform/up_down_control.h"
+#include "view/galaxy_window.h"
 #include "view/zyr_view.h"
-#include "platform/dialog_buttons.h"
 
 namespace {
 

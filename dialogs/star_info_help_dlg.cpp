@@ -2,8 +2,8 @@
 
 
 #include "dialogs/dialog_controls.h"
-#include "platform/dialog_units.h"
 #include "platform/dialog_buttons.h"
+#include "platform/dialog_units.h"
 
 CStarInfoHelpDlg::CStarInfoHelpDlg(QWidget* parent) : QDialog(parent) {
     setWindowTitle(QStringLiteral("About StarInfo"));

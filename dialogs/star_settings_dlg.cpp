@@ -7,8 +7,8 @@
 #include "dialogs/note_view.h"
 #include "model/galaxy.h"
 #include "platform/data_exchange.h"
-#include "platform/dialog_units.h"
 #include "platform/dialog_buttons.h"
+#include "platform/dialog_units.h"
 
 CStarSettingsDlg::CStarSettingsDlg(QWidget* parent) : QDialog(parent), star_(selectedRow - 1) {
     const CGalaxy& g = g_galaxy;

@@ -12,17 +12,17 @@
 #include <string>
 #include <vector>
 
-#include "io/galaxy_file.h"
 #include "io/any_galaxy_file.h"
-#include "run/galaxy_setup.h"
-#include "run/options.h"
-#include "run/pictures.h"
+#include "io/galaxy_file.h"
 #include "model/galaxy.h"
 #include "physics/methods.h"
 #include "python/keywords.h"
 #include "python/report_binding.h"
 #include "render/galaxy_renderer.h"
 #include "render/raster.h"
+#include "run/galaxy_setup.h"
+#include "run/options.h"
+#include "run/pictures.h"
 
 namespace py = pybind11;
 

@@ -8,9 +8,9 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include "io/png_file.h"
 #include "model/galaxy.h"
 #include "render/galaxy_renderer.h"
-#include "io/png_file.h"
 
 void applyPictureOptions(const PictureOptions& o, CGalaxy& g) {
     // Turns are composed on the left, about the fixed screen axes, like the

@@ -5,10 +5,10 @@
 #include <algorithm>
 #include <cmath>
 
-#include "view/galaxy_window.h"
-#include "view/command_ids.h"
 #include "model/galaxy.h"
 #include "render/galaxy_renderer.h"
+#include "view/command_ids.h"
+#include "view/galaxy_window.h"
 
 namespace {
 

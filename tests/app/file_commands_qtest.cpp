@@ -14,25 +14,25 @@
 #include <limits>
 #include <memory>
 
-#include "view/galaxy_window.h"
-#include "view/command_ids.h"
 #include "app/documents.h"
-#include "io/gadget4_export.h"
-#include "io/galaxy_file.h"
-#include "io/any_galaxy_file.h"
 #include "app/zyr_app.h"
 #include "dialogs/gadget4_export_dlg.h"
+#include "io/any_galaxy_file.h"
+#include "io/gadget4_export.h"
+#include "io/galaxy_file.h"
 #include "model/galaxy.h"
+#include "physics/methods.h"
 #include "platform/child_frame.h"
 #include "platform/doc_template.h"
 #include "platform/document.h"
 #include "platform/framework_ids.h"
 #include "platform/mdi_frame.h"
 #include "platform/prompter.h"
-#include "physics/methods.h"
-#include "view/energy_plot_view.h"
-#include "view/zyr_view.h"
 #include "tests/support/program_under_test.h"
+#include "view/command_ids.h"
+#include "view/energy_plot_view.h"
+#include "view/galaxy_window.h"
+#include "view/zyr_view.h"
 
 #include <sys/stat.h>
 

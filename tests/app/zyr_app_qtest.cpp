@@ -21,11 +21,9 @@
 #include <memory>
 #include <vector>
 
-#include "dialogs/about_dlg.h"
-#include "view/galaxy_window.h"
-#include "view/command_ids.h"
-#include "io/galaxy_file.h"
 #include "app/zyr_app.h"
+#include "dialogs/about_dlg.h"
+#include "io/galaxy_file.h"
 #include "model/galaxy.h"
 #include "physics/methods.h"
 #include "platform/child_frame.h"
@@ -34,8 +32,10 @@
 #include "platform/framework_ids.h"
 #include "platform/mdi_frame.h"
 #include "platform/prompter.h"
-#include "view/zyr_view.h"
 #include "tests/support/program_under_test.h"
+#include "view/command_ids.h"
+#include "view/galaxy_window.h"
+#include "view/zyr_view.h"
 
 namespace {
 

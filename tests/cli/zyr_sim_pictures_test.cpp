@@ -5,13 +5,13 @@
 #include <string>
 #include <vector>
 
-#include "run/pictures.h"
 #include "model/galaxy.h"
 #include "physics/methods.h"
-#include "tests/cli/sim_runner.h"
-#include "tests/support/png_reader.h"
 #include "render/galaxy_renderer.h"
 #include "render/raster.h"
+#include "run/pictures.h"
+#include "tests/cli/sim_runner.h"
+#include "tests/support/png_reader.h"
 
 namespace {
 

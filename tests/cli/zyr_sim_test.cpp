@@ -14,8 +14,8 @@
 #include <string>
 #include <vector>
 
-#include "io/galaxy_file.h"
 #include "io/any_galaxy_file.h"
+#include "io/galaxy_file.h"
 #include "model/galaxy.h"
 #include "physics/methods.h"
 #include "sim_runner.h"

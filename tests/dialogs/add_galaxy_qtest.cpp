@@ -10,16 +10,16 @@
 #include <functional>
 #include <memory>
 
-#include "view/galaxy_window.h"
-#include "view/command_ids.h"
-#include "io/galaxy_file.h"
 #include "app/zyr_app.h"
 #include "dialogs/add_galaxy_dlg.h"
+#include "io/galaxy_file.h"
 #include "model/galaxy.h"
 #include "platform/mdi_frame.h"
 #include "platform/prompter.h"
-#include "view/zyr_view.h"
 #include "tests/support/program_under_test.h"
+#include "view/command_ids.h"
+#include "view/galaxy_window.h"
+#include "view/zyr_view.h"
 
 namespace {
 

@@ -15,7 +15,6 @@
 #include <functional>
 #include <memory>
 
-#include "view/command_ids.h"
 #include "app/zyr_app.h"
 #include "dialogs/galaxy_settings_dlg.h"
 #include "dialogs/model_settings_dlg.h"
@@ -26,6 +25,7 @@
 #include "platform/mdi_frame.h"
 #include "platform/prompter.h"
 #include "tests/support/program_under_test.h"
+#include "view/command_ids.h"
 
 namespace {
 

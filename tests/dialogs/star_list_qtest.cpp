@@ -13,7 +13,6 @@
 #include <functional>
 #include <memory>
 
-#include "view/command_ids.h"
 #include "app/zyr_app.h"
 #include "dialogs/font_size_dlg.h"
 #include "dialogs/note_view.h"
@@ -25,6 +24,7 @@
 #include "platform/prompter.h"
 #include "tests/support/galaxy_builder.h"
 #include "tests/support/program_under_test.h"
+#include "view/command_ids.h"
 
 namespace {
 

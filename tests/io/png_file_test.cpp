@@ -8,10 +8,10 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include "tests/support/png_reader.h"
-#include "tests/support/scratch_dir.h"
 #include "io/png_file.h"
 #include "render/raster.h"
+#include "tests/support/png_reader.h"
+#include "tests/support/scratch_dir.h"
 
 namespace {
 

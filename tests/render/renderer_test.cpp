@@ -6,9 +6,9 @@
 #include <vector>
 
 #include "model/galaxy.h"
-#include "tests/support/galaxy_builder.h"
 #include "render/galaxy_renderer.h"
 #include "render/raster.h"
+#include "tests/support/galaxy_builder.h"
 
 namespace {
 

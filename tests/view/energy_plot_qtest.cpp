@@ -5,8 +5,6 @@
 #include <QtTest>
 #include <memory>
 
-#include "view/galaxy_window.h"
-#include "view/command_ids.h"
 #include "app/zyr_app.h"
 #include "model/galaxy.h"
 #include "platform/child_frame.h"
@@ -15,9 +13,11 @@
 #include "platform/framework_ids.h"
 #include "platform/mdi_frame.h"
 #include "platform/prompter.h"
-#include "view/energy_plot_view.h"
-#include "view/zyr_view.h"
 #include "tests/support/program_under_test.h"
+#include "view/command_ids.h"
+#include "view/energy_plot_view.h"
+#include "view/galaxy_window.h"
+#include "view/zyr_view.h"
 
 namespace {
 

@@ -14,8 +14,6 @@
 #include <tuple>
 #include <vector>
 
-#include "view/galaxy_window.h"
-#include "view/command_ids.h"
 #include "app/zyr_app.h"
 #include "model/galaxy.h"
 #include "platform/child_frame.h"
@@ -23,9 +21,11 @@
 #include "platform/document.h"
 #include "platform/mdi_frame.h"
 #include "platform/prompter.h"
+#include "tests/support/program_under_test.h"
+#include "view/command_ids.h"
+#include "view/galaxy_window.h"
 #include "view/info_view.h"
 #include "view/zyr_view.h"
-#include "tests/support/program_under_test.h"
 
 namespace {
 

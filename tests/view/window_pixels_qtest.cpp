@@ -6,7 +6,6 @@
 #include <cmath>
 #include <memory>
 
-#include "view/galaxy_window.h"
 #include "app/zyr_app.h"
 #include "model/galaxy.h"
 #include "platform/child_frame.h"
@@ -14,8 +13,9 @@
 #include "platform/prompter.h"
 #include "render/galaxy_renderer.h"
 #include "render/raster.h"
-#include "view/zyr_view.h"
 #include "tests/support/program_under_test.h"
+#include "view/galaxy_window.h"
+#include "view/zyr_view.h"
 
 namespace {
 

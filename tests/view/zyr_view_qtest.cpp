@@ -8,13 +8,13 @@
 #include <cmath>
 #include <memory>
 
-#include "view/galaxy_window.h"
 #include "app/zyr_app.h"
 #include "model/galaxy.h"
 #include "platform/mdi_frame.h"
 #include "platform/prompter.h"
-#include "view/zyr_view.h"
 #include "tests/support/program_under_test.h"
+#include "view/galaxy_window.h"
+#include "view/zyr_view.h"
 
 namespace {
 

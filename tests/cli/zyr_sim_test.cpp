@@ -8,6 +8,7 @@
 #include <algorithm>
 #include <cmath>
 #include <csignal>
+#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <sstream>
@@ -131,6 +132,22 @@ TEST(ZyrSimHelp, ListsEveryOptionAndTheDesktopDefaults) {
                              "galactic|solar-system|earth-sun", kSeriesHeader, kStateHeader}) {
         EXPECT_NE(run.out.find(text), std::string::npos) << text;
     }
+}
+
+// A thread count in the environment that cannot be taken is said once, as
+// zyr-sim's other warnings are, and the run goes on; --threads makes it moot.
+TEST(ZyrSimArguments, AnUnusableZyrThreadsIsAWarning) {
+    TempDir dir;
+    ASSERT_EQ(setenv("ZYR_THREADS", "many", 1), 0);
+    const SimRun warned = runSim(dir, {"--stars", "8", "--steps", "1", "--quiet"});
+    const SimRun given = runSim(dir, {"--stars", "8", "--steps", "1", "--quiet", "--threads", "1"});
+    unsetenv("ZYR_THREADS");
+    EXPECT_EQ(warned.status, 0);
+    EXPECT_EQ(warned.err.rfind("zyr-sim: warning: ignoring ZYR_THREADS='many': not a whole number from 1 to 256; "
+                               "using ", 0),
+              0u)
+        << warned.err;
+    EXPECT_EQ(given.err, "");
 }
 
 TEST(ZyrSimArguments, BadArgumentsExitTwoNamingTheOption) {

@@ -6,7 +6,12 @@
 #include "physics/flat_octree.h"
 #include "physics/forces.h"
 
+namespace {
+// The tree of the reference walk in progress on this thread.
 thread_local COctreeNode* g_octreeRoot = nullptr;
+}  // namespace
+
+const COctreeNode* threadOctreeRoot() { return g_octreeRoot; }
 
 COctreeNode::COctreeNode(double cx, double cy, double cz, double half) : halfSize(half) {
     const double c[3] = {cx, cy, cz};

@@ -157,11 +157,12 @@ private:
     double OpenedPotential(int starIndex, double x, double y, double z, double gravity) const;
 };
 
-// The tree of the evaluation in progress on this thread; null between evaluations.
-extern thread_local COctreeNode* g_octreeRoot;
+// The tree of the reference walk in progress on the calling thread; null
+// between evaluations.
+const COctreeNode* threadOctreeRoot();
 
 // Accelerations of stars 0..n-1 from an octree of COctreeNode built over them
-// for this one evaluation (the tree lives in g_octreeRoot meanwhile), walked
+// for this one evaluation (threadOctreeRoot gives it meanwhile), walked
 // star by star in index order on the calling thread. Assigns ax, ay, az.
 void barnesHutReference(const CGalaxy& galaxy, int n, const double* x, const double* y, const double* z,
                         double* ax, double* ay, double* az);

@@ -11,18 +11,12 @@
 #include "physics/simd.h"
 #include "physics/workers.h"
 
-thread_local CParticleMesh* g_particleMesh = nullptr;
-
 namespace {
 
-// Frees the grid when its thread ends and leaves no dangling pointer behind.
 // One grid a thread: galaxies stepped from two threads at once (the Python
 // module lets go of the interpreter while it steps) fill grids of their own.
-struct MeshOwner {
-    std::unique_ptr<CParticleMesh> mesh;
-    ~MeshOwner() { g_particleMesh = nullptr; }
-};
-thread_local MeshOwner s_meshOwner;
+// Only this file sees it; others ask threadParticleMesh.
+thread_local std::unique_ptr<CParticleMesh> g_particleMesh;
 
 // ---- the vectorised pass ----------------------------------------------------------
 
@@ -238,10 +232,7 @@ namespace {
 // evaluation.
 template <class Use>
 void withFilledGrid(const CGalaxy& g, int n, const double* x, const double* y, const double* z, Use&& use) {
-    if (!g_particleMesh) {
-        s_meshOwner.mesh = std::make_unique<CParticleMesh>(10, 0.0, 0.0, 0.0, 50.0);
-        g_particleMesh = s_meshOwner.mesh.get();
-    }
+    if (!g_particleMesh) g_particleMesh = std::make_unique<CParticleMesh>(10, 0.0, 0.0, 0.0, 50.0);
     CParticleMesh& mesh = *g_particleMesh;
     struct ClearAfter {
         CParticleMesh& grid;
@@ -254,6 +245,8 @@ void withFilledGrid(const CGalaxy& g, int n, const double* x, const double* y, c
 }
 
 }  // namespace
+
+const CParticleMesh* threadParticleMesh() { return g_particleMesh.get(); }
 
 void particleMeshPotentials(const CGalaxy& g, int n, const double* x, const double* y, const double* z,
                             double* S) {

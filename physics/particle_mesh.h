@@ -61,12 +61,12 @@ public:
     void Clear();
 };
 
-// Created by the first Particle-Mesh evaluation on a thread and kept until the
-// thread ends.
-extern thread_local CParticleMesh* g_particleMesh;
+// The calling thread's grid: created by its first Particle-Mesh evaluation
+// and kept until the thread ends; null before.
+const CParticleMesh* threadParticleMesh();
 
-// Accelerations of stars 0..n-1 from the fixed particle-mesh grid (created on
-// first use in g_particleMesh and kept until its thread ends). Assigns ax, ay, az.
+// Accelerations of stars 0..n-1 from the fixed particle-mesh grid of the
+// calling thread (see threadParticleMesh). Assigns ax, ay, az.
 void particleMeshForces(const CGalaxy& galaxy, int n, const double* x, const double* y, const double* z,
                         double* ax, double* ay, double* az);
 

@@ -105,7 +105,7 @@ TEST(BarnesHutForces, SingleStarAndTwoStarsFollowNewton) {
     g.acc.x[0] = 99.0;  // left over from an earlier evaluation
     evaluate(g);
     EXPECT_EQ(accOf(g, 0), (Accel3{0.0, 0.0, 0.0}));
-    EXPECT_EQ(g_octreeRoot, nullptr);
+    EXPECT_EQ(threadOctreeRoot(), nullptr);
 
     const std::vector<TestStar> two = {{3.0, -3, 1, 2}, {7.0, 4, -2, 5}};
     useStars(g, two, 2.0, 8.0, 0.0, ForceMethod::BarnesHut);
@@ -272,7 +272,7 @@ TEST(BarnesHutRobustness, StarsOnTheUpperFaceOrWithNonFiniteCoordinatesAreLeftOu
                                            pull(all[3], all[2], 1.0)})),
               1e-14);
     EXPECT_TRUE(std::isnan(accOf(g, 4)[0]));
-    EXPECT_EQ(g_octreeRoot, nullptr);
+    EXPECT_EQ(threadOctreeRoot(), nullptr);
 }
 
 namespace {

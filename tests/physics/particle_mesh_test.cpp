@@ -130,8 +130,8 @@ TEST(MeshForces, GridIsEmptyAfterEveryEvaluation) {
     CGalaxy g;
     useStars(g, {{1, 1, 2, 3}, {2, -10, 20, -30}, {3, -49, 49, 0}}, 1.0, 1.0, 0.0, ForceMethod::ParticleMesh);
     evaluate(g);
-    ASSERT_NE(g_particleMesh, nullptr);
-    const CParticleMesh& mesh = *g_particleMesh;
+    ASSERT_NE(threadParticleMesh(), nullptr);
+    const CParticleMesh& mesh = *threadParticleMesh();
     EXPECT_EQ(mesh.cellsPerSide, 10);
     EXPECT_EQ(mesh.halfSize, 50.0);
     EXPECT_EQ(mesh.low[2], -50.0);
@@ -147,7 +147,7 @@ TEST(MeshForces, GridIsEmptyAfterEveryEvaluation) {
     useStars(g, {{1, 1, 2, 3}}, 1.0, 1.0, 0.0, ForceMethod::ParticleMesh);
     g.acc.y[0] = 99.0;
     evaluate(g);
-    EXPECT_EQ(g_particleMesh, &mesh);
+    EXPECT_EQ(threadParticleMesh(), &mesh);
     EXPECT_EQ(accOf(g, 0), (Accel3{0.0, 0.0, 0.0}));
 }
 

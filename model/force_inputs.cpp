@@ -18,6 +18,10 @@ void ForceInputs::capture(const CGalaxy& g) {
     darkFraction = g.darkFraction;
     forceMethod = g.forceMethod;
     darkMatter = g.darkMatter;
+    softening = g.softening;
+    epsilon = g.epsilon;
+    openingAngle = g.openingAngle;
+    forceError = g.forceError;
 }
 
 bool ForceInputs::matches(const CGalaxy& g) const {
@@ -25,6 +29,8 @@ bool ForceInputs::matches(const CGalaxy& g) const {
     return forceMethod >= 0 && x.size() == n && timeStep == g.timeStep && shieldModifier == g.shieldModifier &&
            gravity == g.gravity && boxSize == g.boxSize && darkRadius == g.darkRadius &&
            darkFraction == g.darkFraction && forceMethod == g.forceMethod && darkMatter == g.darkMatter &&
+           softening == g.softening && epsilon == g.epsilon && openingAngle == g.openingAngle &&
+           forceError == g.forceError &&
            std::equal(g.pos.x, g.pos.x + n, x.begin()) && std::equal(g.pos.y, g.pos.y + n, y.begin()) &&
            std::equal(g.pos.z, g.pos.z + n, z.begin()) && std::equal(g.mass, g.mass + n, m.begin());
 }

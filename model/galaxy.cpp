@@ -268,6 +268,10 @@ bool CGalaxy::reset(int count, const Vec3Arrays& positions, const Vec3Arrays& ve
     forceMethod = forceSetting;
     integrationMethod = integrationSetting;
     shieldModifier = shieldSetting;
+    softening = softeningSetting;
+    epsilon = epsilonSetting;
+    openingAngle = openingAngleSetting;
+    forceError = forceErrorSetting;
     historyCount = 0;
 
     // 7., 8. view flags and hues

@@ -21,6 +21,11 @@ enum : int { Sphere = 0, Disc = 1, Cube = 2, Grid2D = 3, Grid3D = 4, Rings = 5 }
 namespace ForceMethod {
 enum : int { Direct = 0, BarnesHut = 1, ParticleMesh = 2 };
 }
+// How close stars pull: the original's shield (no pull inside a radius that
+// grows with mass and step), or a softening length epsilon.
+namespace Softening {
+enum : int { Shield = 0, Plummer = 1, Spline = 2 };
+}
 namespace IntegrationMethod {
 enum : int { Euler = 0, ImprovedEuler = 1, RungeKutta4 = 2, AdamsMoulton = 3, DynamicEuler = 4, Leapfrog = 5 };
 }
@@ -136,6 +141,19 @@ public:
     double timeStep = 8.0;
     double shieldSetting = 10.0;
     double shieldModifier = 10.0;
+    // With a softening the shield plays no part. epsilon is a length.
+    int softeningSetting = Softening::Shield;
+    int softening = Softening::Shield;
+    double epsilonSetting = 0.05;
+    double epsilon = 0.05;
+    // The tree takes a cell whole when its edge over the distance is below
+    // the opening angle; 0.4 with the shield is the original rule. A force
+    // error target above 0 chooses the cells by their estimated error
+    // instead (with a softening only).
+    double openingAngleSetting = 0.4;
+    double openingAngle = 0.4;
+    double forceErrorSetting = 0.0;
+    double forceError = 0.0;
 
     // ---- dark matter live values ------------------------------------------
     int darkMatter = DarkMatterModel::None;

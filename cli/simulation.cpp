@@ -27,7 +27,7 @@ using Clock = std::chrono::steady_clock;
 
 constexpr std::string_view kSeriesHeader =
     "step,time,kinetic,potential,total,momentum_x,momentum_y,momentum_z,center_x,center_y,center_z,"
-    "steps_per_second,potential_from";
+    "steps_per_second,test_stars,potential_from";
 constexpr std::string_view kStateHeader = "index,mass,x,y,z,vx,vy,vz,color";
 
 void complain(const std::string& message) { std::fprintf(stderr, "zyr-sim: %s\n", message.c_str()); }
@@ -55,6 +55,9 @@ std::string setUpGalaxy(const SimOptions& options) {
         if (!status.ok()) return status.message;
         warnAbout(status);
     }
+    if (g.forceError > 0.0 && g.softening == Softening::Shield)
+        complain("warning: a force error target needs a softening (--softening plummer or spline); the shield's "
+                 "tree opens its cells by the opening angle");
     return {};
 }
 
@@ -63,9 +66,15 @@ std::string setupText() {
     const CGalaxy& g = g_galaxy;
     // Dynamic Euler sums its own pairs directly, whatever the force setting.
     const int force = g.integrationMethod == IntegrationMethod::DynamicEuler ? ForceMethod::Direct : g.forceMethod;
-    return "Stars: " + std::to_string(g.numStars) + "   " + labelOf(kIntegrators, g.integrationMethod) + "   " +
-           labelOf(kForceMethods, force) + "   Time Step: " + numberText(g.timeStep, std::chars_format::general, 6) +
-           " " + g.timeUnitName[g.scale] + "   Scale: " + g.scaleName[g.scale] + "\n";
+    std::string text = "Stars: " + std::to_string(g.numStars) + "   " + labelOf(kIntegrators, g.integrationMethod) +
+                       "   " + labelOf(kForceMethods, force) +
+                       "   Time Step: " + numberText(g.timeStep, std::chars_format::general, 6) + " " +
+                       g.timeUnitName[g.scale] + "   Scale: " + g.scaleName[g.scale];
+    // What differs from the original's gravity, and the stars that only feel it.
+    for (const std::string& extra : {softeningText(g), treeOpeningText(g)})
+        if (!extra.empty()) text += "   " + extra;
+    if (const int tests = testStarCount(g); tests > 0) text += "   Test Stars: " + std::to_string(tests);
+    return text + "\n";
 }
 
 std::string sci(double value) { return numberText(value, std::chars_format::scientific, 6); }
@@ -92,7 +101,8 @@ void writeSeriesRow(CsvFile& series, int step, double stepsPerSecond) {
     const CGalaxy& g = g_galaxy;
     const double row[] = {static_cast<double>(step), g.time,      g.kineticEnergy, g.potentialEnergy,
                           g.totalEnergy,             g.momentumX, g.momentumY,     g.momentumZ,
-                          g.centerX,                 g.centerY,   g.centerZ,       stepsPerSecond};
+                          g.centerX,                 g.centerY,   g.centerZ,       stepsPerSecond,
+                          static_cast<double>(testStarCount(g))};
     series.writeRow(row, potentialSourceName(g.potentialSource));
 }
 

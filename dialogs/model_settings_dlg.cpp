@@ -30,10 +30,14 @@ CModelSettingsDlg::CModelSettingsDlg(QWidget* parent)
       forceIndex(g_galaxy.forceMethod),
       integrationIndex(listIndexOf(g_galaxy.integrationMethod)),
       timeStepText(formatExact(g_galaxy.timeStepSetting)),
-      shieldText(formatExact(g_galaxy.shieldSetting)) {
+      shieldText(formatExact(g_galaxy.shieldSetting)),
+      softeningIndex(g_galaxy.softening),
+      epsilonText(formatExact(g_galaxy.epsilonSetting)),
+      openingAngleText(formatExact(g_galaxy.openingAngleSetting)),
+      forceErrorText(formatExact(g_galaxy.forceErrorSetting)) {
     setWindowTitle(QStringLiteral("b"));
     const DialogUnits du(font());
-    setFixedSize(du.size(187, 166));
+    setFixedSize(du.size(187, 244));
 
     makeHeadingPicture(this, IdHeading, QStringLiteral("Model Settings"), QSize(122, 23), true)
         ->move(du.x(32), du.y(7));
@@ -45,16 +49,21 @@ CModelSettingsDlg::CModelSettingsDlg(QWidget* parent)
         {"Integration Method", IdIntegration, ComboKind::DropDownList,
          {"Euler", "Improved Euler", "Runge Kutta 4", "Adams-Moulton", "Leapfrog"}},
         {"Sheild Radius Modifier", IdShield, ComboKind::DropDown, {"0.1", "0.5", "1", "5", "10"}},
+        // Zyr's own, below the original's four and closer together.
+        {"Softening", IdSoftening, ComboKind::DropDownList, {"Shield", "Plummer", "Spline"}},
+        {"Softening Length", IdEpsilon, ComboKind::DropDown, {"0.01", "0.02", "0.05", "0.1", "0.2"}},
+        {"Tree Opening Angle", IdOpeningAngle, ComboKind::DropDown, {"0.3", "0.4", "0.5", "0.7", "1"}},
+        {"Tree Force Error", IdForceError, ComboKind::DropDown, {"0", "0.003", "0.001", "0.0003"}},
     };
     int top = 40;
     for (const ComboRow& row : rows) {
         makeStaticText(this, QString::fromLatin1(row.label), du.rect(7, top, 90, 20));
         makeComboBox(this, row.id, row.kind, row.entries, du.rect(100, top + 4, 80, 12));
-        top += 23;
+        top += row.id < IdSoftening ? 23 : 21;
     }
 
-    addOkButton(this, du.rect(35, 140, 50, 14));
-    addCancelButton(this, du.rect(102, 140, 50, 14));
+    addOkButton(this, du.rect(35, 222, 50, 14));
+    addCancelButton(this, du.rect(102, 222, 50, 14));
 
     UpdateData(false);
 }
@@ -73,6 +82,10 @@ void CModelSettingsDlg::DoDataExchange(DataExchange& dx) {
     dx.listIndex(combo(IdIntegration), integrationIndex);
     dx.text(combo(IdTimeStep), timeStepText);
     dx.text(combo(IdShield), shieldText);
+    dx.listIndex(combo(IdSoftening), softeningIndex);
+    dx.text(combo(IdEpsilon), epsilonText);
+    dx.text(combo(IdOpeningAngle), openingAngleText);
+    dx.text(combo(IdForceError), forceErrorText);
 }
 
 void CModelSettingsDlg::accept() {
@@ -84,6 +97,12 @@ void CModelSettingsDlg::accept() {
     double shield = g.shieldSetting;
     const ScanResult timeStepScan = scanDouble(timeStepText, timeStep);
     const ScanResult shieldScan = scanDouble(shieldText, shield);
+    double epsilon = g.epsilonSetting;
+    double openingAngle = g.openingAngleSetting;
+    double forceError = g.forceErrorSetting;
+    const ScanResult epsilonScan = scanDouble(epsilonText, epsilon);
+    const ScanResult openingAngleScan = scanDouble(openingAngleText, openingAngle);
+    const ScanResult forceErrorScan = scanDouble(forceErrorText, forceError);
 
     // As values, "nan" and "inf" would pass both comparisons below.
     EntryChecks checks;
@@ -91,6 +110,12 @@ void CModelSettingsDlg::accept() {
     checks.check(timeStep == 0.0, "Timestep cannot be 0");
     checks.check(shieldScan == ScanResult::OutOfRange, "Shield radius must be a finite number");
     checks.check(shield < 0.0, "Shield radius cannot be negative");
+    checks.check(epsilonScan == ScanResult::OutOfRange, "Softening length must be a finite number");
+    checks.check(!(epsilon > 0.0), "Softening length must be greater than 0");
+    checks.check(openingAngleScan == ScanResult::OutOfRange, "Opening angle must be a finite number");
+    checks.check(!(openingAngle > 0.0), "Opening angle must be greater than 0");
+    checks.check(forceErrorScan == ScanResult::OutOfRange, "Force error must be a finite number");
+    checks.check(forceError < 0.0, "Force error cannot be negative");
     if (!checks.passed()) return;
 
     g.timeStepSetting = timeStep;
@@ -101,6 +126,11 @@ void CModelSettingsDlg::accept() {
     if (integrationIndex >= 0) g.integrationSetting = g.integrationMethod = kListedIntegrators[integrationIndex];
     g.shieldSetting = shield;
     g.shieldModifier = shield;
+    // A softening the list does not show stays as it is.
+    if (softeningIndex >= 0) g.softeningSetting = g.softening = softeningIndex;
+    g.epsilonSetting = g.epsilon = epsilon;
+    g.openingAngleSetting = g.openingAngle = openingAngle;
+    g.forceErrorSetting = g.forceError = forceError;
     // Adams-Moulton starts its history anew, even when nothing changed.
     g.historyCount = 0;
     QDialog::accept();

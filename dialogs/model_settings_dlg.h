@@ -6,8 +6,10 @@
 class DataExchange;
 
 // Chooses the time step, the force method, the integrator and the shield
-// radius modifier. Unlike the galaxy settings these take effect at the next
-// step. OK writes nothing unless both numbers pass their checks.
+// radius modifier, and below them the softening with its length and the
+// tree's opening angle and force error target. Unlike the galaxy settings
+// these take effect at the next step. OK writes nothing unless every number
+// passes its checks.
 class CModelSettingsDlg : public QDialog {
     Q_OBJECT
 public:
@@ -18,6 +20,10 @@ public:
         IdForceMethod = 1014,
         IdIntegration = 1015,
         IdShield = 1016,
+        IdSoftening = 1017,
+        IdEpsilon = 1018,
+        IdOpeningAngle = 1019,
+        IdForceError = 1020,
     };
 
     explicit CModelSettingsDlg(QWidget* parent = nullptr);
@@ -35,6 +41,10 @@ public:
     int integrationIndex;
     QString timeStepText;
     QString shieldText;
+    int softeningIndex;
+    QString epsilonText;
+    QString openingAngleText;
+    QString forceErrorText;
 
 private:
     void DoDataExchange(DataExchange& dx);

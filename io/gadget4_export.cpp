@@ -18,19 +18,11 @@
 #include "model/galaxy.h"
 #include "model/number_text.h"
 #include "model/word_wrap.h"
-#include "physics/barnes_hut.h"
 #include "physics/forces.h"
+#include "physics/softening.h"
 
 namespace {
 
-// GADGET-4's spline-kernel softening is given as epsilon, the Plummer
-// equivalent; its force is exactly Newtonian beyond 2.8 epsilon (GADGET-4's
-// documentation, "Gravitational softening").
-constexpr double kSplineReach = 2.8;
-// The geometric opening angle of Zyr's Barnes-Hut walk: a cell of side l is
-// taken whole at a distance r beyond kOpeningDistance half sides, that is
-// l / r < 2 / kOpeningDistance, the form of GADGET-4's criterion.
-constexpr double kOpeningAngle = 2.0 / kOpeningDistance;
 // GADGET-4 maps the run onto an integer timeline of 2^29 ticks (TIMEBASE in
 // its src/data/dtypes.h); no step can be shorter than one tick.
 constexpr double kTimeBase = 536870912.0;
@@ -51,7 +43,12 @@ Values valuesFor(const CGalaxy& g, const Gadget4Run& run) {
     v.step = std::fabs(g.timeStep);
     v.typicalMass = gadget4TypicalMass(g);
     v.shield = ShieldRadius(g.gravity * v.typicalMass, g.timeStep, g.shieldModifier);
-    v.softening = v.shield / kSplineReach;
+    // GADGET-4's spline softening is given as epsilon, the Plummer
+    // equivalent: its depth at r = 0 is G m / epsilon, as Plummer's is, and
+    // beyond 2.8 epsilon it is Newton's law. A softened galaxy keeps its own
+    // epsilon; the shield's galaxy gets the one that is Newtonian beyond the
+    // shield radius of its typical star.
+    v.softening = g.softening == Softening::Shield ? v.shield / kSplineReach : g.epsilon;
     v.lengthCm = g.lengthUnit * 100.0;
     v.massG = g.massUnit * 1000.0;
     v.velocityCmPerS = v.lengthCm / g.timeUnit;
@@ -89,6 +86,39 @@ public:
 private:
     std::string text_;
 };
+
+// The softening section's heading and comments: how GADGET-4's softening
+// follows from Zyr's force law. Returns the note of the first class's value.
+std::string softeningSection(ParamWriter& p, const CGalaxy& g, const Values& v) {
+    const int s = g.scale;
+    const std::string& length = g.lengthUnitName[s];
+    if (g.softening != Softening::Shield) {
+        p.section("Softening, Zyr's own");
+        if (g.softening == Softening::Spline) {
+            p.comment("Zyr softens with GADGET-4's spline kernel of epsilon = " + shortestText(g.epsilon) + " " +
+                      length + ": GADGET-4 pulls exactly as Zyr does.");
+        } else {
+            p.comment("Zyr softens with Plummer's law of epsilon = " + shortestText(g.epsilon) + " " + length +
+                      ". GADGET-4 applies its spline kernel");
+            p.comment("of the same epsilon (the same depth G m / epsilon at r = 0), which is Newton's law beyond");
+            p.comment("2.8 epsilon, where Plummer's only approaches it: the pulls differ within a few epsilon.");
+        }
+        return "Zyr's epsilon, " + length;
+    }
+    const std::string& time = g.timeUnitName[s];
+    p.section("Softening, from Zyr's shield rule");
+    p.comment("Zyr switches a star's pull off inside its shield radius");
+    p.comment("  r = (G m)^0.333 * |dt|^0.667 * modifier");
+    p.comment("and pulls as Newton's law outside it. For the typical star (median mass m = " +
+              shortestText(v.typicalMass) + " " + g.massUnitName[s] + "),");
+    p.comment("G = " + shortestText(g.gravity) + ", dt = " + shortestText(g.timeStep) + " " + time + " and modifier " +
+              shortestText(g.shieldModifier) + ":");
+    p.comment("  r = " + shortestText(v.shield) + " " + length);
+    p.comment("GADGET-4 softens with a spline kernel given as epsilon, its Plummer equivalent, and pulls");
+    p.comment("exactly as Newton's law beyond 2.8 epsilon. epsilon = r / 2.8 makes both Newtonian beyond r.");
+    p.comment("Heavier stars (a central mass) have wider shields in Zyr; GADGET-4 gives every star this one.");
+    return "r / 2.8, " + length;
+}
 
 std::string snapshotName(int n) {
     char name[32];
@@ -156,7 +186,7 @@ std::string gadget4GalaxyRefusal(const CGalaxy& g) {
     const double mass = gadget4TypicalMass(g);
     if (mass <= 0.0) return "no star has a mass, so there is nothing for GADGET-4 to move";
     const double shield = ShieldRadius(g.gravity * mass, g.timeStep, g.shieldModifier);
-    if (!(shield > 0.0) || !std::isfinite(shield)) {
+    if (g.softening == Softening::Shield && (!(shield > 0.0) || !std::isfinite(shield))) {
         return "the stars' shield radius is " + shortestText(shield) +
                " (shield radius modifier " + shortestText(g.shieldModifier) +
                "), but GADGET-4 needs a softening length greater than 0; give the modifier a value above 0";
@@ -243,31 +273,32 @@ std::string gadget4ParamText(const CGalaxy& g, const Gadget4Run& run) {
     p.param("ErrTolIntAccuracy", 0.025, "GADGET-4's usual accuracy");
 
     p.section("Gravity tree");
-    p.comment("Zyr's Barnes-Hut takes a cell of side l whole at a distance r when l / r < " +
-              shortestText(kOpeningAngle) + ";");
-    p.comment("GADGET-4's geometric criterion (type 0) does the same with ErrTolTheta " + shortestText(kOpeningAngle) +
-              ".");
-    p.param("TypeOfOpeningCriterion", 0, "geometric, as Zyr's");
-    p.param("ErrTolTheta", kOpeningAngle, "Zyr's opening angle");
-    p.param("ErrTolThetaMax", 1.0, "used only by the relative criterion (type 1)");
-    p.param("ErrTolForceAcc", 0.005, "used only by the relative criterion (type 1)");
+    if (g.forceError > 0.0 && g.softening != Softening::Shield) {
+        p.comment("Zyr's Barnes-Hut opens its cells for a 99th-percentile relative force error of " +
+                  shortestText(g.forceError) + ";");
+        p.comment("GADGET-4's relative criterion (type 1) bounds each cell's estimated error by ErrTolForceAcc");
+        p.comment("times the star's whole acceleration, which aims at errors of that size.");
+        p.param("TypeOfOpeningCriterion", 1, "relative, as Zyr's force error target");
+        p.param("ErrTolTheta", 0.7, "the geometric angle of GADGET-4's first step only");
+        p.param("ErrTolThetaMax", 1.0, "no cell wider than this seen from a star is taken whole");
+        p.param("ErrTolForceAcc", g.forceError, "Zyr's force error target");
+    } else {
+        p.comment("Zyr's Barnes-Hut takes a cell of side l whole at a distance r when l / r < " +
+                  shortestText(g.openingAngle) + ";");
+        p.comment("GADGET-4's geometric criterion (type 0) does the same with ErrTolTheta " +
+                  shortestText(g.openingAngle) + ".");
+        p.param("TypeOfOpeningCriterion", 0, "geometric, as Zyr's");
+        p.param("ErrTolTheta", g.openingAngle, "Zyr's opening angle");
+        p.param("ErrTolThetaMax", 1.0, "used only by the relative criterion (type 1)");
+        p.param("ErrTolForceAcc", 0.005, "used only by the relative criterion (type 1)");
+    }
     p.param("TopNodeFactor", 2.5, "domain decomposition, GADGET-4's usual values");
     p.param("ActivePartFracForNewDomainDecomp", 0.01);
 
-    p.section("Softening, from Zyr's shield rule");
-    p.comment("Zyr switches a star's pull off inside its shield radius");
-    p.comment("  r = (G m)^0.333 * |dt|^0.667 * modifier");
-    p.comment("and pulls as Newton's law outside it. For the typical star (median mass m = " +
-              shortestText(v.typicalMass) + " " + mass + "),");
-    p.comment("G = " + shortestText(g.gravity) + ", dt = " + shortestText(g.timeStep) + " " + time + " and modifier " +
-              shortestText(g.shieldModifier) + ":");
-    p.comment("  r = " + shortestText(v.shield) + " " + length);
-    p.comment("GADGET-4 softens with a spline kernel given as epsilon, its Plummer equivalent, and pulls");
-    p.comment("exactly as Newton's law beyond 2.8 epsilon. epsilon = r / 2.8 makes both Newtonian beyond r.");
-    p.comment("Heavier stars (a central mass) have wider shields in Zyr; GADGET-4 gives every star this one.");
+    const std::string classNote = softeningSection(p, g, v);
     p.comment("One value for every softening class; Zyr's stars are type 1 (ic.hdf5).");
     for (int c = 0; c < 6; ++c)
-        p.param("SofteningComovingClass" + std::to_string(c), v.softening, c == 0 ? "r / 2.8, " + length : "");
+        p.param("SofteningComovingClass" + std::to_string(c), v.softening, c == 0 ? classNote : "");
     for (int c = 0; c < 6; ++c)
         p.param("SofteningMaxPhysClass" + std::to_string(c), v.softening, c == 0 ? "used only by comoving runs" : "");
     for (int t = 0; t < 6; ++t) p.param("SofteningClassOfPartType" + std::to_string(t), 0);
@@ -311,7 +342,12 @@ std::string gadget4ReadmeText(const CGalaxy& g, const Gadget4Run& run, const std
                  "  ic.hdf5    ", "             ");
     t += paragraph("GADGET-4's parameters: the units of Zyr's " + g.scaleName[s] + " scale (" + g.lengthUnitName[s] +
                      ", " + time + ", " + g.massUnitName[s] +
-                     "), Zyr's gravitational constant, a softening length from the shield rule, steps of at most " +
+                     "), Zyr's gravitational constant, " +
+                     (g.softening == Softening::Shield ? "a softening length from the shield rule"
+                      : g.softening == Softening::Spline
+                          ? "Zyr's spline softening, the same force law"
+                          : "Zyr's softening length with GADGET-4's spline in place of Plummer's law") +
+                     ", steps of at most " +
                      shortestText(v.step) + " " + time + ", the run up to " + shortestText(v.until) + " " + time +
                      "; its comments say how each value was chosen",
                  "  param.txt  ", "             ");

@@ -231,6 +231,10 @@ void writeZyrData(hid_t file, const CGalaxy& g) {
     writeInt(zyr.get(), "DarkMatter", g.darkMatter);
     writeDouble(zyr.get(), "DarkRadius", g.darkRadius);
     writeDouble(zyr.get(), "DarkFraction", g.darkFraction);
+    writeInt(zyr.get(), "Softening", g.softening);
+    writeDouble(zyr.get(), "Epsilon", g.epsilon);
+    writeDouble(zyr.get(), "OpeningAngle", g.openingAngle);
+    writeDouble(zyr.get(), "ForceError", g.forceError);
     const auto n = static_cast<std::size_t>(g.numStars);
     if (n == 0) return;
     // In the order of the ParticleIDs, which is the order of the stars.
@@ -532,6 +536,21 @@ void readZyrData(hid_t file, long long stars, SnapshotData& out, std::vector<int
         out.darkMatter = static_cast<int>(halo);
         out.hasHalo = true;
     }
+    // Files written before the softening was kept pulled with the shield.
+    if (H5Aexists(zyr.get(), "Softening") > 0) {
+        long long softening = 0;
+        requireAttribute(zyr.get(), where, "Softening", H5T_INTEGER, H5T_NATIVE_LLONG, &softening);
+        requireAttribute(zyr.get(), where, "Epsilon", H5T_FLOAT, H5T_NATIVE_DOUBLE, &out.epsilon);
+        requireAttribute(zyr.get(), where, "OpeningAngle", H5T_FLOAT, H5T_NATIVE_DOUBLE, &out.openingAngle);
+        requireAttribute(zyr.get(), where, "ForceError", H5T_FLOAT, H5T_NATIVE_DOUBLE, &out.forceError);
+        if (softening < Softening::Shield || softening > Softening::Spline || !(out.epsilon > 0.0) ||
+            !std::isfinite(out.epsilon) || !(out.openingAngle > 0.0) || !std::isfinite(out.openingAngle) ||
+            !(out.forceError >= 0.0) || !std::isfinite(out.forceError))
+            throw BadSnapshot{"/Zyr describes no possible force law (a softening, a length and an opening angle "
+                              "above 0, a force error of 0 or more)"};
+        out.softening = static_cast<int>(softening);
+        out.hasGravity = true;
+    }
     if (stars == 0) return;
     std::vector<long long> read;
     readDataset(zyr.get(), where, "Colors", H5T_INTEGER, H5T_NATIVE_LLONG, static_cast<hsize_t>(stars), 0, read);
@@ -685,6 +704,12 @@ GalaxyFileStatus loadSnapshotFile(CGalaxy& galaxy, const std::string& path) {
         galaxy.integrationMethod = data.integrationMethod;
         galaxy.forceMethod = data.forceMethod;
         galaxy.shieldModifier = data.shieldModifier;
+    }
+    if (data.hasGravity) {
+        galaxy.softening = data.softening;
+        galaxy.epsilon = data.epsilon;
+        galaxy.openingAngle = data.openingAngle;
+        galaxy.forceError = data.forceError;
     }
     if (data.hasHalo) {
         galaxy.darkMatter = data.darkMatter;

@@ -27,6 +27,10 @@ struct SnapshotData {
     bool hasHalo = false;
     int darkMatter = 0;
     double darkRadius = 0.0, darkFraction = 0.0;
+    // The force law and the tree's accuracy, when the file says.
+    bool hasGravity = false;
+    int softening = 0;
+    double epsilon = 0.0, openingAngle = 0.0, forceError = 0.0;
     // What the integrator carries from step to step, so that a run continues
     // exactly: Adams-Moulton's step count and its newest history slots, oldest
     // first, each the six blocks (x, y, z, vx, vy, vz) of every star; the

@@ -1,7 +1,32 @@
 #include "physics/methods.h"
 
 #include "model/galaxy.h"
+#include "model/number_text.h"
 #include "physics/forces.h"
+
+std::string softeningText(const CGalaxy& g) {
+    if (g.softening == Softening::Shield) return {};
+    const int scale = g.scale;
+    const bool named = scale >= 0 && scale < static_cast<int>(g.lengthUnitName.size()) &&
+                       !g.lengthUnitName[static_cast<std::size_t>(scale)].empty();
+    return std::string("Softening: ") + labelOf(kSoftenings, g.softening) + ", " + shortestText(g.epsilon) +
+           (named ? " " + g.lengthUnitName[static_cast<std::size_t>(scale)] : std::string());
+}
+
+std::string treeOpeningText(const CGalaxy& g) {
+    if (g.forceMethod != ForceMethod::BarnesHut || g.integrationMethod == IntegrationMethod::DynamicEuler) return {};
+    // The force error target takes over from the angle where it applies.
+    if (g.forceError > 0.0 && g.softening != Softening::Shield)
+        return "Tree Opening: force error " + shortestText(g.forceError);
+    if (g.openingAngle == 0.4 && g.softening == Softening::Shield) return {};
+    return "Tree Opening: angle " + shortestText(g.openingAngle);
+}
+
+int testStarCount(const CGalaxy& g) {
+    int count = 0;
+    for (int i = 0; i < g.numStars; ++i) count += g.mass[i] == 0.0;
+    return count;
+}
 
 const IntegratorInfo* findIntegrator(std::string_view name) {
     for (const auto& info : kIntegrators)

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <string>
 #include <string_view>
 
 class CGalaxy;
@@ -29,6 +30,18 @@ inline constexpr IntegratorInfo kIntegrators[] = {
     {5, "leapfrog", "Integration: Leapfrog", 1},
 };
 
+struct SofteningInfo {
+    int id;             // Softening value
+    const char* name;   // command-line name
+    const char* label;  // report line, before the length
+};
+
+inline constexpr SofteningInfo kSoftenings[] = {
+    {0, "shield", "Shield"},
+    {1, "plummer", "Plummer"},
+    {2, "spline", "Spline"},
+};
+
 inline constexpr ForceMethodInfo kForceMethods[] = {
     {0, "direct", "Force Method: Direct"},
     {1, "barnes-hut", "Force Method: Barnes-Hut"},
@@ -49,6 +62,15 @@ const char* labelOf(const Table& table, int id) {
         if (entry.id == id) return entry.label;
     return "?";
 }
+
+// The report's lines of the force law and of the tree's accuracy,
+// "Softening: Plummer, 0.05 k ly" and "Tree Opening: force error 0.001";
+// empty while the galaxy pulls as the original did (the shield, and the
+// opening angle 0.4 for the tree).
+std::string softeningText(const CGalaxy& galaxy);
+std::string treeOpeningText(const CGalaxy& galaxy);
+// Stars of mass 0: they feel the others and pull on nobody.
+int testStarCount(const CGalaxy& galaxy);
 
 const IntegratorInfo* findIntegrator(std::string_view name);
 const ForceMethodInfo* findForceMethod(std::string_view name);

@@ -334,7 +334,8 @@ void registerGalaxy(py::module_& m) {
                         const py::object& centralMass, const py::object& rotation, const py::object& darkMatter,
                         const py::object& darkRadius, const py::object& darkFraction, const py::object& scale,
                         const py::object& seed, const py::object& force, const py::object& integrator,
-                        const py::object& dt, const py::object& shield) {
+                        const py::object& dt, const py::object& shield, const py::object& softening,
+                        const py::object& epsilon, const py::object& openingAngle, const py::object& forceError) {
                 return generated(optionsOf({{"shape", shape},
                                             {"stars", stars},
                                             {"star_mass", starMass},
@@ -348,41 +349,55 @@ void registerGalaxy(py::module_& m) {
                                             {"force", force},
                                             {"integrator", integrator},
                                             {"dt", dt},
-                                            {"shield", shield}}));
+                                            {"shield", shield},
+                                            {"softening", softening},
+                                            {"epsilon", epsilon},
+                                            {"opening_angle", openingAngle},
+                                            {"force_error", forceError}}));
             }),
             py::kw_only(), py::arg("shape") = py::none(), py::arg("stars") = py::none(),
             py::arg("star_mass") = py::none(), py::arg("central_mass") = py::none(), py::arg("rotation") = py::none(),
             py::arg("dark_matter") = py::none(), py::arg("dark_radius") = py::none(),
             py::arg("dark_fraction") = py::none(), py::arg("scale") = py::none(), py::arg("seed") = py::none(),
             py::arg("force") = py::none(), py::arg("integrator") = py::none(), py::arg("dt") = py::none(),
-            py::arg("shield") = py::none(),
+            py::arg("shield") = py::none(), py::arg("softening") = py::none(), py::arg("epsilon") = py::none(),
+            py::arg("opening_angle") = py::none(), py::arg("force_error") = py::none(),
             ("Generates a galaxy as zyr-sim does with the same options; a keyword left out\n"
              "(None) takes zyr-sim's default.\n\n" +
              keywordHelp({"shape", "stars", "star_mass", "central_mass", "rotation", "dark_matter", "dark_radius",
-                          "dark_fraction", "scale", "seed", "force", "integrator", "dt", "shield"}) +
+                          "dark_fraction", "scale", "seed", "force", "integrator", "dt", "shield", "softening",
+                          "epsilon", "opening_angle", "force_error"}) +
              "\nRaises MemoryError when the galaxy does not fit into memory.")
                 .c_str());
     cls.def_static(
         "load",
         [](const py::object& path, const py::object& force, const py::object& integrator, const py::object& dt,
-           const py::object& shield, const py::object& darkMatter, const py::object& darkRadius,
-           const py::object& darkFraction) {
+           const py::object& shield, const py::object& softening, const py::object& epsilon,
+           const py::object& openingAngle, const py::object& forceError, const py::object& darkMatter,
+           const py::object& darkRadius, const py::object& darkFraction) {
             return loaded(path, optionsOf({{"force", force},
                                            {"integrator", integrator},
                                            {"dt", dt},
                                            {"shield", shield},
+                                           {"softening", softening},
+                                           {"epsilon", epsilon},
+                                           {"opening_angle", openingAngle},
+                                           {"force_error", forceError},
                                            {"dark_matter", darkMatter},
                                            {"dark_radius", darkRadius},
                                            {"dark_fraction", darkFraction}}));
         },
         py::arg("path"), py::kw_only(), py::arg("force") = py::none(), py::arg("integrator") = py::none(),
-        py::arg("dt") = py::none(), py::arg("shield") = py::none(), py::arg("dark_matter") = py::none(),
+        py::arg("dt") = py::none(), py::arg("shield") = py::none(), py::arg("softening") = py::none(),
+        py::arg("epsilon") = py::none(), py::arg("opening_angle") = py::none(), py::arg("force_error") = py::none(),
+        py::arg("dark_matter") = py::none(),
         py::arg("dark_radius") = py::none(), py::arg("dark_fraction") = py::none(),
         ("Galaxy.load(path, ...) reads a galaxy file (.zyr) or an HDF5 snapshot (.hdf5),\n"
          "as zyr-sim --load does: the file gives the stars and the scale (a Zyr snapshot\n"
          "also the time and the model settings); the model settings and the dark matter\n"
          "halo given here win over the file's.\n\n" +
-         keywordHelp({"force", "integrator", "dt", "shield", "dark_matter", "dark_radius", "dark_fraction"}) +
+         keywordHelp({"force", "integrator", "dt", "shield", "softening", "epsilon", "opening_angle", "force_error",
+                      "dark_matter", "dark_radius", "dark_fraction"}) +
          "\n"
          "Raises OSError with zyr-sim's message when the file cannot be read, MemoryError\n"
          "when its stars do not fit into memory; a damaged file that could still be read\n"
@@ -414,6 +429,23 @@ void registerGalaxy(py::module_& m) {
         cls, "shield", [](const CGalaxy& g) { return g.shieldModifier; },
         [](const SimOptions& o, CGalaxy& g) { g.shieldSetting = g.shieldModifier = *o.shield; },
         "A star exerts no force inside its shield radius, which grows with this.");
+    modelProperty(
+        cls, "softening", [](const CGalaxy& g) { return nameOf(kSoftenings, g.softening); },
+        [](const SimOptions& o, CGalaxy& g) { g.softeningSetting = g.softening = *o.softening; },
+        "shield (the shield radius above), plummer or spline (softened over epsilon).");
+    modelProperty(
+        cls, "epsilon", [](const CGalaxy& g) { return g.epsilon; },
+        [](const SimOptions& o, CGalaxy& g) { g.epsilonSetting = g.epsilon = *o.epsilon; },
+        "The softening length, in the length unit of the galaxy's scale.");
+    modelProperty(
+        cls, "opening_angle", [](const CGalaxy& g) { return g.openingAngle; },
+        [](const SimOptions& o, CGalaxy& g) { g.openingAngleSetting = g.openingAngle = *o.openingAngle; },
+        "barnes-hut takes a cell whole when its edge over its distance is below this.");
+    modelProperty(
+        cls, "force_error", [](const CGalaxy& g) { return g.forceError; },
+        [](const SimOptions& o, CGalaxy& g) { g.forceErrorSetting = g.forceError = *o.forceError; },
+        "With a softening, barnes-hut aims at this 99th-percentile relative force error\n"
+        "instead of the opening angle; 0 for the angle. The shield's tree ignores it.");
 
     cls.def(
         "step",

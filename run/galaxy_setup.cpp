@@ -11,6 +11,10 @@ GalaxyFileStatus loadGalaxy(CGalaxy& g, const std::string& path, const SimOption
     if (options.integrator) g.integrationMethod = *options.integrator;
     if (options.timeStep) g.timeStep = *options.timeStep;
     if (options.shield) g.shieldModifier = *options.shield;
+    if (options.softening) g.softening = *options.softening;
+    if (options.epsilon) g.epsilon = *options.epsilon;
+    if (options.openingAngle) g.openingAngle = *options.openingAngle;
+    if (options.forceError) g.forceError = *options.forceError;
     if (options.darkMatter) g.darkMatter = *options.darkMatter;
     if (options.darkRadius) g.darkRadius = *options.darkRadius;
     if (options.darkFraction) g.darkFraction = *options.darkFraction;
@@ -18,6 +22,10 @@ GalaxyFileStatus loadGalaxy(CGalaxy& g, const std::string& path, const SimOption
     g.integrationSetting = g.integrationMethod;
     g.timeStepSetting = g.timeStep;
     g.shieldSetting = g.shieldModifier;
+    g.softeningSetting = g.softening;
+    g.epsilonSetting = g.epsilon;
+    g.openingAngleSetting = g.openingAngle;
+    g.forceErrorSetting = g.forceError;
     g.darkMatterSetting = g.darkMatter;
     g.darkRadiusSetting = g.darkRadius;
     g.darkFractionSetting = g.darkFraction;

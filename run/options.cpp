@@ -180,9 +180,9 @@ const OptionInfo kOptions[] = {
     {nullptr, "stars", "N", "number of stars asked for; grids and rings may use fewer", nullptr,
      [](const CGalaxy& g) { return std::to_string(g.requestedStars); },
      [](SimOptions& o, std::string_view v) { return readWhole(v, 1, INT_MAX, "must be at least 1", o.stars); }},
-    {nullptr, "star-mass", "M", "mass of every star, greater than 0", nullptr,
-     [](const CGalaxy& g) { return shortestText(g.starMass); },
-     [](SimOptions& o, std::string_view v) { return readReal(v, positive, o.starMass); }},
+    {nullptr, "star-mass", "M", "mass of every star; 0 makes test stars, which feel the others and pull on nobody",
+     nullptr, [](const CGalaxy& g) { return shortestText(g.starMass); },
+     [](SimOptions& o, std::string_view v) { return readReal(v, nonNegative, o.starMass); }},
     {nullptr, "central-mass", "M", "mass of a central star at the origin; 0 for none", nullptr,
      [](const CGalaxy& g) { return shortestText(g.centralMass); },
      [](SimOptions& o, std::string_view v) { return readReal(v, nonNegative, o.centralMass); }},
@@ -217,6 +217,24 @@ const OptionInfo kOptions[] = {
     {nullptr, "shield", "K", "shield radius modifier, 0 or more", nullptr,
      [](const CGalaxy& g) { return shortestText(g.shieldSetting); },
      [](SimOptions& o, std::string_view v) { return readReal(v, nonNegative, o.shield); }},
+    {nullptr, "softening", "NAME",
+     "how near stars pull: the shield switches a star's pull off inside its shield radius; plummer and spline "
+     "(GADGET-4's kernel, Newtonian beyond 2.8 epsilon) soften it over the length --epsilon",
+     [] { return choiceList(kSoftenings); },
+     [](const CGalaxy& g) -> std::string { return nameOf(kSoftenings, g.softeningSetting); },
+     [](SimOptions& o, std::string_view v) { return readChoice(v, kSoftenings, o.softening); }},
+    {nullptr, "epsilon", "E", "softening length in the scale's length unit, greater than 0", nullptr,
+     [](const CGalaxy& g) { return shortestText(g.epsilonSetting); },
+     [](SimOptions& o, std::string_view v) { return readReal(v, positive, o.epsilon); }},
+    {nullptr, "opening-angle", "THETA",
+     "barnes-hut takes a cell whole when its edge over its distance is below THETA, greater than 0", nullptr,
+     [](const CGalaxy& g) { return shortestText(g.openingAngleSetting); },
+     [](SimOptions& o, std::string_view v) { return readReal(v, positive, o.openingAngle); }},
+    {nullptr, "force-error", "E",
+     "with a softening, barnes-hut opens the cells so that the 99th percentile of the relative force error is "
+     "about E, instead of by the angle; 0 for the angle",
+     nullptr, [](const CGalaxy& g) { return shortestText(g.forceErrorSetting); },
+     [](SimOptions& o, std::string_view v) { return readReal(v, nonNegative, o.forceError); }},
 
     {"Run:", "load", "FILE", "start from a galaxy file (.zyr) or HDF5 snapshot (.hdf5) instead of generating one", nullptr, nullptr,
      [](SimOptions& o, std::string_view v) { return readPath(v, o.loadPath); }},
@@ -349,8 +367,9 @@ std::string unusedWithLoad(const std::vector<std::string_view>& given) {
 // or steps a galaxy would go unused or falsify the report.
 std::string unusedWithReplay(const std::vector<std::string_view>& given) {
     return givenOf(given, {"shape", "stars", "star-mass", "central-mass", "rotation", "dark-matter", "dark-radius",
-                           "dark-fraction", "scale", "seed", "force", "integrator", "dt", "shield", "load", "add",
-                           "steps", "report-every", "centre", "export-gadget4"});
+                           "dark-fraction", "scale", "seed", "force", "integrator", "dt", "shield", "softening",
+                           "epsilon", "opening-angle", "force-error", "load", "add", "steps", "report-every", "centre",
+                           "export-gadget4"});
 }
 
 // --export-gadget4 writes a folder instead of running: it needs the end time,
@@ -471,6 +490,10 @@ void applySettings(const SimOptions& o, CGalaxy& g) {
     if (o.integrator) g.integrationSetting = *o.integrator;
     if (o.timeStep) g.timeStepSetting = *o.timeStep;
     if (o.shield) g.shieldSetting = *o.shield;
+    if (o.softening) g.softeningSetting = *o.softening;
+    if (o.epsilon) g.epsilonSetting = *o.epsilon;
+    if (o.openingAngle) g.openingAngleSetting = *o.openingAngle;
+    if (o.forceError) g.forceErrorSetting = *o.forceError;
     if (o.threads) setWorkerThreads(*o.threads);
     g.exactEnergy = o.exactEnergy ? 1 : 0;
 }
@@ -526,8 +549,9 @@ std::string helpText(const CGalaxy& d) {
         "tree or grid its forces come from, at the cost of one force evaluation, unless\n"
         "--exact-energy is given. The report names it: (exact), (tree) or (mesh).\n"
         "--csv writes the same series with the header\n"
-        "  step,time,kinetic,potential,total,momentum_x,momentum_y,momentum_z,center_x,center_y,center_z,steps_per_second,potential_from\n"
-        "where potential_from is exact, tree or mesh.\n"
+        "  step,time,kinetic,potential,total,momentum_x,momentum_y,momentum_z,center_x,center_y,center_z,steps_per_second,test_stars,potential_from\n"
+        "where test_stars counts the stars of mass 0 and potential_from is exact, tree\n"
+        "or mesh.\n"
         "--state writes the header index,mass,x,y,z,vx,vy,vz,color and one row per star.\n"
         "Numbers in both files have 17 significant digits, with a full stop as the\n"
         "decimal separator whatever the locale.\n"

@@ -42,6 +42,10 @@ struct SimOptions {
     std::optional<int> integrator;
     std::optional<double> timeStep;
     std::optional<double> shield;
+    std::optional<int> softening;
+    std::optional<double> epsilon;
+    std::optional<double> openingAngle;
+    std::optional<double> forceError;
 
     // the run
     std::string loadPath;

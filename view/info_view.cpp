@@ -12,6 +12,7 @@
 
 #include "model/galaxy.h"
 #include "model/number_text.h"
+#include "physics/methods.h"
 #include "platform/child_frame.h"
 #include "platform/mdi_frame.h"
 
@@ -144,6 +145,11 @@ std::vector<ReportLine> infoReportLines(const CGalaxy& g, int page) {
         lines.add(230, 89, shapeLine(g.shape));
         lines.add(10, 103, forceLine(g.forceMethod, g.integrationMethod));
         lines.add(230, 103, integrationLine(g.integrationMethod));
+        // Lines of what Zyr adds to the original's gravity, only where it is
+        // in use, so the original's report stays as it was.
+        if (const std::string text = treeOpeningText(g); !text.empty()) lines.add(10, 75, " " + text);
+        if (const std::string text = softeningText(g); !text.empty()) lines.add(10, 117, " " + text);
+        if (const int tests = testStarCount(g); tests > 0) lines.add(230, 117, " Test Stars: " + std::to_string(tests));
         lines.add(10, 131, " Time Step:  " + exponent(g.timeStep));
         lines.add(230, 131, " Iter/sec " + exponent(g.itersPerSecond));
     } else {

@@ -29,7 +29,7 @@ using Args = std::vector<std::string>;
 
 constexpr const char* kSeriesHeader =
     "step,time,kinetic,potential,total,momentum_x,momentum_y,momentum_z,center_x,center_y,center_z,steps_per_second,"
-    "potential_from";
+    "test_stars,potential_from";
 constexpr const char* kStateHeader = "index,mass,x,y,z,vx,vy,vz,color";
 
 // The desktop program's settings, written out here on their own so that the
@@ -167,7 +167,11 @@ TEST(ZyrSimArguments, BadArgumentsExitTwoNamingTheOption) {
         {{"--stars", "0"}, "--stars"},
         {{"--stars", "-3"}, "--stars"},
         {{"--stars", "99999999999"}, "--stars"},
-        {{"--star-mass", "0"}, "--star-mass"},
+        {{"--star-mass", "-1"}, "--star-mass"},
+        {{"--softening", "gauss"}, "--softening"},
+        {{"--epsilon", "0"}, "--epsilon"},
+        {{"--opening-angle", "-0.5"}, "--opening-angle"},
+        {{"--force-error", "-1e-3"}, "--force-error"},
         {{"--central-mass", "-1"}, "--central-mass"},
         {{"--rotation", "inf"}, "--rotation"},
         {{"--dark-radius", "0"}, "--dark-radius"},
@@ -391,9 +395,9 @@ TEST(ZyrSimSeries, OneRowPerReportAtTheStartEveryKStepsAndTheEnd) {
         ASSERT_EQ(series.rows.size(), c.times.size()) << c.args[1];
         for (std::size_t r = 0; r < series.rows.size(); ++r) {
             const auto& row = series.rows[r];
-            ASSERT_EQ(row.size(), 13u);
+            ASSERT_EQ(row.size(), 14u);
             EXPECT_EQ(row[0], c.steps[r]);
-            EXPECT_EQ(row[12], c.potentialFrom);
+            EXPECT_EQ(row[13], c.potentialFrom);
             EXPECT_EQ(row[1], c.times[r]);
             // The total is the sum of the two energies as written, digit for digit.
             EXPECT_EQ(toNumber(row[4]), toNumber(row[2]) + toNumber(row[3])) << r;
@@ -631,6 +635,29 @@ TEST(ZyrSimFiles, AnAddKeepsTheSettingsOfTheLoadedSnapshot) {
     ASSERT_TRUE(loadAnyGalaxyFile(both, dir.path("both.hdf5")).ok());
     EXPECT_EQ(both.darkMatter, DarkMatterModel::Sphere);
     EXPECT_EQ(both.shieldModifier, 3.0);
+}
+
+// The force law and the tree's target head the report, travel in a snapshot
+// and give way to the options of a run that loads it; test stars are counted.
+TEST(ZyrSimFiles, TheSofteningAndTheTreeTargetAreReportedAndKept) {
+    TempDir dir;
+    const std::string snapshot = dir.path("soft.hdf5");
+    const SimRun first = runSim(dir, {"--stars", "24", "--seed", "9", "--star-mass", "0", "--central-mass", "1000",
+                                      "--force", "barnes-hut", "--softening", "spline", "--epsilon", "0.02",
+                                      "--force-error", "1e-3", "--steps", "0", "--save", snapshot});
+    ASSERT_EQ(first.status, 0) << first.err;
+    EXPECT_EQ(first.out.substr(0, first.out.find('\n')),
+              "Stars: 24   Integration: Improved Euler   Force Method: Barnes-Hut   Time Step: 8 Myr   Scale: Galactic"
+              "   Softening: Spline, 0.02 k ly   Tree Opening: force error 0.001   Test Stars: 23");
+    const SimRun again = runSim(dir, {"--load", snapshot, "--softening", "plummer", "--steps", "0"});
+    ASSERT_EQ(again.status, 0) << again.err;
+    EXPECT_NE(again.out.find("   Softening: Plummer, 0.02 k ly   Tree Opening: force error 0.001   Test Stars: 23\n"),
+              std::string::npos)
+        << again.out;
+    // The shield's tree has no use for a force error target, and says so.
+    const SimRun shield = runSim(dir, {"--stars", "8", "--force", "barnes-hut", "--force-error", "1e-3", "--steps", "0"});
+    ASSERT_EQ(shield.status, 0) << shield.err;
+    EXPECT_NE(shield.err.find("warning: a force error target needs a softening"), std::string::npos) << shield.err;
 }
 
 // A run saved halfway as a snapshot and continued from it ends on the same

@@ -56,6 +56,8 @@ struct Settings {
     double starMass, centralMass, rotationFactor, darkRadiusSetting, darkFractionSetting;
     int forceSetting, forceMethod, integrationSetting, integrationMethod, historyCount;
     double timeStepSetting, timeStep, shieldSetting, shieldModifier;
+    int softeningSetting, softening;
+    double epsilonSetting, epsilon, openingAngleSetting, openingAngle, forceErrorSetting, forceError;
 
     static Settings now() {
         const CGalaxy& g = g_galaxy;
@@ -63,7 +65,9 @@ struct Settings {
                 g.centralMass,        g.rotationFactor,  g.darkRadiusSetting,  g.darkFractionSetting,
                 g.forceSetting,       g.forceMethod,     g.integrationSetting, g.integrationMethod,
                 g.historyCount,       g.timeStepSetting, g.timeStep,           g.shieldSetting,
-                g.shieldModifier};
+                g.shieldModifier,     g.softeningSetting, g.softening,         g.epsilonSetting,
+                g.epsilon,            g.openingAngleSetting, g.openingAngle,   g.forceErrorSetting,
+                g.forceError};
     }
     bool operator==(const Settings&) const = default;
 };
@@ -81,6 +85,10 @@ void restoreDefaults() {
     g.darkFractionSetting = 0.9;
     g.timeStepSetting = g.timeStep = 8.0;
     g.shieldSetting = g.shieldModifier = 10.0;
+    g.softeningSetting = g.softening = Softening::Shield;
+    g.epsilonSetting = g.epsilon = 0.05;
+    g.openingAngleSetting = g.openingAngle = 0.4;
+    g.forceErrorSetting = g.forceError = 0.0;
     g.forceSetting = g.forceMethod = ForceMethod::Direct;
     g.integrationSetting = g.integrationMethod = IntegrationMethod::ImprovedEuler;
 }
@@ -463,9 +471,16 @@ void SettingsDialogsTest::modelDialogControls() {
         auto* dlg = qobject_cast<CModelSettingsDlg*>(dialog);
         QVERIFY(dlg);
         QCOMPARE(dlg->windowTitle(), QStringLiteral("b"));
-        QCOMPARE(dlg->size(), DialogUnits(dlg->font()).size(187, 166));
+        QCOMPARE(dlg->size(), DialogUnits(dlg->font()).size(187, 244));
         auto combo = [dlg](int id) { return qobject_cast<QComboBox*>(dlg->control(id)); };
         QVERIFY(combo(1010) && combo(1014) && combo(1015) && combo(1016));
+        QVERIFY(combo(1017) && combo(1018) && combo(1019) && combo(1020));
+        QCOMPARE(entries(combo(1017)), QStringList({"Shield", "Plummer", "Spline"}));
+        QVERIFY(!combo(1017)->isEditable() && combo(1018)->isEditable() && combo(1020)->isEditable());
+        QCOMPARE(combo(1017)->currentText(), QStringLiteral("Shield"));
+        QCOMPARE(combo(1018)->currentText(), QStringLiteral("0.050000"));
+        QCOMPARE(combo(1019)->currentText(), QStringLiteral("0.400000"));
+        QCOMPARE(combo(1020)->currentText(), QStringLiteral("0.000000"));
         QCOMPARE(entries(combo(1010)), QStringList({"0.25", "0.5", "1", "2", "4", "8"}));
         QCOMPARE(entries(combo(1014)), QStringList({"Direct", "Barnes-Hut"}));
         QCOMPARE(entries(combo(1015)), QStringList({"Euler", "Improved Euler", "Runge Kutta 4", "Adams-Moulton", "Leapfrog"}));
@@ -479,7 +494,8 @@ void SettingsDialogsTest::modelDialogControls() {
         QCOMPARE(combo(1014)->currentText(), QStringLiteral("Barnes-Hut"));
         QCOMPARE(combo(1015)->currentText(), QStringLiteral("Adams-Moulton"));
         QCOMPARE(labels(dlg), QStringList({"Time Step", "Force calculation method", "Integration Method",
-                                           "Sheild Radius Modifier"}));
+                                           "Sheild Radius Modifier", "Softening", "Softening Length",
+                                           "Tree Opening Angle", "Tree Force Error"}));
         auto* heading = qobject_cast<QLabel*>(dlg->control(CModelSettingsDlg::IdHeading));
         QVERIFY(heading);
         QCOMPARE(heading->pixmap().size(), QSize(122, 23));
@@ -507,21 +523,31 @@ void SettingsDialogsTest::modelChecks_data() {
     QTest::addColumn<QString>("timeStep");
     QTest::addColumn<QString>("shield");
     QTest::addColumn<QString>("message");
+    // Optionally one of the softening and tree fields with its text.
+    QTest::addColumn<int>("field");
+    QTest::addColumn<QString>("text");
     const QString zero = "Timestep cannot be 0";
-    QTest::newRow("zero") << "0" << "10" << zero;
-    QTest::newRow("zero with decimals") << "0.0" << "10" << zero;
-    QTest::newRow("negative zero") << "-0" << "10" << zero;
-    QTest::newRow("zero and negative shield") << "0" << "-1" << zero;
-    QTest::newRow("negative shield") << "2" << "-1" << "Shield radius cannot be negative";
-    QTest::newRow("nan step") << "nan" << "-1" << "Timestep must be a finite number";
-    QTest::newRow("infinite step") << "inf" << "1" << "Timestep must be a finite number";
-    QTest::newRow("infinite shield") << "2" << "1e400" << "Shield radius must be a finite number";
+    QTest::newRow("zero") << "0" << "10" << zero << 0 << QString();
+    QTest::newRow("zero with decimals") << "0.0" << "10" << zero << 0 << QString();
+    QTest::newRow("negative zero") << "-0" << "10" << zero << 0 << QString();
+    QTest::newRow("zero and negative shield") << "0" << "-1" << zero << 0 << QString();
+    QTest::newRow("negative shield") << "2" << "-1" << "Shield radius cannot be negative" << 0 << QString();
+    QTest::newRow("nan step") << "nan" << "-1" << "Timestep must be a finite number" << 0 << QString();
+    QTest::newRow("infinite step") << "inf" << "1" << "Timestep must be a finite number" << 0 << QString();
+    QTest::newRow("infinite shield") << "2" << "1e400" << "Shield radius must be a finite number" << 0 << QString();
+    QTest::newRow("zero epsilon") << "2" << "1" << "Softening length must be greater than 0" << 1018 << "0";
+    QTest::newRow("nan epsilon") << "2" << "1" << "Softening length must be a finite number" << 1018 << "nan";
+    QTest::newRow("negative angle") << "2" << "1" << "Opening angle must be greater than 0" << 1019 << "-0.4";
+    QTest::newRow("infinite error") << "2" << "1" << "Force error must be a finite number" << 1020 << "inf";
+    QTest::newRow("negative error") << "2" << "1" << "Force error cannot be negative" << 1020 << "-1e-3";
 }
 
 void SettingsDialogsTest::modelChecks() {
     QFETCH(QString, timeStep);
     QFETCH(QString, shield);
     QFETCH(QString, message);
+    QFETCH(int, field);
+    QFETCH(QString, text);
     g_galaxy.historyCount = 2;
     const Settings before = Settings::now();
     runDialog(C::ModelSettings, [&](QDialog* dialog) {
@@ -529,6 +555,7 @@ void SettingsDialogsTest::modelChecks() {
         static_cast<QComboBox*>(dlg->control(1014))->setCurrentIndex(1);
         static_cast<QComboBox*>(dlg->control(1010))->setEditText(timeStep);
         static_cast<QComboBox*>(dlg->control(1016))->setEditText(shield);
+        if (field) static_cast<QComboBox*>(dlg->control(field))->setEditText(text);
         button(dlg, "OK")->click();
         QVERIFY(dlg->isVisible());
         QCOMPARE(prompter_->messages.size(), std::size_t{1});
@@ -548,6 +575,10 @@ void SettingsDialogsTest::modelStoresLiveValuesAndSettings() {
         combo(1015)->setCurrentIndex(4);  // after Adams-Moulton, and not Dynamic Euler
         combo(1010)->setEditText("-2.5 days");  // negative steps are allowed
         combo(1016)->setEditText("0");
+        combo(1017)->setCurrentIndex(2);
+        combo(1018)->setEditText("0.002");
+        combo(1019)->setEditText("0.7");
+        combo(1020)->setEditText("1e-3");
         button(dlg, "OK")->click();
         QVERIFY(!dlg->isVisible());
     });
@@ -560,6 +591,14 @@ void SettingsDialogsTest::modelStoresLiveValuesAndSettings() {
     QCOMPARE(g.timeStepSetting, -2.5);
     QCOMPARE(g.shieldModifier, 0.0);
     QCOMPARE(g.shieldSetting, 0.0);
+    QCOMPARE(g.softening, int(Softening::Spline));
+    QCOMPARE(g.softeningSetting, int(Softening::Spline));
+    QCOMPARE(g.epsilon, 0.002);
+    QCOMPARE(g.epsilonSetting, 0.002);
+    QCOMPARE(g.openingAngle, 0.7);
+    QCOMPARE(g.openingAngleSetting, 0.7);
+    QCOMPARE(g.forceError, 1e-3);
+    QCOMPARE(g.forceErrorSetting, 1e-3);
     QCOMPARE(g.historyCount, 0);
 
     // Letters keep the previous values.

@@ -261,3 +261,34 @@ TEST(Gadget4Export, RefusesWhatGadget4CannotRunAndWritesNothing) {
         EXPECT_EQ(readText(scratch.path() / "file"), "a file\n");
     }
 }
+
+// A softened galaxy hands GADGET-4 its own epsilon, whatever the shield says,
+// and its force error target as the relative criterion.
+TEST(Gadget4Export, ASoftenedGalaxyKeepsItsEpsilonAndItsTreeTarget) {
+    struct Case {
+        int softening;
+        double forceError;
+        const char* criterion;
+        const char* says;
+    };
+    for (const Case& c : {Case{Softening::Spline, 1e-3, "1", "the same force law"},
+                          Case{Softening::Plummer, 0.0, "0", "in place of Plummer's law"}}) {
+        ScratchDir scratch;
+        CGalaxy g;
+        ASSERT_TRUE(installStars(g, {{400, 1, 0, 0}, {400, -1, 0, 0}}));
+        g.softening = c.softening;
+        g.epsilon = 0.125;
+        g.forceError = c.forceError;
+        g.openingAngle = 0.6;
+        g.shieldModifier = 0.0;  // no shield radius, which a softening does not need
+        const fs::path dir = scratch.path() / "run";
+        const Gadget4ExportStatus status = exportForGadget4(g, dir, {g.time + 100.0, 2});
+        ASSERT_TRUE(status.ok()) << status.message;
+        const auto params = readParameters(dir / "param.txt");
+        for (int k = 0; k < 6; ++k) EXPECT_EQ(params.at("SofteningComovingClass" + std::to_string(k)).at(0), "0.125");
+        EXPECT_EQ(params.at("TypeOfOpeningCriterion").at(0), c.criterion);
+        EXPECT_EQ(params.at(c.forceError > 0.0 ? "ErrTolForceAcc" : "ErrTolTheta").at(0),
+                  c.forceError > 0.0 ? "0.001" : "0.6");
+        EXPECT_NE(readText(dir / "README.txt").find(c.says), std::string::npos) << readText(dir / "README.txt");
+    }
+}

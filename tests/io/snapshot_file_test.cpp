@@ -87,6 +87,10 @@ protected:
         galaxy_.integrationMethod = IntegrationMethod::Leapfrog;
         galaxy_.forceMethod = ForceMethod::BarnesHut;
         galaxy_.shieldModifier = 3.5;
+        galaxy_.softening = Softening::Spline;
+        galaxy_.epsilon = 0.02;
+        galaxy_.openingAngle = 0.6;
+        galaxy_.forceError = 3e-4;
     }
     std::vector<std::string> entries() const { return scratch_.entries(); }
     fs::path saved(const char* name) {
@@ -115,6 +119,10 @@ TEST_F(SnapshotFileTest, RoundTripKeepsEveryBitTheTimeTheScaleAndTheSettings) {
     EXPECT_EQ(loaded.integrationMethod, IntegrationMethod::Leapfrog);
     EXPECT_EQ(loaded.forceMethod, ForceMethod::BarnesHut);
     EXPECT_EQ(loaded.shieldModifier, 3.5);
+    EXPECT_EQ(loaded.softening, Softening::Spline);
+    EXPECT_EQ(loaded.epsilon, 0.02);
+    EXPECT_EQ(loaded.openingAngle, 0.6);
+    EXPECT_EQ(loaded.forceError, 3e-4);
     // The settings for the next New Galaxy stay as they were.
     EXPECT_EQ(loaded.scaleSetting, UnitScale::Galactic);
     EXPECT_EQ(loaded.integrationSetting, CGalaxy().integrationSetting);

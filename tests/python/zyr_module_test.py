@@ -58,14 +58,16 @@ def test_a_snapshot_goes_on_to_the_bit_and_keeps_its_settings_through_an_add(tmp
     g = zyr.Galaxy(**DISC, integrator="leapfrog", force="barnes-hut", dt=4.0, shield=2)
     g.step(2)
     g.save(tmp_path / "g.hdf5")
-    h = zyr.Galaxy.load(tmp_path / "g.hdf5", shield=2)  # the rest from the file
+    h = zyr.Galaxy.load(tmp_path / "g.hdf5", shield=2, opening_angle=0.5)  # the rest from the file
+    g.opening_angle = 0.5  # the two take the same steps from here on
     g.step(3)
     h.step(3)
     np.testing.assert_array_equal(h.positions, g.positions)
     np.testing.assert_array_equal(h.velocities, g.velocities)
     assert h.time == g.time
     h.add(zyr.Galaxy.load(os.path.join(DATA, "two-star-orbit.zyr")), offset=(5, 0, 0))
-    assert (len(h), h.integrator, h.force, h.dt, h.shield) == (302, "leapfrog", "barnes-hut", 4.0, 2.0)
+    assert (len(h), h.integrator, h.force, h.dt, h.shield, h.opening_angle) == (
+        302, "leapfrog", "barnes-hut", 4.0, 2.0, 0.5)
 
 
 @pytest.mark.parametrize("made, loaded", [
@@ -159,6 +161,9 @@ BAD = [
     (lambda: setattr(galaxy(), "force", 1), TypeError, "force must be one of direct|barnes-hut|particle-mesh"),
     (lambda: setattr(galaxy(), "dt", 0), ValueError, "dt=0: must not be 0"),
     (lambda: setattr(galaxy(), "shield", float("nan")), ValueError, "shield=nan: not a finite number"),
+    (lambda: setattr(galaxy(), "softening", "gauss"), ValueError, "softening='gauss': not one of shield|plummer|spline"),
+    (lambda: zyr.Galaxy(epsilon=0), ValueError, "epsilon=0: must be greater than 0"),
+    (lambda: setattr(galaxy(), "force_error", -1e-3), ValueError, "force_error=-0.001: must not be negative"),
     (lambda: galaxy().step(-1), ValueError, "n=-1"),
     (lambda: galaxy().step(1.5), TypeError, "n must be a whole number"),
     (lambda: zyr.Galaxy.load("missing.zyr"), OSError, "cannot open missing.zyr"),

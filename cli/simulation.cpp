@@ -2,6 +2,7 @@
 
 #include <chrono>
 #include <cstdio>
+#include <span>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -15,6 +16,7 @@
 #include "io/snapshot_series.h"
 #include "model/galaxy.h"
 #include "model/number_text.h"
+#include "physics/forces.h"
 #include "physics/methods.h"
 #include "physics/workers.h"
 #include "run/galaxy_setup.h"
@@ -29,6 +31,7 @@ constexpr std::string_view kSeriesHeader =
     "step,time,kinetic,potential,total,momentum_x,momentum_y,momentum_z,center_x,center_y,center_z,"
     "steps_per_second,test_stars,potential_from";
 constexpr std::string_view kStateHeader = "index,mass,x,y,z,vx,vy,vz,color";
+constexpr std::string_view kStateAccelerationsHeader = "index,mass,x,y,z,vx,vy,vz,color,ax,ay,az,phi";
 
 void complain(const std::string& message) { std::fprintf(stderr, "zyr-sim: %s\n", message.c_str()); }
 
@@ -106,12 +109,23 @@ void writeSeriesRow(CsvFile& series, int step, double stepsPerSecond) {
     series.writeRow(row, potentialSourceName(g.potentialSource));
 }
 
-void writeState(CsvFile& state) {
+void writeState(CsvFile& state, bool accelerations) {
     const CGalaxy& g = g_galaxy;
-    for (int i = 0; i < g.numStars; ++i) {
-        const double row[] = {static_cast<double>(i), g.mass[i], g.pos.x[i], g.pos.y[i], g.pos.z[i],
-                              g.vel.x[i],            g.vel.y[i], g.vel.z[i], static_cast<double>(g.color[i])};
-        state.writeRow(row);
+    const std::size_t n = static_cast<std::size_t>(g.numStars);
+    std::vector<double> ax, ay, az, phi;
+    if (accelerations) {
+        ax.resize(n), ay.resize(n), az.resize(n), phi.resize(n);
+        starAccelerations(g, ax.data(), ay.data(), az.data());
+        starPotentials(g, phi.data());
+    }
+    for (std::size_t i = 0; i < n; ++i) {
+        double row[13] = {static_cast<double>(i), g.mass[i], g.pos.x[i], g.pos.y[i], g.pos.z[i],
+                          g.vel.x[i],            g.vel.y[i], g.vel.z[i], static_cast<double>(g.color[i])};
+        std::size_t fields = 9;
+        if (accelerations) {
+            for (const double value : {ax[i], ay[i], az[i], phi[i]}) row[fields++] = value;
+        }
+        state.writeRow(std::span(row, fields));
     }
 }
 
@@ -186,7 +200,7 @@ public:
         const SimOptions& o = options_;
         FileStatus status;
         if (!o.csvPath.empty()) status = series_.open(o.csvPath, kSeriesHeader);
-        if (status.ok() && !o.statePath.empty()) status = state_.open(o.statePath, kStateHeader);
+        if (status.ok() && !o.statePath.empty()) status = state_.open(o.statePath, o.stateAccelerations ? kStateAccelerationsHeader : kStateHeader);
         if (status.ok() && !o.savePath.empty()) {
             status = saved_.open(o.savePath);
             if (status.ok() && galaxyFormatOf(o.savePath) == GalaxyFormat::Unknown)
@@ -241,7 +255,7 @@ public:
             complain(message);
             status = 1;
         };
-        if (state_.isOpen()) writeState(state_);
+        if (state_.isOpen()) writeState(state_, options_.stateAccelerations);
         for (CsvFile* file : {&series_, &state_}) {
             if (!file->isOpen()) continue;
             if (const FileStatus closed = file->close(); !closed.ok()) failed(closed.message);

@@ -15,6 +15,7 @@
 #include "io/any_galaxy_file.h"
 #include "io/galaxy_file.h"
 #include "model/galaxy.h"
+#include "physics/forces.h"
 #include "physics/methods.h"
 #include "python/keywords.h"
 #include "python/report_binding.h"
@@ -192,6 +193,7 @@ Report report(Galaxy& galaxy, bool exactEnergy) {
     r.momentum = {g.momentumX, g.momentumY, g.momentumZ};
     r.centre = {g.centerX, g.centerY, g.centerZ};
     r.potentialFrom = potentialSourceName(g.potentialSource);
+    r.testStars = testStarCount(g);
     return r;
 }
 
@@ -512,6 +514,48 @@ void registerGalaxy(py::module_& m) {
         cls, "colors", [](CGalaxy& g) { return g.color; }, 1,
         "Star colours, an (N,) int32 view, writable with 0 to 7 (white, red, orange,\n"
         "yellow, green, blue, purple, cyan); render() and save() refuse others.");
+
+    cls.def_property_readonly(
+        "accelerations",
+        [](Galaxy& galaxy) {
+            const auto lock = galaxy.hold();
+            const CGalaxy& g = galaxy.g;
+            const py::ssize_t n = g.numStars;
+            py::array_t<double> out({n, py::ssize_t{3}});
+            std::vector<double> ax(static_cast<std::size_t>(n)), ay(ax.size()), az(ax.size());
+            {
+                py::gil_scoped_release released;
+                starAccelerations(g, ax.data(), ay.data(), az.data());
+            }
+            auto rows = out.mutable_unchecked<2>();
+            for (py::ssize_t i = 0; i < n; ++i) {
+                rows(i, 0) = ax[static_cast<std::size_t>(i)];
+                rows(i, 1) = ay[static_cast<std::size_t>(i)];
+                rows(i, 2) = az[static_cast<std::size_t>(i)];
+            }
+            return out;
+        },
+        "Each star's acceleration, a new (N, 3) float64 array, computed when asked for\n"
+        "the stars as they are now: the pull of the force method (with the shield or the\n"
+        "softening) and of the halo, which the next step starts from. Costs one force\n"
+        "evaluation.");
+    cls.def_property_readonly(
+        "potentials",
+        [](Galaxy& galaxy) {
+            const auto lock = galaxy.hold();
+            const CGalaxy& g = galaxy.g;
+            py::array_t<double> out(py::ssize_t{g.numStars});
+            {
+                py::gil_scoped_release released;
+                starPotentials(g, out.mutable_data());
+            }
+            return out;
+        },
+        "The potential at each star (energy per unit mass), a new (N,) float64 array,\n"
+        "computed when asked for the stars as they are now: that of the pull the force\n"
+        "method applies (flat inside a shield radius, softened, or from the tree's or\n"
+        "grid's cells) plus the halo's. Costs about one force evaluation; a direct\n"
+        "galaxy's, a pass over all pairs.");
 
     cls.def("report", &report, py::arg("exact_energy") = false,
             "report(exact_energy=False) runs the bookkeeping and returns a Report: energies,\n"

@@ -26,6 +26,8 @@ void registerReport(py::module_& m) {
             "Centre of mass (x, y, z), a new (3,) array.")
         .def_readonly("potential_from", &Report::potentialFrom,
                       "Where the potential energy comes from: 'exact', 'tree' or 'mesh'.")
+        .def_readonly("test_stars", &Report::testStars,
+                      "Stars of mass 0: they feel the others and pull on nobody.")
         .def(
             "__repr__",
             [](const Report& r) {

@@ -16,6 +16,7 @@ struct Report {
     double kinetic = 0.0, potential = 0.0, total = 0.0, totalMass = 0.0;
     std::array<double, 3> momentum{}, centre{};
     std::string potentialFrom;
+    int testStars = 0;
 };
 
 void registerReport(pybind11::module_& m);

@@ -336,6 +336,10 @@ const OptionInfo kOptions[] = {
      [](SimOptions& o, std::string_view v) { return readPath(v, o.csvPath); }},
     {nullptr, "state", "FILE.csv", "write every star after the last step as CSV", nullptr, nullptr,
      [](SimOptions& o, std::string_view v) { return readPath(v, o.statePath); }},
+    {nullptr, "state-accelerations", nullptr,
+     "add the columns ax,ay,az,phi to --state: each star's acceleration and potential (energy per unit mass) "
+     "from the force method and halo, at the positions written",
+     nullptr, nullptr, [](SimOptions& o, std::string_view) { return setFlag(o.stateAccelerations, true); }},
     {nullptr, "quiet", nullptr, "no report; warnings, errors and the progress line remain", nullptr, nullptr,
      [](SimOptions& o, std::string_view) { return setFlag(o.quiet, true); }},
     {nullptr, "help", nullptr, "show this text and exit", nullptr, nullptr,
@@ -449,6 +453,8 @@ ParseResult parseOptions(int argc, const char* const* argv) {
         return failure(unused + ": not with --load, whose file gives the stars and the scale");
     if (std::string conflict = gadget4Conflict(options, given); !conflict.empty())
         return failure(std::move(conflict));
+    if (options.stateAccelerations && options.statePath.empty())
+        return failure("--state-accelerations: only with --state, whose rows it adds to");
     return options;
 }
 
@@ -552,7 +558,8 @@ std::string helpText(const CGalaxy& d) {
         "  step,time,kinetic,potential,total,momentum_x,momentum_y,momentum_z,center_x,center_y,center_z,steps_per_second,test_stars,potential_from\n"
         "where test_stars counts the stars of mass 0 and potential_from is exact, tree\n"
         "or mesh.\n"
-        "--state writes the header index,mass,x,y,z,vx,vy,vz,color and one row per star.\n"
+        "--state writes the header index,mass,x,y,z,vx,vy,vz,color and one row per star;\n"
+        "with --state-accelerations the header goes on with ax,ay,az,phi.\n"
         "Numbers in both files have 17 significant digits, with a full stop as the\n"
         "decimal separator whatever the locale.\n"
         "A run that takes longer than a second shows its progress on standard error:\n"

@@ -54,6 +54,7 @@ struct SimOptions {
     std::string savePath;
     std::string csvPath;
     std::string statePath;
+    bool stateAccelerations = false;  // and each star's pull and potential in it
     int steps = kDefaultSteps;
     int reportEvery = 0;  // 0: report at the start and at the end only
     std::optional<int> threads;  // unset: ZYR_THREADS, else the hardware's

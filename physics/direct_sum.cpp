@@ -7,7 +7,6 @@
 #include <cstring>
 #include <limits>
 #include <new>
-#include <type_traits>
 #include <vector>
 
 #include "model/galaxy.h"
@@ -235,22 +234,6 @@ template <class V>
 #define ZYR_KERNELS_FILE "physics/direct_sum_kernels.inc"
 #include "physics/simd_builds.inc"
 #undef ZYR_KERNELS_FILE
-
-// Calls fn with the kernels' law as a constant: a softening kind, or the shield.
-template <class Fn>
-void withLaw(int kind, Fn&& fn) {
-    switch (kind) {
-    case Softening::Shield:
-        fn(std::integral_constant<int, Softening::Shield>());
-        break;
-    case Softening::Plummer:
-        fn(std::integral_constant<int, Softening::Plummer>());
-        break;
-    default:  // as SofteningKernel reads any other kind
-        fn(std::integral_constant<int, Softening::Spline>());
-        break;
-    }
-}
 
 // ---- the whole sums -----------------------------------------------------------
 

@@ -1,5 +1,7 @@
 #pragma once
 
+#include <type_traits>
+
 #include "physics/simd.h"
 #include "physics/softening.h"
 
@@ -71,5 +73,23 @@ template <int kKind, class V>
         const V core = (2.8 - u * u * (16.0 / 3.0 + u * u * (6.4 * u - 9.6))) / s.h;
         const V shell = (3.2 - 1.0 / 15.0 / u - u * u * (32.0 / 3.0 + u * (-16.0 + u * (9.6 - 32.0 / 15.0 * u)))) / s.h;
         depth = inside ? (u < 0.5 ? core : shell) : newton;
+    }
+}
+
+// Calls fn with the law of a sum as a compile-time constant: the shield, or
+// the softening kind as SofteningKernel reads it (any kind but Plummer is the
+// spline).
+template <class Fn>
+void withLaw(int kind, Fn&& fn) {
+    switch (kind) {
+    case Softening::Shield:
+        fn(std::integral_constant<int, Softening::Shield>());
+        break;
+    case Softening::Plummer:
+        fn(std::integral_constant<int, Softening::Plummer>());
+        break;
+    default:
+        fn(std::integral_constant<int, Softening::Spline>());
+        break;
     }
 }

@@ -302,6 +302,12 @@ void fastSum(int n, const double* x, const double* y, const double* z, const dou
                              static_cast<int>(lists.massless.size()));
 }
 
+// The kernels' law for a softening: its kind as SofteningKernel reads it,
+// never the shield.
+int softenedKind(const SofteningKernel& kernel) {
+    return kernel.kind == Softening::Plummer ? Softening::Plummer : Softening::Spline;
+}
+
 // The fast form where a vectorised build is selected and its memory can be
 // had; the plain loop, which needs none, otherwise.
 template <class Fast, class Plain>
@@ -389,9 +395,9 @@ void softenedPotentials(int n, const double* x, const double* y, const double* z
                         const PassProgress& progress) {
     const auto term = [&](double r2, int, int j) { return gravity * mass[j] * kernel.depth(r2); };
     const auto plainRows = [&](int first, int last) { plainPotentials(first, last, n, x, y, z, mass, full, term, S); };
-    withLaw(kernel.kind == Softening::Plummer ? Softening::Plummer : Softening::Spline, [&](auto kind) {
-        potentialPass<decltype(kind)::value>(n, x, y, z, mass, nullptr, {gravity, SofteningLanes(kernel)}, full, S, progress,
-                              plainRows);
+    const Law law = {gravity, SofteningLanes(kernel)};
+    withLaw(softenedKind(kernel), [&](auto kind) {
+        potentialPass<decltype(kind)::value>(n, x, y, z, mass, nullptr, law, full, S, progress, plainRows);
     });
 }
 
@@ -416,10 +422,10 @@ void directSumAccelerations(int n, const double* x, const double* y, const doubl
 void softenedSumAccelerations(int n, const double* x, const double* y, const double* z, const double* mass,
                               const SofteningKernel& kernel, double gravity, double* ax, double* ay, double* az) {
     if (n < 2) return;
-    withLaw(kernel.kind == Softening::Plummer ? Softening::Plummer : Softening::Spline, [&](auto kind) {
-        fastOrPlain(
-            [&] { fastSum<decltype(kind)::value>(n, x, y, z, mass, nullptr, {gravity, SofteningLanes(kernel)}, ax, ay, az); },
-            [&] { softenedSumReference(n, x, y, z, mass, kernel, gravity, ax, ay, az); });
+    const Law law = {gravity, SofteningLanes(kernel)};
+    withLaw(softenedKind(kernel), [&](auto kind) {
+        fastOrPlain([&] { fastSum<decltype(kind)::value>(n, x, y, z, mass, nullptr, law, ax, ay, az); },
+                    [&] { softenedSumReference(n, x, y, z, mass, kernel, gravity, ax, ay, az); });
     });
 }
 

@@ -49,7 +49,8 @@ template <int kKind, class V>
         if (!anyLane(inside)) return;
         const V u = r / s.h;
         const V core = (32.0 / 3.0 + u * u * (32.0 * u - 38.4)) / s.h3;
-        const V shell = (64.0 / 3.0 - 48.0 * u + 38.4 * u * u - 32.0 / 3.0 * u * u * u - 1.0 / 15.0 / (u * u * u)) / s.h3;
+        const V shell =
+            (64.0 / 3.0 - 48.0 * u + 38.4 * u * u - 32.0 / 3.0 * u * u * u - 1.0 / 15.0 / (u * u * u)) / s.h3;
         pull = inside ? (u < 0.5 ? core : shell) : newton;
     }
 }

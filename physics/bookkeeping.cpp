@@ -68,13 +68,11 @@ void CGalaxy::bookkeeping(const std::function<void(double share)>& exactPassProg
     case PotentialSource::Mesh:
         particleMeshPotentials(*this, n, x, y, z, pairSums.data());
         break;
-    default: {
-        std::vector<double> shield(static_cast<std::size_t>(n));
-        ShieldRule shieldOf(timeStep, shieldModifier);
-        for (int i = 0; i < n; ++i) shield[i] = shieldOf(G * mass[i]);
-        pairPotentials(n, x, y, z, mass, shield.data(), G, pairSums.data(), exactPassProgress);
+    default:
+        // The shield's or the softening's pair potentials: the energy of the
+        // force the direct sum applies.
+        directPairPotentials(*this, n, x, y, z, pairSums.data(), exactPassProgress);
         break;
-    }
     }
     // The halo pulls as a uniform sphere of the halo's own mass inside its
     // radius and as that mass at the origin outside; this is the potential of

@@ -4,14 +4,19 @@
 
 #include "model/galaxy.h"
 #include "physics/forces.h"
+#include "physics/softening.h"
 
 void CGalaxy::DynamicEulerStep(double h) {
     const int n = numStars;
     for (int i = 0; i < n; ++i) acc.x[i] = acc.y[i] = acc.z[i] = 0.0;
 
     // One shield radius for the whole step, from the second star's mass.
-    // Without a second star there is no pair to shield.
-    const double s = n >= 2 ? ShieldRadius(gravity * mass[1], timeStep, shieldModifier) : 0.0;
+    // Without a second star there is no pair to shield. A softening has no
+    // use for it: every pair pulls, coincident ones too (their separation at
+    // the middle of the step need not be zero).
+    const bool softened = softening != Softening::Shield;
+    const SofteningKernel kernel = SofteningKernel::of(*this);
+    const double s = n >= 2 && !softened ? ShieldRadius(gravity * mass[1], timeStep, shieldModifier) : 0.0;
     const double s2 = std::pow(s, 2.0);
     const double halfStep = h / 2;
 
@@ -21,8 +26,13 @@ void CGalaxy::DynamicEulerStep(double h) {
             const double dy = pos.y[i] - pos.y[j];
             const double dz = pos.z[i] - pos.z[j];
             const double r2 = dx * dx + dy * dy + dz * dz;
-            if (r2 == 0.0 || r2 <= s2) continue;
-            const double k = gravity / (std::sqrt(r2) * r2);
+            double k;
+            if (softened) {
+                k = gravity * kernel.pull(r2);
+            } else {
+                if (r2 == 0.0 || r2 <= s2) continue;
+                k = gravity / (std::sqrt(r2) * r2);
+            }
             const double Dx = dx + halfStep * (vel.x[i] - vel.x[j]);
             const double Dy = dy + halfStep * (vel.y[i] - vel.y[j]);
             const double Dz = dz + halfStep * (vel.z[i] - vel.z[j]);

@@ -2,7 +2,6 @@
 
 #include <bit>
 #include <cmath>
-#include <vector>
 
 #include "model/galaxy.h"
 #include "physics/barnes_hut.h"
@@ -56,16 +55,9 @@ void ComputeDerivatives(const CGalaxy& g, int stateLen, double /*time*/, double*
     case ForceMethod::ParticleMesh:
         particleMeshForces(g, n, x, y, z, ax, ay, az);
         break;
-    default: {
-        std::vector<double> shield(static_cast<std::size_t>(n));
-        ShieldRule shieldOf(g.timeStep, g.shieldModifier);
-        for (int i = 0; i < n; ++i) {
-            shield[i] = shieldOf(g.gravity * g.mass[i]);
-            ax[i] = ay[i] = az[i] = 0.0;
-        }
-        directSumAccelerations(n, x, y, z, g.mass, shield.data(), g.gravity, ax, ay, az);
+    default:
+        directForces(g, n, x, y, z, ax, ay, az);
         break;
-    }
     }
 
     double totalMass = 0.0;

@@ -9,6 +9,7 @@
 #include "physics/forces.h"
 #include "physics/kernel_builds.h"
 #include "physics/simd.h"
+#include "physics/softening_lanes.h"
 #include "physics/workers.h"
 
 namespace {
@@ -40,6 +41,7 @@ struct MeshPass {
     const OccupiedCell* occupied;
     int occupiedCount;
     double gravity;
+    SofteningLanes softening;
     const double *x, *y, *z;
     double *ax, *ay, *az;
     double* potential;
@@ -87,12 +89,17 @@ void vectorisedPass(const CParticleMesh& mesh, const CGalaxy& g, int n, const do
     addGroups(-1, first);
 
     const MeshPass pass = {&mesh, lists.groups.data(), lists.stars.data(), lists.occupied.data(),
-                           static_cast<int>(lists.occupied.size()), g.gravity, x, y, z, ax, ay, az, potential};
-    const auto kernel = potential
-                            ? selectedBuild(generic::passGroupPotential, avx2::passGroupPotential,
-                                            avx512::passGroupPotential)
-                            : selectedBuild(generic::passGroup, avx2::passGroup, avx512::passGroup);
-    parallelFor(static_cast<int>(lists.groups.size()), [&](int k) { kernel(pass, k); });
+                           static_cast<int>(lists.occupied.size()), g.gravity, SofteningLanes(mesh.softening),
+                           x, y, z, ax, ay, az, potential};
+    withLaw(mesh.softening.kind, [&](auto law) {
+        constexpr int kKind = decltype(law)::value;
+        const auto kernel = potential ? selectedBuild(generic::passGroupPotential<kKind>,
+                                                      avx2::passGroupPotential<kKind>,
+                                                      avx512::passGroupPotential<kKind>)
+                                      : selectedBuild(generic::passGroup<kKind>, avx2::passGroup<kKind>,
+                                                      avx512::passGroup<kKind>);
+        parallelFor(static_cast<int>(lists.groups.size()), [&](int k) { kernel(pass, k); });
+    });
 }
 
 }  // namespace
@@ -163,16 +170,22 @@ void CParticleMesh::ComputeCells(double gravity, double timeStep, double shieldM
     }
 }
 
-Accel3 CParticleMesh::Acceleration(int /*starIndex*/, double x, double y, double z, double /*m*/, double gravity,
+Accel3 CParticleMesh::Acceleration(int starIndex, double x, double y, double z, double /*m*/, double gravity,
                                    double exponent, double /*timeStep*/) const {
     const int own = CellOf(x, y, z);
     Accel3 a = {0.0, 0.0, 0.0};
+    const bool soft = softened();
     const auto pull = [&](double dx, double dy, double dz, double gm, double shield) {
         const double r2 = dx * dx + dy * dy + dz * dz;
-        const double r = std::sqrt(r2);
-        // Strict: the star itself (r = 0) and coincident stars are skipped.
-        if (!(r > shield)) return;
-        const double k = PointMassFactor(gm, r2, r, exponent);
+        double k;
+        if (soft) {
+            k = gm * softening.pull(r2);
+        } else {
+            const double r = std::sqrt(r2);
+            // Strict: the star itself (r = 0) and coincident stars are skipped.
+            if (!(r > shield)) return;
+            k = PointMassFactor(gm, r2, r, exponent);
+        }
         a[0] += k * dx;
         a[1] += k * dy;
         a[2] += k * dz;
@@ -183,7 +196,7 @@ Accel3 CParticleMesh::Acceleration(int /*starIndex*/, double x, double y, double
             const CMeshCell& cell = cellStars[c];
             for (int i = 0; i < cell.count; ++i) {
                 const CMeshCell::Entry& e = cell.entries[i];
-                pull(e.x - x, e.y - y, e.z - z, gravity * e.m, e.shield);
+                if (!soft || e.starIndex != starIndex) pull(e.x - x, e.y - y, e.z - z, gravity * e.m, e.shield);
             }
         } else {
             pull(cellMassCentreX[c] - x, cellMassCentreY[c] - y, cellMassCentreZ[c] - z, gravity * cellMass[c],
@@ -196,8 +209,10 @@ Accel3 CParticleMesh::Acceleration(int /*starIndex*/, double x, double y, double
 double CParticleMesh::Potential(int starIndex, double x, double y, double z, double gravity) const {
     const int own = CellOf(x, y, z);
     double sum = 0.0;
+    const bool soft = softened();
     const auto add = [&](double dx, double dy, double dz, double gm, double shield) {
-        sum += flatInside(gm, std::sqrt(dx * dx + dy * dy + dz * dz), shield);
+        const double r2 = dx * dx + dy * dy + dz * dz;
+        sum += soft ? gm * softening.depth(r2) : flatInside(gm, std::sqrt(r2), shield);
     };
     for (int c = 0; c < static_cast<int>(cellStars.size()); ++c) {
         if (cellCount[c] == 0) continue;
@@ -241,6 +256,7 @@ void withFilledGrid(const CGalaxy& g, int n, const double* x, const double* y, c
 
     for (int i = 0; i < n; ++i) mesh.AssignStar(i, x[i], y[i], z[i], g.mass[i]);
     mesh.ComputeCells(g.gravity, g.timeStep, g.shieldModifier);
+    mesh.softening = SofteningKernel::of(g);
     use(static_cast<const CParticleMesh&>(mesh));
 }
 

@@ -3,6 +3,7 @@
 #include <vector>
 
 #include "physics/barnes_hut.h"
+#include "physics/softening.h"
 
 class CGalaxy;
 
@@ -42,6 +43,10 @@ public:
     double centre[3];
     double halfSize;
     double low[3];
+    // With a softening (any kind but Softening::Shield) the cells pull as
+    // softened point masses and the stars of a star's own cell as softened
+    // stars, the star itself left out; the shield radii play no part.
+    SofteningKernel softening = {Softening::Shield, 0.0};
 
     CParticleMesh(int cellsPerSide, double cx, double cy, double cz, double halfSize);
 
@@ -56,9 +61,12 @@ public:
                         double timeStep) const;
     // The potential at the star (gravity * m / r summed, Newtonian) from what
     // Acceleration takes: the other stars of its own cell one by one, every
-    // other cell as a point mass; each flat inside its shield radius.
+    // other cell as a point mass; each flat inside its shield radius, or with
+    // a softening gravity * m * depth summed.
     double Potential(int starIndex, double x, double y, double z, double gravity) const;
     void Clear();
+
+    bool softened() const { return softening.kind != Softening::Shield; }
 };
 
 // The calling thread's grid: created by its first Particle-Mesh evaluation

@@ -326,7 +326,10 @@ struct TreeField {
 struct GridField {
     CParticleMesh mesh;
     void Insert(int i, double x, double y, double z, double m) { mesh.AssignStar(i, x, y, z, m); }
-    void Weigh(const CGalaxy& g) { mesh.ComputeCells(g.gravity, g.timeStep, g.shieldModifier); }
+    void Weigh(const CGalaxy& g) {
+        mesh.ComputeCells(g.gravity, g.timeStep, g.shieldModifier);
+        mesh.softening = SofteningKernel::of(g);
+    }
     const CParticleMesh& get() const { return mesh; }
     bool Holds(double x, double y, double z) const { return mesh.CellOf(x, y, z) >= 0; }
 };
@@ -469,6 +472,15 @@ TEST(FastWalks, GridGivesTheSerialWalksBitsForEveryBuildAndThreadCount) {
     SCOPED_TRACE("awkward stars");
     useStars(g, awkwardStars(), 0.5, 1.0, 0.2, ForceMethod::ParticleMesh);
     expectSerialWalkBits<GridField>(g, ForceMethod::ParticleMesh, gridOf);
+    // Softened, a cell's stars lie within a few softening lengths of each
+    // other: every part of the spline is met.
+    for (const int softening : {Softening::Plummer, Softening::Spline}) {
+        SCOPED_TRACE("awkward stars, softening " + std::to_string(softening));
+        g.softening = softening;
+        g.epsilon = 0.3;
+        expectSerialWalkBits<GridField>(g, ForceMethod::ParticleMesh, gridOf);
+        expectSerialPotentialBits<GridField>(g, particleMeshPotentials, gridOf);
+    }
 }
 
 TEST(WorkerPool, RunsEveryTaskOnceWhateverTheThreadCount) {

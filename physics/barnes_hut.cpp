@@ -5,6 +5,8 @@
 #include "model/galaxy.h"
 #include "physics/flat_octree.h"
 #include "physics/forces.h"
+#include "physics/softened_tree.h"
+#include "physics/workers.h"
 
 namespace {
 // The tree of the reference walk in progress on this thread.
@@ -254,12 +256,32 @@ void barnesHutPotentialReference(const CGalaxy& g, int n, const double* x, const
     });
 }
 
+namespace {
+
+// The softened tree gives each star's whole potential; the report's share is
+// half of it, as for a star of the shield tree.
+void halveShares(int n, double* S) {
+    parallelForEach(n, [S](int i) { S[i] *= 0.5; });
+}
+
+}  // namespace
+
 void barnesHutPotentials(const CGalaxy& g, int n, const double* x, const double* y, const double* z, double* S) {
+    if (g.softening != Softening::Shield) {
+        softenedTreeForces(g, n, x, y, z, nullptr, nullptr, nullptr, S);
+        halveShares(n, S);
+        return;
+    }
     if (!flatOctreeWalk(g, n, x, y, z, nullptr, nullptr, nullptr, S)) barnesHutPotentialReference(g, n, x, y, z, S);
 }
 
 void barnesHutForces(const CGalaxy& g, int n, const double* x, const double* y, const double* z, double* ax,
                      double* ay, double* az, double* S) {
+    if (g.softening != Softening::Shield) {
+        softenedTreeForces(g, n, x, y, z, ax, ay, az, S);
+        if (S) halveShares(n, S);
+        return;
+    }
     if (flatOctreeWalk(g, n, x, y, z, ax, ay, az, S)) return;
     barnesHutReference(g, n, x, y, z, ax, ay, az);
     if (S) barnesHutPotentialReference(g, n, x, y, z, S);

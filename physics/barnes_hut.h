@@ -182,7 +182,9 @@ void barnesHutReference(const CGalaxy& galaxy, int n, const double* x, const dou
 void barnesHutPotentialReference(const CGalaxy& galaxy, int n, const double* x, const double* y, const double* z,
                                  double* S);
 // The same shares, bit for bit, from the selected build of the kernels, as
-// barnesHutForces computes the accelerations.
+// barnesHutForces computes the accelerations. With a softening (galaxy.softening
+// not Shield) both give the softened tree's instead (softenedTreeForces):
+// half of each star's potential.
 void barnesHutPotentials(const CGalaxy& galaxy, int n, const double* x, const double* y, const double* z, double* S);
 
 // The same accelerations, bit for bit, from the selected build of the kernels

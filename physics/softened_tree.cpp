@@ -181,7 +181,8 @@ struct Node {
 };
 
 struct Group {
-    int first, count;
+    int first, count;  // in the walking order
+    int kind;          // the constants of the kernel (SoftenedTree::constants_)
     Box box;
 };
 
@@ -220,14 +221,16 @@ public:
 private:
     void buildCell(int begin, int end, int level, const std::uint64_t corner[3]);
     void weigh(Node& node, double gravity) const;
-    void split(const std::vector<Entry>& walkers, int begin, int end, int level, const double* const p[3]);
+    void split(const std::vector<Entry>& walkers, int begin, int end, int level, int kind, const double* const p[3]);
     bool takenWhole(const Node& node, const Group& group, const Opening& opening, double tolerance) const;
     void gather(const Group& group, const Opening& opening, Lists& lists) const;
     void walk(const Opening& opening, const double* const p[3], double* ax, double* ay, double* az,
               double* potential);
 
+    // The massive stars, and the massless ones with finite coordinates.
     std::vector<Entry> sources_, targets_, space_;
-    const std::vector<Entry>* walkers_ = nullptr;
+    // Stars in walking order: the sources, then the massless ones.
+    std::vector<int> order_;
     std::vector<double> mass_;
     std::vector<Source> stars_;
     std::vector<Node> nodes_;
@@ -237,7 +240,8 @@ private:
     // The softening: spline reach squared (0 for Plummer, which has none),
     // and the kernel's constants.
     double reach2_ = 0.0;
-    Interactions constants_ = {};
+    // The kernel's constants for the groups of massive and of massless stars.
+    Interactions constants_[2] = {};
 };
 
 void SoftenedTree::build(const CGalaxy& g, int n, const double* x, const double* y, const double* z) {
@@ -246,8 +250,10 @@ void SoftenedTree::build(const CGalaxy& g, int n, const double* x, const double*
     targets_.clear();
     for (int i = 0; i < n; ++i) {
         if (!(std::isfinite(x[i]) && std::isfinite(y[i]) && std::isfinite(z[i]))) continue;
-        targets_.push_back({0, i});
-        if (g.mass[i] != 0.0 && std::isfinite(g.mass[i])) sources_.push_back({0, i});
+        if (g.mass[i] != 0.0 && std::isfinite(g.mass[i]))
+            sources_.push_back({0, i});
+        else
+            targets_.push_back({0, i});
     }
     cube_ = sortInCube(sources_, space_, p);
     const int count = static_cast<int>(sources_.size());
@@ -269,48 +275,43 @@ void SoftenedTree::build(const CGalaxy& g, int n, const double* x, const double*
         for (int k = task * kCellsPerTask; k < end; ++k) weigh(nodes_[k], g.gravity);
     });
 
-    // Every star with finite coordinates is walked, in groups of neighbours;
-    // when all of them are sources, their order is already known.
-    if (targets_.size() == sources_.size()) {
-        walkers_ = &sources_;
-    } else {
-        sortInCube(targets_, space_, p);
-        walkers_ = &targets_;
-    }
+    // Every star with finite coordinates is walked, in groups of neighbours:
+    // the sources in their order, then the massless stars in theirs, so that
+    // a massless star changes nothing of the sources' walks.
+    order_.clear();
     groups_.clear();
-    split(*walkers_, 0, static_cast<int>(walkers_->size()), 0, p);
+    for (const Entry& e : sources_) order_.push_back(e.star);
+    split(sources_, 0, count, 0, 0, p);
+    const Cube others = sortInCube(targets_, space_, p);
+    for (const Entry& e : targets_) order_.push_back(e.star);
+    split(targets_, 0, static_cast<int>(targets_.size()), 0, 1, p);
 
     const double eps = g.epsilon;
     const bool spline = g.softening == Softening::Spline;
     const double h = kSplineReach * eps;
     reach2_ = spline ? h * h : 0.0;
-    constants_.e2 = spline ? 0.0 : eps * eps;
-    constants_.hinv = 1.0 / h;
-    constants_.h3inv = constants_.hinv * constants_.hinv * constants_.hinv;
     // The values of r2 + e2 the inverse roots are taken of: from the smallest
-    // a far pair or a cell may have to the diagonal of all the stars.
-    double span = cube_.edge;
-    if (walkers_ == &targets_) {
-        Box all = {};
-        for (int a = 0; a < 3; ++a) {
-            all.lo[a] = std::numeric_limits<double>::infinity();
-            all.hi[a] = -all.lo[a];
-        }
-        for (const Group& gr : groups_)
-            for (int a = 0; a < 3; ++a) {
-                all.lo[a] = std::min({all.lo[a], gr.box.lo[a], cube_.low[a]});
-                all.hi[a] = std::max({all.hi[a], gr.box.hi[a], cube_.low[a] + cube_.edge});
-            }
-        for (int a = 0; a < 3; ++a) span = std::max(span, all.hi[a] - all.lo[a]);
+    // a far pair or a cell may have to the diagonal of the stars walked and
+    // the sources, the massive stars' and the massless ones' apart.
+    double span[2] = {cube_.edge, cube_.edge};
+    if (!targets_.empty())
+        for (int a = 0; a < 3; ++a)
+            span[1] = std::max(span[1], std::max(cube_.low[a] + cube_.edge, others.low[a] + others.edge) -
+                                            std::min(cube_.low[a], others.low[a]));
+    for (int kind = 0; kind < 2; ++kind) {
+        Interactions& c = constants_[kind];
+        c.e2 = spline ? 0.0 : eps * eps;
+        c.hinv = 1.0 / h;
+        c.h3inv = c.hinv * c.hinv * c.hinv;
+        const double smallest = spline ? reach2_ : c.e2;
+        const double largest = 3.0 * span[kind] * span[kind] + c.e2;
+        c.fast = smallest > 0.0 && std::isfinite(largest) &&
+                 std::ilogb(largest) - std::ilogb(smallest) <= kFastRootRange &&
+                 selectedKernelBuild() != KernelBuild::Plain;
+        const int k = c.fast ? -(std::ilogb(smallest) + std::ilogb(largest)) / 4 : 0;
+        c.scale = std::ldexp(1.0, 2 * k);
+        c.unscale = std::ldexp(1.0, k);
     }
-    const double smallest = spline ? reach2_ : constants_.e2;
-    const double largest = 3.0 * span * span + constants_.e2;
-    constants_.fast = smallest > 0.0 && std::isfinite(largest) &&
-                      std::ilogb(largest) - std::ilogb(smallest) <= kFastRootRange &&
-                      selectedKernelBuild() != KernelBuild::Plain;
-    const int k = constants_.fast ? -(std::ilogb(smallest) + std::ilogb(largest)) / 4 : 0;
-    constants_.scale = std::ldexp(1.0, 2 * k);
-    constants_.unscale = std::ldexp(1.0, k);
 }
 
 // Appends the cell of sources begin..end-1, whose keys agree on their first
@@ -387,22 +388,25 @@ void SoftenedTree::weigh(Node& node, double gravity) const {
     }
 }
 
-// Groups of at most kGroupSize walkers, each from one cell of the walkers'
-// own octree, so that its stars are neighbours.
-void SoftenedTree::split(const std::vector<Entry>& walkers, int begin, int end, int level, const double* const p[3]) {
+// Groups of at most kGroupSize walkers of one kind (0: the sources, 1: the
+// massless stars, which follow them in the walking order), each from one
+// cell of the walkers' own octree, so that its stars are neighbours.
+void SoftenedTree::split(const std::vector<Entry>& walkers, int begin, int end, int level, int kind,
+                         const double* const p[3]) {
     if (end - begin > kGroupSize && level < kLevels) {
         const int shift = 3 * (kLevels - 1 - level);
         int k = begin;
         for (int octant = 0; octant < 8 && k < end; ++octant) {
             const int first = k;
             while (k < end && static_cast<int>((walkers[k].key >> shift) & 7) == octant) ++k;
-            if (k > first) split(walkers, first, k, level + 1, p);
+            if (k > first) split(walkers, first, k, level + 1, kind, p);
         }
         return;
     }
     for (int first = begin; first < end; first += kGroupSize) {
         Group g;
-        g.first = first;
+        g.first = first + (kind ? static_cast<int>(sources_.size()) : 0);
+        g.kind = kind;
         g.count = std::min(kGroupSize, end - first);
         for (int a = 0; a < 3; ++a) {
             g.box.lo[a] = std::numeric_limits<double>::infinity();
@@ -452,7 +456,7 @@ void SoftenedTree::gather(const Group& group, const Opening& opening, Lists& lis
     if (opening.relative) {
         double least = std::numeric_limits<double>::infinity();
         for (int k = group.first; k < group.first + group.count; ++k)
-            least = std::min(least, opening.pullSize[(*walkers_)[k].star]);
+            least = std::min(least, opening.pullSize[order_[k]]);
         tolerance = kToleranceFactor * opening.forceError * least;
     }
     const auto addSources = [&](std::vector<Source>& list, const Node& node) {
@@ -490,7 +494,6 @@ void SoftenedTree::gather(const Group& group, const Opening& opening, Lists& lis
 void SoftenedTree::walk(const Opening& opening, const double* const p[3], double* ax, double* ay, double* az,
                         double* potential) {
     const auto kernel = selectedBuild(generic::interact, avx2::interact, avx512::interact);
-    const std::vector<Entry>& walkers = *walkers_;
     const int groups = static_cast<int>(groups_.size());
     const auto task = [&](int t) {
         Lists& lists = threadLists();
@@ -502,13 +505,13 @@ void SoftenedTree::walk(const Opening& opening, const double* const p[3], double
             for (int l = 0; l < padded; ++l) {
                 // Lanes past the group's stars repeat its first star under
                 // an index no source has.
-                const int star = walkers[group.first + (l < group.count ? l : 0)].star;
+                const int star = order_[group.first + (l < group.count ? l : 0)];
                 lists.x[l] = p[0][star];
                 lists.y[l] = p[1][star];
                 lists.z[l] = p[2][star];
                 lists.id[l] = l < group.count ? star : -1.0;
             }
-            Interactions job = constants_;
+            Interactions job = constants_[group.kind];
             job.stars = group.count;
             job.x = lists.x;
             job.y = lists.y;
@@ -526,7 +529,7 @@ void SoftenedTree::walk(const Opening& opening, const double* const p[3], double
             job.cellCount = static_cast<int>(lists.cells.size());
             kernel(job);
             for (int l = 0; l < group.count; ++l) {
-                const int star = walkers[group.first + l].star;
+                const int star = order_[group.first + l];
                 if (ax) {
                     ax[star] = lists.ax[l];
                     ay[star] = lists.ay[l];
@@ -563,9 +566,8 @@ void SoftenedTree::evaluate(const CGalaxy& g, int n, const double* x, const doub
         pullSize_.resize(static_cast<std::size_t>(n));
         double* e = estimate_.data();
         walk({false, kEstimateAngle * kEstimateAngle, 0.0, nullptr}, p, e, e + n, e + 2 * n, nullptr);
-        const std::vector<Entry>& walkers = *walkers_;
-        parallelForEach(static_cast<int>(walkers.size()), [&](int k) {
-            const int s = walkers[k].star;
+        parallelForEach(static_cast<int>(order_.size()), [&](int k) {
+            const int s = order_[k];
             pullSize_[s] = std::hypot(e[s], e[n + s], e[2 * n + s]);
         });
         opening = {true, 0.0, g.forceError, pullSize_.data()};

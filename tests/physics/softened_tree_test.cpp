@@ -194,3 +194,24 @@ TEST(SoftenedTree, IsTheBarnesHutPullOfTheStepAndThePotentialOfTheReport) {
     for (int i = 0; i < g.numStars; ++i) pe -= 0.5 * g.mass[i] * direct.phi[i];
     EXPECT_NEAR(g.potentialEnergy, pe, 1e-3 * std::fabs(pe));
 }
+
+TEST(SoftenedTree, CoincidentLoneAndFarFlungStarsGiveSaneResults) {
+    CGalaxy g;
+    // Forty stars on one point share the last level's cell: no pull, and the
+    // spline's depth at 0, 1 / epsilon, from each of the others.
+    useSoftened(g, std::vector<TestStar>(40, TestStar{0.5, 1.0, 2.0, 3.0}), Softening::Spline, 0.4, 1e-3);
+    Pulls p = treePulls(g);
+    for (int i = 0; i < g.numStars; ++i) {
+        EXPECT_EQ(std::hypot(p.x[i], p.y[i], p.z[i]), 0.0);
+        EXPECT_NEAR(p.phi[i], 39 * 0.5 / 0.01, 1e-9);
+    }
+    useSoftened(g, {TestStar{1.0, 0.0, 0.0, 0.0}}, Softening::Plummer, 0.4, 0.0);
+    p = treePulls(g);
+    EXPECT_EQ(std::hypot(p.x[0], p.y[0], p.z[0]) + p.phi[0], 0.0);
+    // A star so far out that the squares of distances overflow.
+    std::vector<TestStar> stars = plummerStars(200, 15);
+    stars.push_back({1.0, 1e300, -1e300, 0.0});
+    useSoftened(g, stars, Softening::Spline, 0.4, 1e-3);
+    p = treePulls(g);
+    for (int i = 0; i < 200; ++i) EXPECT_TRUE(std::isfinite(p.x[i] + p.y[i] + p.z[i] + p.phi[i])) << i;
+}

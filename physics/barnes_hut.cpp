@@ -5,6 +5,8 @@
 #include "model/galaxy.h"
 #include "physics/flat_octree.h"
 #include "physics/forces.h"
+#include "physics/softened_tree.h"
+#include "physics/workers.h"
 
 namespace {
 // The tree of the reference walk in progress on this thread.
@@ -111,7 +113,8 @@ void COctreeNode::Insert(int s, double x, double y, double z, double m) {
     }
 }
 
-void COctreeNode::ComputeMass(double gravity, double timeStep, double shieldModifier) {
+void COctreeNode::ComputeMass(double gravity, double timeStep, double shieldModifier, double openingAngle) {
+    openLimit = openingLimit(halfSize, depth, openingAngle);
     switch (state) {
     case kEmpty:
         mass = 0.0;
@@ -127,7 +130,7 @@ void COctreeNode::ComputeMass(double gravity, double timeStep, double shieldModi
         for (int c = 0; c < 8; ++c) {
             COctreeNode* child = children[c];
             if (child->state != kEmpty) childList[childCount++] = c;
-            child->ComputeMass(gravity, timeStep, shieldModifier);
+            child->ComputeMass(gravity, timeStep, shieldModifier, openingAngle);
             mass += child->mass;
             for (int a = 0; a < 3; ++a) massCentre[a] += child->mass * child->massCentre[a];
         }
@@ -161,7 +164,7 @@ Accel3 COctreeNode::Acceleration(int s, double x, double y, double z, double m, 
     const double r = std::sqrt(r2);
     if (r < shieldRadius) return OpenedAcceleration(s, x, y, z, m, gravity, exponent, timeStep);
     const double k = PointMassFactor(gravity * mass, r2, r, exponent);
-    if (state == kOneStar || openingLimit(halfSize, depth) < r) return {k * dx, k * dy, k * dz};
+    if (state == kOneStar || openLimit < r) return {k * dx, k * dy, k * dz};
     return OpenedAcceleration(s, x, y, z, m, gravity, exponent, timeStep);
 }
 
@@ -187,7 +190,7 @@ double COctreeNode::Potential(int s, double x, double y, double z, double gravit
     const double dx = massCentre[0] - x, dy = massCentre[1] - y, dz = massCentre[2] - z;
     const double r = std::sqrt(dx * dx + dy * dy + dz * dz);
     if (state == kOneStar) return flatInside(gravity * mass, r, shieldRadius);
-    if (r < shieldRadius || !(openingLimit(halfSize, depth) < r)) return OpenedPotential(s, x, y, z, gravity);
+    if (r < shieldRadius || !(openLimit < r)) return OpenedPotential(s, x, y, z, gravity);
     return gravity * mass / r;
 }
 
@@ -225,7 +228,7 @@ void withReferenceTree(const CGalaxy& g, int n, const double* x, const double* y
     } publish(&root);
 
     for (int i = 0; i < n; ++i) root.Insert(i, x[i], y[i], z[i], g.mass[i]);
-    root.ComputeMass(g.gravity, g.timeStep, g.shieldModifier);
+    root.ComputeMass(g.gravity, g.timeStep, g.shieldModifier, g.openingAngle);
     walk(root);
 }
 
@@ -253,12 +256,32 @@ void barnesHutPotentialReference(const CGalaxy& g, int n, const double* x, const
     });
 }
 
+namespace {
+
+// The softened tree gives each star's whole potential; the report's share is
+// half of it, as for a star of the shield tree.
+void halveShares(int n, double* S) {
+    parallelForEach(n, [S](int i) { S[i] *= 0.5; });
+}
+
+}  // namespace
+
 void barnesHutPotentials(const CGalaxy& g, int n, const double* x, const double* y, const double* z, double* S) {
+    if (g.softening != Softening::Shield) {
+        softenedTreeForces(g, n, x, y, z, nullptr, nullptr, nullptr, S);
+        halveShares(n, S);
+        return;
+    }
     if (!flatOctreeWalk(g, n, x, y, z, nullptr, nullptr, nullptr, S)) barnesHutPotentialReference(g, n, x, y, z, S);
 }
 
 void barnesHutForces(const CGalaxy& g, int n, const double* x, const double* y, const double* z, double* ax,
                      double* ay, double* az, double* S) {
+    if (g.softening != Softening::Shield) {
+        softenedTreeForces(g, n, x, y, z, ax, ay, az, S);
+        if (S) halveShares(n, S);
+        return;
+    }
     if (flatOctreeWalk(g, n, x, y, z, ax, ay, az, S)) return;
     barnesHutReference(g, n, x, y, z, ax, ay, az);
     if (S) barnesHutPotentialReference(g, n, x, y, z, S);

@@ -86,16 +86,20 @@ inline double bucketMemberPotential(const OctreeStar* stars, int count, int memb
 }
 
 // The opening rule of both tree walks, COctreeNode's and CFlatOctree's: a
-// cell is taken whole by a star beyond kOpeningDistance of its half edges
-// from its centre of mass, and opened nearer. The root and its children are
+// cell is taken whole by a star farther from its centre of mass than its edge
+// over the opening angle, and opened nearer. The root and its children are
 // always opened: their centres of mass say little about the mass
-// distribution.
-inline constexpr double kOpeningDistance = 5.0;
+// distribution. The original rule, five half edges, is the angle 0.4, and
+// 2 / 0.4 rounds to exactly 5, so that angle keeps the original walk's bits.
+inline constexpr double kOriginalOpeningAngle = 0.4;
+inline constexpr double kOpeningDistance = 2.0 / kOriginalOpeningAngle;
+static_assert(kOpeningDistance == 5.0);
 inline constexpr int kFirstDepthTakenWhole = 2;
 // The distance beyond which a cell is taken whole; infinite for a cell that
-// is always opened.
-inline double openingLimit(double halfSize, int depth) {
-    return depth >= kFirstDepthTakenWhole ? kOpeningDistance * halfSize : std::numeric_limits<double>::infinity();
+// is always opened, and for every cell when the angle is not above 0.
+inline double openingLimit(double halfSize, int depth, double openingAngle = kOriginalOpeningAngle) {
+    if (depth < kFirstDepthTakenWhole || !(openingAngle > 0.0)) return std::numeric_limits<double>::infinity();
+    return 2.0 / openingAngle * halfSize;
 }
 
 // One cube of the Barnes-Hut octree.
@@ -125,6 +129,7 @@ public:
     int childList[8] = {};
     int childCount = 0;
     double shieldRadius = 0.0;
+    double openLimit = 0.0;  // openingLimit of the cell, set by ComputeMass
     double bounds[3][3] = {};  // per axis: low face, centre, high face
     COctreeNode** children = nullptr;
     int hasChildren = 0;
@@ -141,7 +146,8 @@ public:
     // Child index 4*ix + 2*iy + iz of the point, -1 outside the cube.
     int Octant(double x, double y, double z) const;
     void Split();
-    void ComputeMass(double gravity, double timeStep, double shieldModifier);
+    void ComputeMass(double gravity, double timeStep, double shieldModifier,
+                     double openingAngle = kOriginalOpeningAngle);
     Accel3 Acceleration(int starIndex, double x, double y, double z, double m, double gravity, double exponent,
                         double timeStep) const;
     // The potential at the star (gravity * m / r summed, Newtonian) from the
@@ -176,7 +182,9 @@ void barnesHutReference(const CGalaxy& galaxy, int n, const double* x, const dou
 void barnesHutPotentialReference(const CGalaxy& galaxy, int n, const double* x, const double* y, const double* z,
                                  double* S);
 // The same shares, bit for bit, from the selected build of the kernels, as
-// barnesHutForces computes the accelerations.
+// barnesHutForces computes the accelerations. With a softening (galaxy.softening
+// not Shield) both give the softened tree's instead (softenedTreeForces):
+// half of each star's potential.
 void barnesHutPotentials(const CGalaxy& galaxy, int n, const double* x, const double* y, const double* z, double* S);
 
 // The same accelerations, bit for bit, from the selected build of the kernels

@@ -142,7 +142,7 @@ void CFlatOctree::build(const CGalaxy& g, int n, const double* x, const double* 
     const int inTree = static_cast<int>(entries_.size());
     computeKeys({&root, keyLevels(0), entries_.data(), inTree, x, y, z});
     sortByKey(entries_, sortSpace_);
-    const Source source = {x, y, z, g.mass, g.gravity};
+    const Source source = {x, y, z, g.mass, g.gravity, g.openingAngle};
     stars_.resize(entries_.size());
     gather(0, inTree, source);
 
@@ -183,7 +183,7 @@ double CFlatOctree::buildCell(const Cell& cell, int begin, int end, int keyDepth
     node.star = -1;
     node.bucket = -1;
     node.depth = static_cast<std::int16_t>(cell.depth);
-    node.openLimit = openingLimit(cell.halfSize, cell.depth);
+    node.openLimit = openingLimit(cell.halfSize, cell.depth, source.openingAngle);
     double mass = 0.0;
     double* centre = node.massCentre;
     if (end - begin == 1) {

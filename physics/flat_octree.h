@@ -63,7 +63,7 @@ private:
     // The stars a tree is built of.
     struct Source {
         const double *x, *y, *z, *mass;
-        double gravity;
+        double gravity, openingAngle;
     };
 
     double buildCell(const Cell& cell, int begin, int end, int keyDepth, const Source& source);

@@ -319,7 +319,7 @@ bool samePull(const Accel3& a, const Accel3& b) {
 struct TreeField {
     COctreeNode root;
     void Insert(int i, double x, double y, double z, double m) { root.Insert(i, x, y, z, m); }
-    void Weigh(const CGalaxy& g) { root.ComputeMass(g.gravity, g.timeStep, g.shieldModifier); }
+    void Weigh(const CGalaxy& g) { root.ComputeMass(g.gravity, g.timeStep, g.shieldModifier, g.openingAngle); }
     const COctreeNode& get() const { return root; }
     bool Holds(double x, double y, double z) const { return root.Octant(x, y, z) >= 0; }
 };
@@ -448,6 +448,22 @@ TEST(FastWalks, TreeGivesTheSerialWalksBitsForEveryBuildAndThreadCount) {
         SCOPED_TRACE("awkward stars, shield modifier " + std::to_string(modifier));
         useStars(g, awkwardStars(), 0.5, 1.0, modifier, ForceMethod::BarnesHut);
         expectSerialWalkBits<TreeField>(g, ForceMethod::BarnesHut, treeOf);
+    }
+}
+
+TEST(FastWalks, TreeGivesTheSerialWalksBitsForOtherOpeningAngles) {
+    const KeepDefaults keep;
+    CGalaxy g;
+    useStars(g, awkwardStars(), 0.5, 1.0, 0.2, ForceMethod::BarnesHut);
+    evaluate(g);
+    const std::vector<double> original(g.acc.x, g.acc.x + g.numStars);
+    for (const double angle : {0.25, 0.9}) {
+        SCOPED_TRACE("opening angle " + std::to_string(angle));
+        g.openingAngle = angle;
+        expectSerialWalkBits<TreeField>(g, ForceMethod::BarnesHut, treeOf);
+        expectSerialPotentialBits<TreeField>(g, barnesHutPotentials, treeOf);
+        // The angle must reach the walk at all.
+        EXPECT_FALSE(sameBits(std::vector<double>(g.acc.x, g.acc.x + g.numStars), original));
     }
 }
 

@@ -1,0 +1,590 @@
+#include "physics/softened_tree.h"
+
+#include <algorithm>
+#include <array>
+#include <cmath>
+#include <cstdint>
+#include <limits>
+#include <utility>
+#include <vector>
+
+#if defined(__x86_64__) || defined(__i386__)
+#include <immintrin.h>
+#endif
+
+#include "model/galaxy.h"
+#include "physics/kernel_builds.h"
+#include "physics/simd.h"
+#include "physics/softening.h"
+#include "physics/workers.h"
+
+namespace {
+
+// Octants per key: three bits each in 63.
+constexpr int kLevels = 21;
+constexpr double kCellsPerAxis = 1 << kLevels;
+// Sources per leaf at most, but at the last level, which keeps whatever it
+// gets (stars too close to be told apart).
+constexpr int kLeafSize = 16;
+// Stars walked together at most, and the lanes their arrays are padded to: a
+// whole number of blocks of every build's kernel. The walk of the lists costs
+// more than their evaluation, so a group is larger than a leaf.
+constexpr int kGroupSize = 64;
+constexpr int kPadLanes = 16;
+// The groups of one task of the walk, and the cells of one task of the
+// moments: fixed, so the work is cut by the stars alone.
+constexpr int kGroupsPerTask = 4;
+constexpr int kCellsPerTask = 256;
+// A cell of this few sources costs less pair by pair than taken whole.
+constexpr int kPairsUpTo = 2;
+// No cell is taken whole by a group that comes within this many edges of the
+// cell's centre (GADGET-4's box criterion): a cell's centre of mass may lie
+// anywhere in it, and the expansion about it fails for a star beside it.
+constexpr double kSafetyBox = 0.6;
+// The opening angle of the first pass of the error-driven opening, which
+// only estimates the size of each star's pull (to a few per cent).
+constexpr double kEstimateAngle = 1.0;
+// The octupole term bounds the error of one cell; the errors of the many
+// cells of a list partly cancel, so the 99th percentile of the relative error
+// of a Plummer sphere's pulls stays at a third to a half of the tolerance
+// (bench/force_bench.cpp). The tolerance is widened by this factor to come
+// nearer the target without passing it.
+constexpr double kToleranceFactor = 2.0;
+// The widest range of r2 + e2 (in powers of two) the estimated inverse roots
+// are used for: the scaled values must stay within the range of floats.
+constexpr int kFastRootRange = 200;
+
+struct Source {
+    double x, y, z, gm, id;
+};
+// A cell taken whole: centre of mass, gravity * mass, the gravity-weighted
+// second moments about the centre of mass and their trace.
+struct Cell {
+    double x, y, z, gm, qxx, qyy, qzz, qxy, qxz, qyz, trace;
+};
+
+// What the kernel of one group needs: its stars (positions and indices, in
+// arrays padded to kPadLanes), their outputs, and its lists.
+struct Interactions {
+    int stars;
+    const double *x, *y, *z, *id;
+    double *ax, *ay, *az, *potential;
+    const Source* far;
+    int farCount;
+    const Source* near;
+    int nearCount;
+    const Cell* cells;
+    int cellCount;
+    // e2: added to r2 for far pairs and cells (epsilon^2 for Plummer, 0 for
+    // the spline); 1/h and 1/h^3 of the spline's reach h; the power of four
+    // and its root that bring r2 + e2 into the range of floats.
+    double e2, hinv, h3inv, scale, unscale;
+    bool fast;
+};
+
+#define ZYR_KERNELS_FILE "physics/softened_tree_kernels.inc"
+#include "physics/simd_builds.inc"
+#undef ZYR_KERNELS_FILE
+
+struct Entry {
+    std::uint64_t key;
+    int star;
+};
+
+// Least significant digit first, eleven bits per pass: stable, so that stars
+// with the same key stay in index order.
+void sortByKey(std::vector<Entry>& entries, std::vector<Entry>& space) {
+    constexpr int kBits = 11;
+    constexpr std::size_t kBins = std::size_t{1} << kBits;
+    space.resize(entries.size());
+    std::vector<Entry>* from = &entries;
+    std::vector<Entry>* to = &space;
+    std::array<std::size_t, kBins> start;
+    for (int shift = 0; shift < 3 * kLevels; shift += kBits) {
+        start.fill(0);
+        for (const Entry& e : *from) ++start[(e.key >> shift) & (kBins - 1)];
+        if (std::find(start.begin(), start.end(), from->size()) != start.end()) continue;
+        std::size_t sum = 0;
+        for (std::size_t& s : start) sum += std::exchange(s, sum);
+        for (const Entry& e : *from) (*to)[start[(e.key >> shift) & (kBins - 1)]++] = e;
+        std::swap(from, to);
+    }
+    if (from != &entries) entries.swap(space);
+}
+
+// The 21 low bits of v, moved to every third bit.
+std::uint64_t spread(std::uint64_t v) {
+    v &= 0x1fffff;
+    v = (v | v << 32) & 0x1f00000000ffffULL;
+    v = (v | v << 16) & 0x1f0000ff0000ffULL;
+    v = (v | v << 8) & 0x100f00f00f00f00fULL;
+    v = (v | v << 4) & 0x10c30c30c30c30c3ULL;
+    v = (v | v << 2) & 0x1249249249249249ULL;
+    return v;
+}
+
+struct Box {
+    double lo[3], hi[3];
+};
+
+struct Cube {
+    double low[3], edge;
+};
+
+// The bounding cube of the entries' stars, and their Morton keys in it.
+Cube sortInCube(std::vector<Entry>& entries, std::vector<Entry>& space, const double* const p[3]) {
+    Cube cube = {{0.0, 0.0, 0.0}, 1.0};
+    if (entries.empty()) return cube;
+    Box box;
+    for (int a = 0; a < 3; ++a) {
+        box.lo[a] = std::numeric_limits<double>::infinity();
+        box.hi[a] = -box.lo[a];
+    }
+    for (const Entry& e : entries)
+        for (int a = 0; a < 3; ++a) {
+            box.lo[a] = std::min(box.lo[a], p[a][e.star]);
+            box.hi[a] = std::max(box.hi[a], p[a][e.star]);
+        }
+    double edge = 0.0;
+    for (int a = 0; a < 3; ++a) {
+        cube.low[a] = box.lo[a];
+        edge = std::max(edge, box.hi[a] - box.lo[a]);
+    }
+    // Coincident stars share one cell at the last level, whatever its size.
+    cube.edge = edge > 0.0 ? edge : 1.0;
+    // An edge that overflows puts every star into the first cell: the walk
+    // then opens everything and sums the pairs.
+    const double scale = kCellsPerAxis / cube.edge;
+    parallelForEach(static_cast<int>(entries.size()), [&](int k) {
+        std::uint64_t key = 0;
+        for (int a = 0; a < 3; ++a) {
+            const double t = (p[a][entries[k].star] - cube.low[a]) * scale;
+            // Written so that NaN gives the first cell; the last takes the
+            // stars on the upper faces.
+            const double cell = t >= 1.0 ? std::min(t, kCellsPerAxis - 1.0) : 0.0;
+            key |= spread(static_cast<std::uint64_t>(cell)) << (2 - a);
+        }
+        entries[k].key = key;
+    });
+    sortByKey(entries, space);
+    return cube;
+}
+
+struct Node {
+    double com[3], gm, absGm;
+    double q[6];  // xx, yy, zz, xy, xz, yz
+    Box box;      // of the cell's sources
+    double centre[3], edge;
+    int next, first, count;
+    bool leaf;
+    bool takeable;  // whether the centre of mass and the moments are finite
+};
+
+struct Group {
+    int first, count;  // in the walking order
+    int kind;          // the constants of the kernel (SoftenedTree::constants_)
+    Box box;
+};
+
+// How cells are taken whole: by the opening angle, or by the error estimate
+// against tolerance = forceError times the smallest pull of the group's stars.
+struct Opening {
+    bool relative;
+    double theta2, forceError;
+    const double* pullSize;  // per star, for the relative opening
+};
+
+// A group's lists and the padded arrays of its stars; one per thread, kept
+// from one evaluation to the next.
+struct Lists {
+    std::vector<Source> far, near;
+    std::vector<Cell> cells;
+    double x[kGroupSize], y[kGroupSize], z[kGroupSize], id[kGroupSize];
+    double ax[kGroupSize], ay[kGroupSize], az[kGroupSize], potential[kGroupSize];
+};
+
+Lists& threadLists() {
+    thread_local Lists lists;
+    return lists;
+}
+
+double gap(double lo, double hi, double otherLo, double otherHi) {
+    return std::max({otherLo - hi, lo - otherHi, 0.0});
+}
+
+class SoftenedTree {
+public:
+    void build(const CGalaxy& g, int n, const double* x, const double* y, const double* z);
+    void evaluate(const CGalaxy& g, int n, const double* x, const double* y, const double* z, double* ax,
+                  double* ay, double* az, double* potential);
+
+private:
+    void buildCell(int begin, int end, int level, const std::uint64_t corner[3]);
+    void weigh(Node& node, double gravity) const;
+    void split(const std::vector<Entry>& walkers, int begin, int end, int level, int kind, const double* const p[3]);
+    bool takenWhole(const Node& node, const Group& group, const Opening& opening, double tolerance) const;
+    void gather(const Group& group, const Opening& opening, Lists& lists) const;
+    void walk(const Opening& opening, const double* const p[3], double* ax, double* ay, double* az,
+              double* potential);
+
+    // The massive stars, and the massless ones with finite coordinates.
+    std::vector<Entry> sources_, targets_, space_;
+    // Stars in walking order: the sources, then the massless ones.
+    std::vector<int> order_;
+    std::vector<double> mass_;
+    std::vector<Source> stars_;
+    std::vector<Node> nodes_;
+    std::vector<Group> groups_;
+    std::vector<double> estimate_, pullSize_;
+    Cube cube_ = {};
+    // The softening: spline reach squared (0 for Plummer, which has none),
+    // and the kernel's constants.
+    double reach2_ = 0.0;
+    // The kernel's constants for the groups of massive and of massless stars.
+    Interactions constants_[2] = {};
+};
+
+void SoftenedTree::build(const CGalaxy& g, int n, const double* x, const double* y, const double* z) {
+    const double* const p[3] = {x, y, z};
+    sources_.clear();
+    targets_.clear();
+    for (int i = 0; i < n; ++i) {
+        if (!(std::isfinite(x[i]) && std::isfinite(y[i]) && std::isfinite(z[i]))) continue;
+        if (g.mass[i] != 0.0 && std::isfinite(g.mass[i]))
+            sources_.push_back({0, i});
+        else
+            targets_.push_back({0, i});
+    }
+    cube_ = sortInCube(sources_, space_, p);
+    const int count = static_cast<int>(sources_.size());
+    mass_.resize(sources_.size());
+    stars_.resize(sources_.size());
+    parallelForEach(count, [&](int k) {
+        const int s = sources_[k].star;
+        mass_[k] = g.mass[s];
+        stars_[k] = {x[s], y[s], z[s], g.gravity * g.mass[s], static_cast<double>(s)};
+    });
+    nodes_.clear();
+    if (count > 0) {
+        const std::uint64_t corner[3] = {0, 0, 0};
+        buildCell(0, count, 0, corner);
+    }
+    const int cells = static_cast<int>(nodes_.size());
+    parallelFor((cells + kCellsPerTask - 1) / kCellsPerTask, [&](int task) {
+        const int end = std::min(cells, (task + 1) * kCellsPerTask);
+        for (int k = task * kCellsPerTask; k < end; ++k) weigh(nodes_[k], g.gravity);
+    });
+
+    // Every star with finite coordinates is walked, in groups of neighbours:
+    // the sources in their order, then the massless stars in theirs, so that
+    // a massless star changes nothing of the sources' walks.
+    order_.clear();
+    groups_.clear();
+    for (const Entry& e : sources_) order_.push_back(e.star);
+    split(sources_, 0, count, 0, 0, p);
+    const Cube others = sortInCube(targets_, space_, p);
+    for (const Entry& e : targets_) order_.push_back(e.star);
+    split(targets_, 0, static_cast<int>(targets_.size()), 0, 1, p);
+
+    const double eps = g.epsilon;
+    const bool spline = g.softening == Softening::Spline;
+    const double h = kSplineReach * eps;
+    reach2_ = spline ? h * h : 0.0;
+    // The values of r2 + e2 the inverse roots are taken of: from the smallest
+    // a far pair or a cell may have to the diagonal of the stars walked and
+    // the sources, the massive stars' and the massless ones' apart.
+    double span[2] = {cube_.edge, cube_.edge};
+    if (!targets_.empty())
+        for (int a = 0; a < 3; ++a)
+            span[1] = std::max(span[1], std::max(cube_.low[a] + cube_.edge, others.low[a] + others.edge) -
+                                            std::min(cube_.low[a], others.low[a]));
+    for (int kind = 0; kind < 2; ++kind) {
+        Interactions& c = constants_[kind];
+        c.e2 = spline ? 0.0 : eps * eps;
+        c.hinv = 1.0 / h;
+        c.h3inv = c.hinv * c.hinv * c.hinv;
+        const double smallest = spline ? reach2_ : c.e2;
+        const double largest = 3.0 * span[kind] * span[kind] + c.e2;
+        c.fast = smallest > 0.0 && std::isfinite(largest) &&
+                 std::ilogb(largest) - std::ilogb(smallest) <= kFastRootRange &&
+                 selectedKernelBuild() != KernelBuild::Plain;
+        const int k = c.fast ? -(std::ilogb(smallest) + std::ilogb(largest)) / 4 : 0;
+        c.scale = std::ldexp(1.0, 2 * k);
+        c.unscale = std::ldexp(1.0, k);
+    }
+}
+
+// Appends the cell of sources begin..end-1, whose keys agree on their first
+// `level` octants, and its subtree in depth-first order. corner: the cell's
+// position in cells of its size along each axis.
+void SoftenedTree::buildCell(int begin, int end, int level, const std::uint64_t corner[3]) {
+    const int index = static_cast<int>(nodes_.size());
+    nodes_.emplace_back();
+    Node node{};
+    node.first = begin;
+    node.count = end - begin;
+    node.edge = std::ldexp(cube_.edge, -level);
+    for (int a = 0; a < 3; ++a) node.centre[a] = cube_.low[a] + (static_cast<double>(corner[a]) + 0.5) * node.edge;
+    node.leaf = node.count <= kLeafSize || level == kLevels;
+    if (!node.leaf) {
+        const int shift = 3 * (kLevels - 1 - level);
+        int k = begin;
+        for (int octant = 0; octant < 8 && k < end; ++octant) {
+            const int first = k;
+            while (k < end && static_cast<int>((sources_[k].key >> shift) & 7) == octant) ++k;
+            if (k == first) continue;
+            std::uint64_t child[3];
+            for (int a = 0; a < 3; ++a) child[a] = 2 * corner[a] + ((octant >> (2 - a)) & 1);
+            buildCell(first, k, level + 1, child);
+        }
+    }
+    node.next = static_cast<int>(nodes_.size());
+    nodes_[index] = node;
+}
+
+// The cell's mass, centre of mass, moments and box, from its own sources
+// (no cell's rounding or NaN reaches another).
+void SoftenedTree::weigh(Node& node, double gravity) const {
+    double m = 0.0, mx = 0.0, my = 0.0, mz = 0.0;
+    for (int a = 0; a < 3; ++a) {
+        node.box.lo[a] = std::numeric_limits<double>::infinity();
+        node.box.hi[a] = -node.box.lo[a];
+    }
+    const int end = node.first + node.count;
+    for (int k = node.first; k < end; ++k) {
+        const Source& s = stars_[k];
+        m += mass_[k];
+        mx += mass_[k] * s.x;
+        my += mass_[k] * s.y;
+        mz += mass_[k] * s.z;
+        const double at[3] = {s.x, s.y, s.z};
+        for (int a = 0; a < 3; ++a) {
+            node.box.lo[a] = std::min(node.box.lo[a], at[a]);
+            node.box.hi[a] = std::max(node.box.hi[a], at[a]);
+        }
+    }
+    node.com[0] = mx / m;
+    node.com[1] = my / m;
+    node.com[2] = mz / m;
+    double q[6] = {};
+    for (int k = node.first; k < end; ++k) {
+        const Source& s = stars_[k];
+        const double dx = s.x - node.com[0], dy = s.y - node.com[1], dz = s.z - node.com[2];
+        const double mk = mass_[k];
+        q[0] += mk * dx * dx;
+        q[1] += mk * dy * dy;
+        q[2] += mk * dz * dz;
+        q[3] += mk * dx * dy;
+        q[4] += mk * dx * dz;
+        q[5] += mk * dy * dz;
+    }
+    node.gm = gravity * m;
+    node.absGm = std::fabs(node.gm);
+    node.takeable = std::isfinite(node.gm);
+    for (int a = 0; a < 3; ++a) node.takeable = node.takeable && std::isfinite(node.com[a]);
+    for (int c = 0; c < 6; ++c) {
+        node.q[c] = gravity * q[c];
+        node.takeable = node.takeable && std::isfinite(node.q[c]);
+    }
+}
+
+// Groups of at most kGroupSize walkers of one kind (0: the sources, 1: the
+// massless stars, which follow them in the walking order), each from one
+// cell of the walkers' own octree, so that its stars are neighbours.
+void SoftenedTree::split(const std::vector<Entry>& walkers, int begin, int end, int level, int kind,
+                         const double* const p[3]) {
+    if (end - begin > kGroupSize && level < kLevels) {
+        const int shift = 3 * (kLevels - 1 - level);
+        int k = begin;
+        for (int octant = 0; octant < 8 && k < end; ++octant) {
+            const int first = k;
+            while (k < end && static_cast<int>((walkers[k].key >> shift) & 7) == octant) ++k;
+            if (k > first) split(walkers, first, k, level + 1, kind, p);
+        }
+        return;
+    }
+    for (int first = begin; first < end; first += kGroupSize) {
+        Group g;
+        g.first = first + (kind ? static_cast<int>(sources_.size()) : 0);
+        g.kind = kind;
+        g.count = std::min(kGroupSize, end - first);
+        for (int a = 0; a < 3; ++a) {
+            g.box.lo[a] = std::numeric_limits<double>::infinity();
+            g.box.hi[a] = -g.box.lo[a];
+        }
+        for (int k = first; k < first + g.count; ++k)
+            for (int a = 0; a < 3; ++a) {
+                g.box.lo[a] = std::min(g.box.lo[a], p[a][walkers[k].star]);
+                g.box.hi[a] = std::max(g.box.hi[a], p[a][walkers[k].star]);
+            }
+        groups_.push_back(g);
+    }
+}
+
+// Whether every star of the group may take the cell whole: the group keeps
+// clear of the cell's safety box and of the spline's reach around its
+// sources, and the cell looks small enough from the point of the group's
+// box nearest to its centre of mass (r): edge / r below the opening angle,
+// or the size of the quadrupole expansion's first neglected term, the
+// octupole's |G M| edge^3 / r^5, within the tolerance.
+bool SoftenedTree::takenWhole(const Node& node, const Group& group, const Opening& opening, double tolerance) const {
+    if (!node.takeable) return false;
+    const double reach = kSafetyBox * node.edge;
+    bool inside = true;
+    double r2 = 0.0, gap2 = 0.0;
+    for (int a = 0; a < 3; ++a) {
+        const double lo = group.box.lo[a], hi = group.box.hi[a];
+        inside = inside && hi >= node.centre[a] - reach && lo <= node.centre[a] + reach;
+        const double d = gap(lo, hi, node.com[a], node.com[a]);
+        r2 += d * d;
+        const double s = gap(lo, hi, node.box.lo[a], node.box.hi[a]);
+        gap2 += s * s;
+    }
+    if (inside || gap2 < reach2_) return false;
+    const double edge2 = node.edge * node.edge;
+    if (!opening.relative) return edge2 < opening.theta2 * r2;
+    return node.absGm * edge2 * node.edge <= tolerance * r2 * r2 * std::sqrt(r2);
+}
+
+// The lists of the group: cells taken whole, and the sources of the leaves
+// opened, near (within the spline's reach of the group) or far.
+void SoftenedTree::gather(const Group& group, const Opening& opening, Lists& lists) const {
+    lists.far.clear();
+    lists.near.clear();
+    lists.cells.clear();
+    double tolerance = 0.0;
+    if (opening.relative) {
+        double least = std::numeric_limits<double>::infinity();
+        for (int k = group.first; k < group.first + group.count; ++k)
+            least = std::min(least, opening.pullSize[order_[k]]);
+        tolerance = kToleranceFactor * opening.forceError * least;
+    }
+    const auto addSources = [&](std::vector<Source>& list, const Node& node) {
+        list.insert(list.end(), stars_.begin() + node.first, stars_.begin() + node.first + node.count);
+    };
+    const int count = static_cast<int>(nodes_.size());
+    int i = 0;
+    while (i < count) {
+        const Node& node = nodes_[i];
+        if (takenWhole(node, group, opening, tolerance)) {
+            if (node.count > kPairsUpTo) {
+                const double* q = node.q;
+                lists.cells.push_back({node.com[0], node.com[1], node.com[2], node.gm, q[0], q[1], q[2], q[3], q[4],
+                                       q[5], q[0] + q[1] + q[2]});
+            } else {
+                addSources(lists.far, node);
+            }
+            i = node.next;
+        } else if (node.leaf) {
+            double gap2 = 0.0;
+            for (int a = 0; a < 3; ++a) {
+                const double s = gap(group.box.lo[a], group.box.hi[a], node.box.lo[a], node.box.hi[a]);
+                gap2 += s * s;
+            }
+            addSources(gap2 < reach2_ ? lists.near : lists.far, node);
+            i = node.next;
+        } else {
+            ++i;
+        }
+    }
+}
+
+// One pass over every group: the pulls into ax, ay, az and the depths into
+// potential (null: not computed).
+void SoftenedTree::walk(const Opening& opening, const double* const p[3], double* ax, double* ay, double* az,
+                        double* potential) {
+    const auto kernel = selectedBuild(generic::interact, avx2::interact, avx512::interact);
+    const int groups = static_cast<int>(groups_.size());
+    const auto task = [&](int t) {
+        Lists& lists = threadLists();
+        const int end = std::min(groups, (t + 1) * kGroupsPerTask);
+        for (int k = t * kGroupsPerTask; k < end; ++k) {
+            const Group& group = groups_[k];
+            gather(group, opening, lists);
+            const int padded = (group.count + kPadLanes - 1) / kPadLanes * kPadLanes;
+            for (int l = 0; l < padded; ++l) {
+                // Lanes past the group's stars repeat its first star under
+                // an index no source has.
+                const int star = order_[group.first + (l < group.count ? l : 0)];
+                lists.x[l] = p[0][star];
+                lists.y[l] = p[1][star];
+                lists.z[l] = p[2][star];
+                lists.id[l] = l < group.count ? star : -1.0;
+            }
+            Interactions job = constants_[group.kind];
+            job.stars = group.count;
+            job.x = lists.x;
+            job.y = lists.y;
+            job.z = lists.z;
+            job.id = lists.id;
+            job.ax = lists.ax;
+            job.ay = lists.ay;
+            job.az = lists.az;
+            job.potential = potential ? lists.potential : nullptr;
+            job.far = lists.far.data();
+            job.farCount = static_cast<int>(lists.far.size());
+            job.near = lists.near.data();
+            job.nearCount = static_cast<int>(lists.near.size());
+            job.cells = lists.cells.data();
+            job.cellCount = static_cast<int>(lists.cells.size());
+            kernel(job);
+            for (int l = 0; l < group.count; ++l) {
+                const int star = order_[group.first + l];
+                if (ax) {
+                    ax[star] = lists.ax[l];
+                    ay[star] = lists.ay[l];
+                    az[star] = lists.az[l];
+                }
+                if (potential) potential[star] = lists.potential[l];
+            }
+        }
+    };
+    const int tasks = (groups + kGroupsPerTask - 1) / kGroupsPerTask;
+    if (selectedKernelBuild() == KernelBuild::Plain) {
+        for (int t = 0; t < tasks; ++t) task(t);
+    } else {
+        parallelFor(tasks, task);
+    }
+}
+
+void SoftenedTree::evaluate(const CGalaxy& g, int n, const double* x, const double* y, const double* z, double* ax,
+                            double* ay, double* az, double* potential) {
+    build(g, n, x, y, z);
+    const double* const p[3] = {x, y, z};
+    const double nan = std::numeric_limits<double>::quiet_NaN();
+    // Stars left out of the walk (non-finite coordinates) keep these.
+    for (int i = 0; i < n; ++i) {
+        if (ax) ax[i] = ay[i] = az[i] = nan;
+        if (potential) potential[i] = nan;
+    }
+    Opening opening = {false, g.openingAngle * g.openingAngle, 0.0, nullptr};
+    if (g.forceError > 0.0) {
+        // The sizes of the pulls the error is measured against, from a cheap
+        // pass of the same walk: the first pass's bits depend on the
+        // positions alone, so the second pass's do too.
+        estimate_.resize(3 * static_cast<std::size_t>(n));
+        pullSize_.resize(static_cast<std::size_t>(n));
+        double* e = estimate_.data();
+        walk({false, kEstimateAngle * kEstimateAngle, 0.0, nullptr}, p, e, e + n, e + 2 * n, nullptr);
+        parallelForEach(static_cast<int>(order_.size()), [&](int k) {
+            const int s = order_[k];
+            pullSize_[s] = std::hypot(e[s], e[n + s], e[2 * n + s]);
+        });
+        opening = {true, 0.0, g.forceError, pullSize_.data()};
+    }
+    walk(opening, p, ax, ay, az, potential);
+}
+
+// Kept from one evaluation to the next by each calling thread, so that a step
+// allocates nothing once the sizes are known.
+SoftenedTree& threadTree() {
+    thread_local SoftenedTree tree;
+    return tree;
+}
+
+}  // namespace
+
+void softenedTreeForces(const CGalaxy& g, int n, const double* x, const double* y, const double* z, double* ax,
+                        double* ay, double* az, double* potential) {
+    threadTree().evaluate(g, n, x, y, z, ax, ay, az, potential);
+}

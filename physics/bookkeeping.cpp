@@ -82,9 +82,7 @@ void CGalaxy::bookkeeping(const std::function<void(double share)>& exactPassProg
     for (int i = 0; i < n; ++i) {
         double S = pairSums[i];
         if (halo) {
-            const double rho = std::sqrt(x[i] * x[i] + y[i] * y[i] + z[i] * z[i]);
-            const double R = darkRadius;
-            S += rho <= R ? haloGm * (3.0 * R * R - rho * rho) / (2.0 * R * R * R) : haloGm / rho;
+            S += haloDepth(haloGm, darkRadius, std::sqrt(x[i] * x[i] + y[i] * y[i] + z[i] * z[i]));
         }
         const double mi = mass[i];
         pe = pe - mi * S;

@@ -1,12 +1,15 @@
 #include "physics/forces.h"
 
+#include <algorithm>
 #include <bit>
 #include <cmath>
+#include <vector>
 
 #include "model/galaxy.h"
 #include "physics/barnes_hut.h"
 #include "physics/direct_sum.h"
 #include "physics/particle_mesh.h"
+#include "physics/softened_tree.h"
 
 double ShieldRadius(double gm, double dt, double modifier) { return ShieldRule(dt, modifier)(gm); }
 
@@ -83,5 +86,54 @@ void ComputeDerivatives(const CGalaxy& g, int stateLen, double /*time*/, double*
             ay[i] -= gm * y[i] / r3;
             az[i] -= gm * z[i] / r3;
         }
+    }
+}
+
+void starAccelerations(const CGalaxy& g, double* ax, double* ay, double* az) {
+    const int n = g.numStars;
+    const int cap = g.capacity();
+    std::vector<double> deriv(static_cast<std::size_t>(g.stateLen));
+    ComputeDerivatives(g, g.stateLen, g.time, g.state, deriv.data());
+    std::copy_n(deriv.data() + 3 * cap, n, ax);
+    std::copy_n(deriv.data() + 4 * cap, n, ay);
+    std::copy_n(deriv.data() + 5 * cap, n, az);
+}
+
+void starPotentials(const CGalaxy& g, double* phi) {
+    const int n = g.numStars;
+    const double* x = g.pos.x;
+    const double* y = g.pos.y;
+    const double* z = g.pos.z;
+    // The tree's and the grid's walks give the report's shares: half of a
+    // star's potential where the star pulls back, all of it where it does not.
+    switch (g.forceMethod) {
+    case ForceMethod::BarnesHut:
+        if (g.softening != Softening::Shield) {
+            softenedTreeForces(g, n, x, y, z, nullptr, nullptr, nullptr, phi);
+        } else {
+            barnesHutPotentials(g, n, x, y, z, phi);
+            const double half = 50.0 * g.boxSize;
+            const auto inRoot = [half](double p) { return -half <= p && p < half; };
+            for (int i = 0; i < n; ++i)
+                if (inRoot(x[i]) && inRoot(y[i]) && inRoot(z[i])) phi[i] *= 2.0;
+        }
+        break;
+    case ForceMethod::ParticleMesh:
+        particleMeshPotentials(g, n, x, y, z, phi);
+        for (int i = 0; i < n; ++i)
+            if (threadParticleMesh()->CellOf(x[i], y[i], z[i]) >= 0) phi[i] *= 2.0;
+        break;
+    default:
+        directPotentials(g, n, x, y, z, phi);
+        break;
+    }
+    double totalMass = 0.0;
+    for (int i = 0; i < n; ++i) totalMass += g.mass[i];
+    const double haloGm = g.darkMatter == DarkMatterModel::Sphere
+                              ? g.gravity * (totalMass * g.darkFraction / (1.0 - g.darkFraction))
+                              : 0.0;
+    for (int i = 0; i < n; ++i) {
+        const double rho = std::sqrt(x[i] * x[i] + y[i] * y[i] + z[i] * z[i]);
+        phi[i] = -(phi[i] + (haloGm != 0.0 ? haloDepth(haloGm, g.darkRadius, rho) : 0.0));
     }
 }

@@ -37,6 +37,13 @@ private:
     bool known_[kRemembered] = {};
 };
 
+// The potential of the halo's pull (per unit mass, sign reversed) at the
+// distance rho from the origin, for a halo of gravity * mass gm and radius R:
+// a uniform sphere inside, a point mass outside, continuous at R.
+inline double haloDepth(double gm, double R, double rho) {
+    return rho <= R ? gm * (3.0 * R * R - rho * rho) / (2.0 * R * R * R) : gm / rho;
+}
+
 // The right-hand side of the equations of motion of a galaxy, as
 // DerivativeFunc(galaxy) calls it: fills the first numStars entries of every
 // block of deriv from state, reading the galaxy's masses and force settings;
@@ -45,3 +52,13 @@ private:
 // barnesHutPotentials) into treeShares.
 void ComputeDerivatives(const CGalaxy& galaxy, int stateLen, double time, double* state, double* deriv,
                         double* treeShares = nullptr);
+
+// The pull on each of the galaxy's stars as they are now, from its force
+// method (with its shield or softening) and its halo: what the next step
+// starts from. Assigns numStars values to each of ax, ay, az.
+void starAccelerations(const CGalaxy& galaxy, double* ax, double* ay, double* az);
+// The potential at each star as it is now (energy per unit mass): that of the
+// pull its force method applies (flat inside a shield radius, softened, or
+// from the tree's or grid's cells; a star the tree or grid leaves out feels
+// them without pulling back) and the halo's. Assigns numStars values.
+void starPotentials(const CGalaxy& galaxy, double* phi);

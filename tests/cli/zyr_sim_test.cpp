@@ -18,6 +18,7 @@
 #include "io/any_galaxy_file.h"
 #include "io/galaxy_file.h"
 #include "model/galaxy.h"
+#include "physics/forces.h"
 #include "physics/methods.h"
 #include "sim_runner.h"
 
@@ -172,6 +173,7 @@ TEST(ZyrSimArguments, BadArgumentsExitTwoNamingTheOption) {
         {{"--epsilon", "0"}, "--epsilon"},
         {{"--opening-angle", "-0.5"}, "--opening-angle"},
         {{"--force-error", "-1e-3"}, "--force-error"},
+        {{"--state-accelerations"}, "--state-accelerations"},
         {{"--central-mass", "-1"}, "--central-mass"},
         {{"--rotation", "inf"}, "--rotation"},
         {{"--dark-radius", "0"}, "--dark-radius"},
@@ -615,6 +617,29 @@ TEST(ZyrSimFiles, ModelSettingsApplyToALoadedGalaxy) {
     ASSERT_TRUE(loadGalaxyFile(g, zyr).ok());
     stepHere(g, 2);
     EXPECT_EQ(firstDifference(readCsv(dir.path("s.csv")).rows, stateRowsHere(g)), "");
+}
+
+// --state-accelerations goes on with each star's pull and potential at the
+// positions written, as the core gives them for that galaxy.
+TEST(ZyrSimFiles, StateAccelerationsAreThePullAndPotentialOfTheStarsWritten) {
+    TempDir dir;
+    const std::string snapshot = dir.path("end.hdf5");
+    const SimRun run = runSim(dir, {"--stars", "24", "--seed", "9", "--force", "barnes-hut", "--dark-matter", "sphere",
+                                    "--softening", "spline", "--epsilon", "0.5", "--steps", "2", "--save", snapshot,
+                                    "--state", dir.path("s.csv"), "--state-accelerations", "--quiet"});
+    ASSERT_EQ(run.status, 0) << run.err;
+    CGalaxy g;
+    ASSERT_TRUE(loadAnyGalaxyFile(g, snapshot).ok());
+    const std::size_t n = static_cast<std::size_t>(g.numStars);
+    std::vector<double> ax(n), ay(n), az(n), phi(n);
+    starAccelerations(g, ax.data(), ay.data(), az.data());
+    starPotentials(g, phi.data());
+    auto expected = stateRowsHere(g);
+    for (std::size_t i = 0; i < n; ++i)
+        for (const double value : {ax[i], ay[i], az[i], phi[i]}) expected[i].push_back(g17(value));
+    const CsvTable state = readCsv(dir.path("s.csv"));
+    EXPECT_EQ(state.header, "index,mass,x,y,z,vx,vy,vz,color,ax,ay,az,phi");
+    EXPECT_EQ(firstDifference(state.rows, expected), "");
 }
 
 // A galaxy added to a loaded snapshot resets the stars, not the settings the

@@ -201,3 +201,16 @@ def test_a_failed_add_leaves_the_galaxy_as_it_was():
         g.add(far(), offset=(1e308, 0, 0))
     np.testing.assert_array_equal(g.positions, before)
     assert len(g) == 8 and g.time == 8.0
+
+
+@pytest.mark.parametrize("force", ["direct", "barnes-hut", "particle-mesh"])
+def test_accelerations_and_potentials_are_those_of_the_softened_pull(force):
+    # Two stars: every force method pulls them exactly, here by Plummer's law.
+    eps, m = 0.3, np.array([1.0, 3.0])
+    g = zyr.Galaxy.from_arrays(np.array([[-0.5, 0.2, 0.0], [0.5, -0.2, 0.1]]), np.zeros((2, 3)), m)
+    g.force, g.softening, g.epsilon = force, "plummer", eps
+    d = g.positions[1] - g.positions[0]
+    s = np.sqrt(d @ d + eps**2)
+    G = -g.report().potential * s / (m[0] * m[1])  # the report's energy, -G m1 m2 / s
+    np.testing.assert_allclose(g.accelerations, [G * m[1] * d / s**3, -G * m[0] * d / s**3], rtol=1e-12)
+    np.testing.assert_allclose(g.potentials, [-G * m[1] / s, -G * m[0] / s], rtol=1e-12)

@@ -22,10 +22,6 @@ public:
     std::vector<Entry> entries;
 
     void Append(int starIndex, double x, double y, double z, double m);
-    // The potential at the star (gravity * m / r summed, Newtonian) from what
-    // Acceleration takes: the other stars of its own cell one by one, every
-    // other cell as a point mass; each flat inside its shield radius.
-    double Potential(int starIndex, double x, double y, double z, double gravity) const;
     void Clear();
 };
 

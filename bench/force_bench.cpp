@@ -11,10 +11,9 @@
 //
 //   zyr_force_bench [--quick] [--no-million]
 //
-// --quick measures the 65,536-star sphere alone. The direct sum here is the
-// bench's own (vectorised, on the worker threads, exact square roots); for
-// the larger sphere it runs over a sample of the stars, and its time is
-// scaled to all of them. ZYR_THREADS sets the threads.
+// --quick measures the 65,536-star sphere alone. The direct sum is Zyr's own
+// with the same softening (softenedSumAccelerations, the fast kernels).
+// ZYR_THREADS sets the threads.
 #include <sys/resource.h>
 
 #include <algorithm>
@@ -27,32 +26,17 @@
 #include <vector>
 
 #include "model/galaxy.h"
+#include "physics/direct_sum.h"
 #include "physics/methods.h"
-#include "physics/simd.h"
 #include "physics/softened_tree.h"
 #include "physics/softening.h"
 #include "physics/workers.h"
+#include "timing.h"
 
 namespace {
 
-using Clock = std::chrono::steady_clock;
 constexpr double kEpsilon = 0.001;
-// Stars of the larger sphere whose pulls the direct sum gives.
-constexpr int kSample = 16384;
 
-template <class Work>
-double seconds(Work&& work) {
-    const Clock::time_point start = Clock::now();
-    work();
-    return std::chrono::duration<double>(Clock::now() - start).count();
-}
-
-template <class Work>
-double leastSeconds(int runs, Work&& work) {
-    double least = seconds(work);
-    for (int k = 1; k < runs; ++k) least = std::min(least, seconds(work));
-    return least;
-}
 
 // A Plummer sphere of scale radius 1, at rest, from a fixed seed.
 void plummerSphere(CGalaxy& g, int n) {
@@ -80,59 +64,19 @@ void plummerSphere(CGalaxy& g, int n) {
     g.forceMethod = ForceMethod::BarnesHut;
 }
 
-using V = Simd<8>::V;
 
-// The pulls on the stars of `targets` from all stars, eight targets at a time
-// against each star in turn; pairs within the spline's reach take
-// SofteningKernel's own formula lane by lane.
-[[gnu::target("avx512f")]] void directBlock(const CGalaxy& g, const std::vector<int>& targets, int block,
-                                            double* out) {
+// Zyr's own direct sum with the galaxy's softening, the fast kernels on the
+// worker threads: the pull of every star, x, y, z per star.
+std::vector<double> directPulls(const CGalaxy& g) {
     const int n = g.numStars;
-    const SofteningKernel kernel = SofteningKernel::of(g);
-    const double h = kSplineReach * kernel.epsilon;
-    const double* x = g.pos.x;
-    const double* y = g.pos.y;
-    const double* z = g.pos.z;
-    double tx[8], ty[8], tz[8];
-    int ids[8];
-    for (int l = 0; l < 8; ++l) {
-        const int k = std::min(block * 8 + l, static_cast<int>(targets.size()) - 1);
-        ids[l] = targets[k];
-        tx[l] = x[ids[l]];
-        ty[l] = y[ids[l]];
-        tz[l] = z[ids[l]];
+    std::vector<double> ax(n), ay(n), az(n), out(3 * static_cast<std::size_t>(n));
+    softenedSumAccelerations(n, g.pos.x, g.pos.y, g.pos.z, g.mass, SofteningKernel::of(g), g.gravity, ax.data(),
+                             ay.data(), az.data());
+    for (int i = 0; i < n; ++i) {
+        out[3 * i] = ax[i];
+        out[3 * i + 1] = ay[i];
+        out[3 * i + 2] = az[i];
     }
-    V px, py, pz;
-    load(px, tx);
-    load(py, ty);
-    load(pz, tz);
-    V ax = {}, ay = {}, az = {};
-    for (int j = 0; j < n; ++j) {
-        const V dx = x[j] - px, dy = y[j] - py, dz = z[j] - pz;
-        const V r2 = dx * dx + dy * dy + dz * dz;
-        V r = r2;
-        squareRoot<8>(r);
-        V k = g.gravity * g.mass[j] / (r2 * r);
-        const auto near = r < h;
-        long any[8];
-        std::memcpy(any, &near, sizeof any);
-        for (int l = 0; l < 8; ++l)
-            if (any[l]) k[l] = ids[l] == j ? 0.0 : g.gravity * g.mass[j] * kernel.pull(r2[l]);
-        ax += k * dx;
-        ay += k * dy;
-        az += k * dz;
-    }
-    for (int l = 0; l < 8 && block * 8 + l < static_cast<int>(targets.size()); ++l) {
-        out[3 * (block * 8 + l)] = ax[l];
-        out[3 * (block * 8 + l) + 1] = ay[l];
-        out[3 * (block * 8 + l) + 2] = az[l];
-    }
-}
-
-std::vector<double> directPulls(const CGalaxy& g, const std::vector<int>& targets) {
-    std::vector<double> out(3 * targets.size());
-    const int blocks = (static_cast<int>(targets.size()) + 7) / 8;
-    parallelFor(blocks, [&](int b) { directBlock(g, targets, b, out.data()); });
     return out;
 }
 
@@ -156,15 +100,11 @@ Errors errorsOf(const std::vector<double>& tree, const std::vector<double>& dire
 void measureSize(int n) {
     CGalaxy g;
     plummerSphere(g, n);
-    std::vector<int> targets;
-    const int stride = n > 65536 ? n / kSample : 1;
-    for (int i = 0; i < n; i += stride) targets.push_back(i);
+    std::vector<int> targets(static_cast<std::size_t>(n));
+    for (int i = 0; i < n; ++i) targets[i] = i;
     std::vector<double> direct;
-    const double directTime =
-        seconds([&] { direct = directPulls(g, targets); }) * static_cast<double>(n) / targets.size();
-    const std::string sampled =
-        stride > 1 ? " (timed on a sample of " + std::to_string(targets.size()) + " stars, scaled)" : "";
-    std::printf("%8d stars: direct sum %.3f s%s (%.0f stars/s)\n", n, directTime, sampled.c_str(), n / directTime);
+    const double directTime = seconds([&] { direct = directPulls(g); });
+    std::printf("%8d stars: direct sum %.3f s (%.0f stars/s)\n", n, directTime, n / directTime);
     std::printf("  %-22s %9s %11s %9s %9s %9s %9s\n", "opening", "s/eval", "stars/s", "median", "99th pct",
                 "max", "x direct");
     struct Setting {
@@ -209,10 +149,6 @@ double leapfrogStep(int n) {
 }  // namespace
 
 int main(int argc, char** argv) {
-    if (!__builtin_cpu_supports("avx512f")) {
-        std::fprintf(stderr, "zyr_force_bench: the direct sum needs AVX-512\n");
-        return 1;
-    }
     bool quick = false, million = true;
     for (int a = 1; a < argc; ++a) {
         const std::string option = argv[a];

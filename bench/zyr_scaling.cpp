@@ -28,30 +28,13 @@
 #include "physics/kernel_builds.h"
 #include "physics/methods.h"
 #include "physics/workers.h"
+#include "timing.h"
 
 namespace {
-
-using Clock = std::chrono::steady_clock;
 
 struct Row {
     double generate, firstReport, report, eulerStep, improvedEulerStep, save, load;
 };
-
-template <class Work>
-double seconds(Work&& work) {
-    const Clock::time_point start = Clock::now();
-    work();
-    return std::chrono::duration<double>(Clock::now() - start).count();
-}
-
-// The least of a few runs: the machine is shared, and other work only ever
-// adds time.
-template <class Work>
-double leastSeconds(int runs, Work&& work) {
-    double least = seconds(work);
-    for (int k = 1; k < runs; ++k) least = std::min(least, seconds(work));
-    return least;
-}
 
 bool measure(int stars, bool plain, Row& row) {
     if (plain) {

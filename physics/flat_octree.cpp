@@ -98,27 +98,6 @@ void computeKeys(const KeyJob& job) {
     parallelFor((job.count + kBlock - 1) / kBlock, [&](int block) { keys(job, block); });
 }
 
-// Least significant digit first, eleven bits per pass: stable, so that stars
-// with the same key stay in index order.
-void sortByKey(std::vector<CFlatOctree::Entry>& entries, std::vector<CFlatOctree::Entry>& space) {
-    constexpr int kBits = 11;
-    constexpr std::size_t kBins = std::size_t{1} << kBits;
-    space.resize(entries.size());
-    std::vector<CFlatOctree::Entry>* from = &entries;
-    std::vector<CFlatOctree::Entry>* to = &space;
-    std::array<std::size_t, kBins> start;
-    for (int shift = 0; shift < 3 * kKeyLevels; shift += kBits) {
-        start.fill(0);
-        for (const auto& e : *from) ++start[(e.key >> shift) & (kBins - 1)];
-        // A pass in which every key has the same digit changes nothing.
-        if (std::find(start.begin(), start.end(), from->size()) != start.end()) continue;
-        std::size_t sum = 0;
-        for (std::size_t& s : start) sum += std::exchange(s, sum);
-        for (const auto& e : *from) (*to)[start[(e.key >> shift) & (kBins - 1)]++] = e;
-        std::swap(from, to);
-    }
-    if (from != &entries) entries.swap(space);
-}
 
 }  // namespace
 
@@ -141,7 +120,7 @@ void CFlatOctree::build(const CGalaxy& g, int n, const double* x, const double* 
     }
     const int inTree = static_cast<int>(entries_.size());
     computeKeys({&root, keyLevels(0), entries_.data(), inTree, x, y, z});
-    sortByKey(entries_, sortSpace_);
+    sortByKey(entries_, sortSpace_, 3 * kKeyLevels);
     const Source source = {x, y, z, g.mass, g.gravity, g.openingAngle};
     stars_.resize(entries_.size());
     gather(0, inTree, source);

@@ -4,6 +4,7 @@
 #include <vector>
 
 #include "physics/barnes_hut.h"
+#include "physics/key_sort.h"
 
 class CGalaxy;
 
@@ -53,10 +54,8 @@ public:
     // them), in the order of the walk.
     const int* walkingOrder() const { return order_.data(); }
 
-    struct Entry {
-        std::uint64_t key;  // octants of the path below the cell the key starts at, the first the highest
-        int star;
-    };
+    // The key holds the octants of the path below the cell it starts at.
+    using Entry = KeyedStar;
     struct Cell;
 
 private:

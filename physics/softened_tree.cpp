@@ -14,6 +14,7 @@
 
 #include "model/galaxy.h"
 #include "physics/kernel_builds.h"
+#include "physics/key_sort.h"
 #include "physics/simd.h"
 #include "physics/softening.h"
 #include "physics/workers.h"
@@ -86,31 +87,7 @@ struct Interactions {
 #include "physics/simd_builds.inc"
 #undef ZYR_KERNELS_FILE
 
-struct Entry {
-    std::uint64_t key;
-    int star;
-};
-
-// Least significant digit first, eleven bits per pass: stable, so that stars
-// with the same key stay in index order.
-void sortByKey(std::vector<Entry>& entries, std::vector<Entry>& space) {
-    constexpr int kBits = 11;
-    constexpr std::size_t kBins = std::size_t{1} << kBits;
-    space.resize(entries.size());
-    std::vector<Entry>* from = &entries;
-    std::vector<Entry>* to = &space;
-    std::array<std::size_t, kBins> start;
-    for (int shift = 0; shift < 3 * kLevels; shift += kBits) {
-        start.fill(0);
-        for (const Entry& e : *from) ++start[(e.key >> shift) & (kBins - 1)];
-        if (std::find(start.begin(), start.end(), from->size()) != start.end()) continue;
-        std::size_t sum = 0;
-        for (std::size_t& s : start) sum += std::exchange(s, sum);
-        for (const Entry& e : *from) (*to)[start[(e.key >> shift) & (kBins - 1)]++] = e;
-        std::swap(from, to);
-    }
-    if (from != &entries) entries.swap(space);
-}
+using Entry = KeyedStar;
 
 // The 21 low bits of v, moved to every third bit.
 std::uint64_t spread(std::uint64_t v) {
@@ -166,7 +143,7 @@ Cube sortInCube(std::vector<Entry>& entries, std::vector<Entry>& space, const do
         }
         entries[k].key = key;
     });
-    sortByKey(entries, space);
+    sortByKey(entries, space, 3 * kLevels);
     return cube;
 }
 

@@ -18,28 +18,13 @@
 #include "physics/particle_mesh.h"
 #include "physics/workers.h"
 #include "tests/support/force_checks.h"
+#include "tests/support/kernel_defaults.h"
 
 namespace {
 
 constexpr double kNaN = std::numeric_limits<double>::quiet_NaN();
 constexpr int kSizes[] = {0, 1, 2, 3, 7, 33, 300, 2500};
 constexpr int kThreadCounts[] = {1, 2, 3};
-
-// Puts the process's defaults back however a test ends.
-struct KeepDefaults {
-    int threads = workerThreads();
-    ~KeepDefaults() {
-        setWorkerThreads(threads);
-        selectKernelBuild(bestKernelBuild());
-    }
-};
-
-std::vector<KernelBuild> vectorBuilds() {
-    std::vector<KernelBuild> builds;
-    for (KernelBuild k : {KernelBuild::Generic, KernelBuild::Avx2, KernelBuild::Avx512})
-        if (k <= bestKernelBuild()) builds.push_back(k);
-    return builds;
-}
 
 struct Cloud {
     std::vector<double> x, y, z, m, s;

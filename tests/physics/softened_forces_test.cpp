@@ -17,6 +17,7 @@
 #include "physics/softening.h"
 #include "physics/workers.h"
 #include "tests/support/force_checks.h"
+#include "tests/support/kernel_defaults.h"
 
 namespace {
 
@@ -117,21 +118,6 @@ TEST(SoftenedForces, TwoStarsPullAndHoldEnergyByTheKernelUnderEveryMethod) {
 }
 
 namespace {
-
-struct KeepDefaults {
-    int threads = workerThreads();
-    ~KeepDefaults() {
-        setWorkerThreads(threads);
-        selectKernelBuild(bestKernelBuild());
-    }
-};
-
-std::vector<KernelBuild> vectorBuilds() {
-    std::vector<KernelBuild> builds;
-    for (KernelBuild k : {KernelBuild::Generic, KernelBuild::Avx2, KernelBuild::Avx512})
-        if (k <= bestKernelBuild()) builds.push_back(k);
-    return builds;
-}
 
 // A clump of unequal masses as wide as a few softening lengths, so that pairs
 // fall in every part of the spline; every eleventh star sits on an earlier one

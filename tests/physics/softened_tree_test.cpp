@@ -18,16 +18,9 @@
 #include "physics/softening.h"
 #include "physics/workers.h"
 #include "tests/support/force_checks.h"
+#include "tests/support/kernel_defaults.h"
 
 namespace {
-
-struct KeepDefaults {
-    int threads = workerThreads();
-    ~KeepDefaults() {
-        setWorkerThreads(threads);
-        selectKernelBuild(bestKernelBuild());
-    }
-};
 
 // A Plummer sphere of scale radius 1 and total mass 1.
 std::vector<TestStar> plummerStars(int n, unsigned seed) {

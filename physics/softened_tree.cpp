@@ -199,6 +199,7 @@ private:
     void buildCell(int begin, int end, int level, const std::uint64_t corner[3]);
     void weigh(Node& node, double gravity) const;
     void split(const std::vector<Entry>& walkers, int begin, int end, int level, int kind, const double* const p[3]);
+    void addGroups(const std::vector<Entry>& walkers, int begin, int end, int kind, const double* const p[3]);
     bool takenWhole(const Node& node, const Group& group, const Opening& opening, double tolerance) const;
     void gather(const Group& group, const Opening& opening, Lists& lists) const;
     void walk(const Opening& opening, const double* const p[3], double* ax, double* ay, double* az,
@@ -367,19 +368,34 @@ void SoftenedTree::weigh(Node& node, double gravity) const {
 
 // Groups of at most kGroupSize walkers of one kind (0: the sources, 1: the
 // massless stars, which follow them in the walking order), each from one
-// cell of the walkers' own octree, so that its stars are neighbours.
+// cell of the walkers' own octree, so that its stars are neighbours. Sibling
+// cells too small to fill a group share one.
 void SoftenedTree::split(const std::vector<Entry>& walkers, int begin, int end, int level, int kind,
                          const double* const p[3]) {
-    if (end - begin > kGroupSize && level < kLevels) {
-        const int shift = 3 * (kLevels - 1 - level);
-        int k = begin;
-        for (int octant = 0; octant < 8 && k < end; ++octant) {
-            const int first = k;
-            while (k < end && static_cast<int>((walkers[k].key >> shift) & 7) == octant) ++k;
-            if (k > first) split(walkers, first, k, level + 1, kind, p);
-        }
+    if (end - begin <= kGroupSize || level == kLevels) {
+        addGroups(walkers, begin, end, kind, p);
         return;
     }
+    const int shift = 3 * (kLevels - 1 - level);
+    int k = begin, run = begin;  // run..first-1: the siblings not yet grouped
+    for (int octant = 0; octant < 8 && k < end; ++octant) {
+        const int first = k;
+        while (k < end && static_cast<int>((walkers[k].key >> shift) & 7) == octant) ++k;
+        if (k - first > kGroupSize) {
+            addGroups(walkers, run, first, kind, p);
+            split(walkers, first, k, level + 1, kind, p);
+            run = k;
+        } else if (k - run > kGroupSize) {
+            addGroups(walkers, run, first, kind, p);
+            run = first;
+        }
+    }
+    addGroups(walkers, run, end, kind, p);
+}
+
+// The walkers begin..end-1 in groups of kGroupSize, the last of the rest.
+void SoftenedTree::addGroups(const std::vector<Entry>& walkers, int begin, int end, int kind,
+                             const double* const p[3]) {
     for (int first = begin; first < end; first += kGroupSize) {
         Group g;
         g.first = first + (kind ? static_cast<int>(sources_.size()) : 0);

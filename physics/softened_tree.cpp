@@ -31,7 +31,7 @@ constexpr int kLeafSize = 16;
 // whole number of blocks of every build's kernel. The walk of the lists costs
 // more than their evaluation, so a group is larger than a leaf.
 constexpr int kGroupSize = 64;
-constexpr int kPadLanes = 16;
+constexpr int kPadLanes = 32;
 // The groups of one task of the walk, and the cells of one task of the
 // moments: fixed, so the work is cut by the stars alone.
 constexpr int kGroupsPerTask = 4;
@@ -44,24 +44,40 @@ constexpr int kPairsUpTo = 2;
 constexpr double kSafetyBox = 0.6;
 // The opening angle of the first pass of the error-driven opening, which
 // only estimates the size of each star's pull (to a few per cent).
-constexpr double kEstimateAngle = 1.0;
+constexpr double kEstimateAngle = 1e300;
 // The octupole term bounds the error of one cell; the errors of the many
 // cells of a list partly cancel, so the 99th percentile of the relative error
 // of a Plummer sphere's pulls stays at a third to a half of the tolerance
 // (bench/force_bench.cpp). The tolerance is widened by this factor to come
 // nearer the target without passing it.
-constexpr double kToleranceFactor = 2.0;
-// The widest range of r2 + e2 (in powers of two) the estimated inverse roots
-// are used for: the scaled values must stay within the range of floats.
-constexpr int kFastRootRange = 200;
+constexpr double kToleranceFactor = 4.5;
+// The fast kernels take lengths scaled by a power of two that brings the
+// sources' cube to an edge of 1 to 2, and gravity times masses by one that
+// brings the largest to 1 to 2. The range of r2 + e2 (powers of two) in those
+// units they are used for: the float kernel of the cells raises the least to
+// the power -3/2, and the estimates of inverse roots take any within the
+// range of floats.
+constexpr int kLeastScaledSquare = -80;
+constexpr int kLargestScaledSquare = 120;
 
 struct Source {
     double x, y, z, gm, id;
+};
+// A far source in floats for the fast kernels, in their scaled units and
+// about the centre of the group's box; lane: the star's lane in the group, or
+// -1 for a star outside it.
+struct FloatSource {
+    float x, y, z, gm, lane;
 };
 // A cell taken whole: centre of mass, gravity * mass, the gravity-weighted
 // second moments about the centre of mass and their trace.
 struct Cell {
     double x, y, z, gm, qxx, qyy, qzz, qxy, qxz, qyz, trace;
+};
+// The same in floats for the fast kernels, in the scaled units and about the
+// centre of the group's box.
+struct FloatCell {
+    float x, y, z, gm, qxx, qyy, qzz, qxy, qxz, qyz, trace, unused;
 };
 
 // What the kernel of one group needs: its stars (positions and indices, in
@@ -72,14 +88,23 @@ struct Interactions {
     double *ax, *ay, *az, *potential;
     const Source* far;
     int farCount;
+    const FloatSource* floatFar;
+    int floatFarCount;
     const Source* near;
     int nearCount;
     const Cell* cells;
     int cellCount;
+    const FloatCell* floatCells;
+    int floatCellCount;
+    // The centre of the group's box, which the float cells are about.
+    const double* centre;
     // e2: added to r2 for far pairs and cells (epsilon^2 for Plummer, 0 for
-    // the spline); 1/h and 1/h^3 of the spline's reach h; the power of four
-    // and its root that bring r2 + e2 into the range of floats.
-    double e2, hinv, h3inv, scale, unscale;
+    // the spline); 1/h and 1/h^3 of the spline's reach h.
+    double e2, hinv, h3inv;
+    // The fast kernels' units (kLeastScaledSquare): the scale of lengths, and
+    // what brings their pulls and depths back.
+    double lengthScale, pullScale, depthScale;
+    float floatE2;  // e2 in the scaled units
     bool fast;
 };
 
@@ -150,6 +175,7 @@ Cube sortInCube(std::vector<Entry>& entries, std::vector<Entry>& space, const do
 struct Node {
     double com[3], gm, absGm;
     double q[6];  // xx, yy, zz, xy, xz, yz
+    float scaled[8];  // gm, q and their trace in the fast kernels' units
     Box box;      // of the cell's sources
     double centre[3], edge;
     int next, first, count;
@@ -161,6 +187,7 @@ struct Group {
     int first, count;  // in the walking order
     int kind;          // the constants of the kernel (SoftenedTree::constants_)
     Box box;
+    double centre[3];  // of the box
 };
 
 // How cells are taken whole: by the opening angle, or by the error estimate
@@ -176,6 +203,8 @@ struct Opening {
 struct Lists {
     std::vector<Source> far, near;
     std::vector<Cell> cells;
+    std::vector<FloatSource> floatFar;
+    std::vector<FloatCell> floatCells;
     double x[kGroupSize], y[kGroupSize], z[kGroupSize], id[kGroupSize];
     double ax[kGroupSize], ay[kGroupSize], az[kGroupSize], potential[kGroupSize];
 };
@@ -215,6 +244,8 @@ private:
     std::vector<Group> groups_;
     std::vector<double> estimate_, pullSize_;
     Cube cube_ = {};
+    // The fast kernels' units (kLeastScaledSquare).
+    double lengthScale_ = 1.0, massScale_ = 1.0;
     // The softening: spline reach squared (0 for Plummer, which has none),
     // and the kernel's constants.
     double reach2_ = 0.0;
@@ -247,6 +278,10 @@ void SoftenedTree::build(const CGalaxy& g, int n, const double* x, const double*
         const std::uint64_t corner[3] = {0, 0, 0};
         buildCell(0, count, 0, corner);
     }
+    double heaviest = 0.0;
+    for (const Source& s : stars_) heaviest = std::max(heaviest, std::fabs(s.gm));
+    lengthScale_ = std::ldexp(1.0, -std::ilogb(cube_.edge));
+    massScale_ = std::isfinite(heaviest) && heaviest > 0.0 ? std::ldexp(1.0, -std::ilogb(heaviest)) : 1.0;
     const int cells = static_cast<int>(nodes_.size());
     parallelFor((cells + kCellsPerTask - 1) / kCellsPerTask, [&](int task) {
         const int end = std::min(cells, (task + 1) * kCellsPerTask);
@@ -281,14 +316,15 @@ void SoftenedTree::build(const CGalaxy& g, int n, const double* x, const double*
         c.e2 = spline ? 0.0 : eps * eps;
         c.hinv = 1.0 / h;
         c.h3inv = c.hinv * c.hinv * c.hinv;
-        const double smallest = spline ? reach2_ : c.e2;
-        const double largest = 3.0 * span[kind] * span[kind] + c.e2;
-        c.fast = smallest > 0.0 && std::isfinite(largest) &&
-                 std::ilogb(largest) - std::ilogb(smallest) <= kFastRootRange &&
-                 selectedKernelBuild() != KernelBuild::Plain;
-        const int k = c.fast ? -(std::ilogb(smallest) + std::ilogb(largest)) / 4 : 0;
-        c.scale = std::ldexp(1.0, 2 * k);
-        c.unscale = std::ldexp(1.0, k);
+        const double squareScale = lengthScale_ * lengthScale_;
+        c.lengthScale = lengthScale_;
+        c.pullScale = squareScale / massScale_;
+        c.depthScale = lengthScale_ / massScale_;
+        c.floatE2 = static_cast<float>(c.e2 * squareScale);
+        const double smallest = (spline ? reach2_ : c.e2) * squareScale;
+        const double largest = (3.0 * span[kind] * span[kind] + c.e2) * squareScale;
+        c.fast = smallest > 0.0 && std::isfinite(largest) && std::ilogb(smallest) >= kLeastScaledSquare &&
+                 std::ilogb(largest) <= kLargestScaledSquare && selectedKernelBuild() != KernelBuild::Plain;
     }
 }
 
@@ -364,6 +400,10 @@ void SoftenedTree::weigh(Node& node, double gravity) const {
         node.q[c] = gravity * q[c];
         node.takeable = node.takeable && std::isfinite(node.q[c]);
     }
+    const double moments[8] = {node.gm, node.q[0], node.q[1], node.q[2], node.q[3], node.q[4], node.q[5],
+                               node.q[0] + node.q[1] + node.q[2]};
+    for (int c = 0; c < 8; ++c)
+        node.scaled[c] = static_cast<float>(moments[c] * massScale_ * (c == 0 ? 1.0 : lengthScale_ * lengthScale_));
 }
 
 // Groups of at most kGroupSize walkers of one kind (0: the sources, 1: the
@@ -410,6 +450,7 @@ void SoftenedTree::addGroups(const std::vector<Entry>& walkers, int begin, int e
                 g.box.lo[a] = std::min(g.box.lo[a], p[a][walkers[k].star]);
                 g.box.hi[a] = std::max(g.box.hi[a], p[a][walkers[k].star]);
             }
+        for (int a = 0; a < 3; ++a) g.centre[a] = 0.5 * (g.box.lo[a] + g.box.hi[a]);
         groups_.push_back(g);
     }
 }
@@ -440,11 +481,18 @@ bool SoftenedTree::takenWhole(const Node& node, const Group& group, const Openin
 }
 
 // The lists of the group: cells taken whole, and the sources of the leaves
-// opened, near (within the spline's reach of the group) or far.
+// opened, near (within the spline's reach of the group) or far. The fast
+// kernels take the cells and the far sources in floats (FloatCell,
+// FloatSource).
 void SoftenedTree::gather(const Group& group, const Opening& opening, Lists& lists) const {
     lists.far.clear();
     lists.near.clear();
     lists.cells.clear();
+    lists.floatFar.clear();
+    lists.floatCells.clear();
+    const bool fast = constants_[group.kind].fast;
+    const double scale = lengthScale_;
+    const double* centre = group.centre;
     double tolerance = 0.0;
     if (opening.relative) {
         double least = std::numeric_limits<double>::infinity();
@@ -455,17 +503,38 @@ void SoftenedTree::gather(const Group& group, const Opening& opening, Lists& lis
     const auto addSources = [&](std::vector<Source>& list, const Node& node) {
         list.insert(list.end(), stars_.begin() + node.first, stars_.begin() + node.first + node.count);
     };
+    // A group of sources holds its own stars at the same places in the
+    // walking order and among the sources.
+    const int own = group.kind == 0 ? group.first : -kGroupSize;
+    const auto addFar = [&](const Node& node) {
+        if (!fast) return addSources(lists.far, node);
+        for (int k = node.first; k < node.first + node.count; ++k) {
+            const Source& s = stars_[k];
+            const int lane = k - own;
+            lists.floatFar.push_back({static_cast<float>((s.x - centre[0]) * scale),
+                                      static_cast<float>((s.y - centre[1]) * scale),
+                                      static_cast<float>((s.z - centre[2]) * scale),
+                                      static_cast<float>(s.gm * massScale_),
+                                      lane >= 0 && lane < group.count ? static_cast<float>(lane) : -1.0f});
+        }
+    };
     const int count = static_cast<int>(nodes_.size());
     int i = 0;
     while (i < count) {
         const Node& node = nodes_[i];
         if (takenWhole(node, group, opening, tolerance)) {
-            if (node.count > kPairsUpTo) {
+            if (node.count > kPairsUpTo && fast) {
+                const float* m = node.scaled;
+                lists.floatCells.push_back({static_cast<float>((node.com[0] - centre[0]) * scale),
+                                            static_cast<float>((node.com[1] - centre[1]) * scale),
+                                            static_cast<float>((node.com[2] - centre[2]) * scale), m[0], m[1], m[2],
+                                            m[3], m[4], m[5], m[6], m[7], 0.0f});
+            } else if (node.count > kPairsUpTo) {
                 const double* q = node.q;
                 lists.cells.push_back({node.com[0], node.com[1], node.com[2], node.gm, q[0], q[1], q[2], q[3], q[4],
                                        q[5], q[0] + q[1] + q[2]});
             } else {
-                addSources(lists.far, node);
+                addFar(node);
             }
             i = node.next;
         } else if (node.leaf) {
@@ -474,7 +543,16 @@ void SoftenedTree::gather(const Group& group, const Opening& opening, Lists& lis
                 const double s = gap(group.box.lo[a], group.box.hi[a], node.box.lo[a], node.box.hi[a]);
                 gap2 += s * s;
             }
-            addSources(gap2 < reach2_ ? lists.near : lists.far, node);
+            // The sources of leaves that touch the group's box come nearest to
+            // its stars, nearer than the floats' rounding allows for: they
+            // are summed in doubles (for Plummer's softening, which has no
+            // reach).
+            if (gap2 < reach2_)
+                addSources(lists.near, node);
+            else if (gap2 == 0.0)
+                addSources(lists.far, node);
+            else
+                addFar(node);
             i = node.next;
         } else {
             ++i;
@@ -516,10 +594,15 @@ void SoftenedTree::walk(const Opening& opening, const double* const p[3], double
             job.potential = potential ? lists.potential : nullptr;
             job.far = lists.far.data();
             job.farCount = static_cast<int>(lists.far.size());
+            job.floatFar = lists.floatFar.data();
+            job.floatFarCount = static_cast<int>(lists.floatFar.size());
             job.near = lists.near.data();
             job.nearCount = static_cast<int>(lists.near.size());
             job.cells = lists.cells.data();
             job.cellCount = static_cast<int>(lists.cells.size());
+            job.floatCells = lists.floatCells.data();
+            job.floatCellCount = static_cast<int>(lists.floatCells.size());
+            job.centre = group.centre;
             kernel(job);
             for (int l = 0; l < group.count; ++l) {
                 const int star = order_[group.first + l];

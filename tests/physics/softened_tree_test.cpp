@@ -132,8 +132,11 @@ TEST(SoftenedTree, TinyOpeningAngleGivesTheDirectSumForEveryBuild) {
             SCOPED_TRACE("softening " + std::to_string(softening) + ", build " + std::to_string(static_cast<int>(build)));
             selectKernelBuild(build);
             const Errors e = errorsOf(treePulls(g), direct, 0, g.numStars);
-            EXPECT_LE(e.pull.back(), 1e-10);
-            EXPECT_LE(e.potential.back(), 1e-10);
+            // The vector builds sum the sources beyond the group's own
+            // leaves in floats.
+            const double rounding = build == KernelBuild::Plain ? 1e-10 : 1e-5;
+            EXPECT_LE(e.pull.back(), rounding);
+            EXPECT_LE(e.potential.back(), rounding);
         }
     }
 }

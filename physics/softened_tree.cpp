@@ -172,15 +172,22 @@ Cube sortInCube(std::vector<Entry>& entries, std::vector<Entry>& space, const do
     return cube;
 }
 
+// What the walk reads of a cell, apart from its moments: 128 bytes.
 struct Node {
-    double com[3], gm, absGm;
-    double q[6];  // xx, yy, zz, xy, xz, yz
-    float scaled[8];  // gm, q and their trace in the fast kernels' units
-    Box box;      // of the cell's sources
+    double com[3], absGm;
+    Box box;  // of the cell's sources
     double centre[3], edge;
     int next, first, count;
     bool leaf;
     bool takeable;  // whether the centre of mass and the moments are finite
+};
+static_assert(sizeof(Node) == 128);
+
+// What a list takes of a cell taken whole.
+struct Moments {
+    double gm;
+    double q[6];      // xx, yy, zz, xy, xz, yz
+    float scaled[8];  // gm, q and their trace in the fast kernels' units
 };
 
 struct Group {
@@ -226,7 +233,7 @@ public:
 
 private:
     void buildCell(int begin, int end, int level, const std::uint64_t corner[3]);
-    void weigh(Node& node, double gravity) const;
+    void weigh(int cell, double gravity);
     void split(const std::vector<Entry>& walkers, int begin, int end, int level, int kind, const double* const p[3]);
     void addGroups(const std::vector<Entry>& walkers, int begin, int end, int kind, const double* const p[3]);
     bool takenWhole(const Node& node, const Group& group, const Opening& opening, double tolerance) const;
@@ -241,6 +248,7 @@ private:
     std::vector<double> mass_;
     std::vector<Source> stars_;
     std::vector<Node> nodes_;
+    std::vector<Moments> moments_;
     std::vector<Group> groups_;
     std::vector<double> estimate_, pullSize_;
     Cube cube_ = {};
@@ -283,9 +291,10 @@ void SoftenedTree::build(const CGalaxy& g, int n, const double* x, const double*
     lengthScale_ = std::ldexp(1.0, -std::ilogb(cube_.edge));
     massScale_ = std::isfinite(heaviest) && heaviest > 0.0 ? std::ldexp(1.0, -std::ilogb(heaviest)) : 1.0;
     const int cells = static_cast<int>(nodes_.size());
+    moments_.resize(nodes_.size());
     parallelFor((cells + kCellsPerTask - 1) / kCellsPerTask, [&](int task) {
         const int end = std::min(cells, (task + 1) * kCellsPerTask);
-        for (int k = task * kCellsPerTask; k < end; ++k) weigh(nodes_[k], g.gravity);
+        for (int k = task * kCellsPerTask; k < end; ++k) weigh(k, g.gravity);
     });
 
     // Every star with finite coordinates is walked, in groups of neighbours:
@@ -358,7 +367,9 @@ void SoftenedTree::buildCell(int begin, int end, int level, const std::uint64_t 
 
 // The cell's mass, centre of mass, moments and box, from its own sources
 // (no cell's rounding or NaN reaches another).
-void SoftenedTree::weigh(Node& node, double gravity) const {
+void SoftenedTree::weigh(int cell, double gravity) {
+    Node& node = nodes_[cell];
+    Moments& moments = moments_[cell];
     double m = 0.0, mx = 0.0, my = 0.0, mz = 0.0;
     for (int a = 0; a < 3; ++a) {
         node.box.lo[a] = std::numeric_limits<double>::infinity();
@@ -392,18 +403,18 @@ void SoftenedTree::weigh(Node& node, double gravity) const {
         q[4] += mk * dx * dz;
         q[5] += mk * dy * dz;
     }
-    node.gm = gravity * m;
-    node.absGm = std::fabs(node.gm);
-    node.takeable = std::isfinite(node.gm);
+    moments.gm = gravity * m;
+    node.absGm = std::fabs(moments.gm);
+    node.takeable = std::isfinite(moments.gm);
     for (int a = 0; a < 3; ++a) node.takeable = node.takeable && std::isfinite(node.com[a]);
     for (int c = 0; c < 6; ++c) {
-        node.q[c] = gravity * q[c];
-        node.takeable = node.takeable && std::isfinite(node.q[c]);
+        moments.q[c] = gravity * q[c];
+        node.takeable = node.takeable && std::isfinite(moments.q[c]);
     }
-    const double moments[8] = {node.gm, node.q[0], node.q[1], node.q[2], node.q[3], node.q[4], node.q[5],
-                               node.q[0] + node.q[1] + node.q[2]};
+    const double* const mq = moments.q;
+    const double all[8] = {moments.gm, mq[0], mq[1], mq[2], mq[3], mq[4], mq[5], mq[0] + mq[1] + mq[2]};
     for (int c = 0; c < 8; ++c)
-        node.scaled[c] = static_cast<float>(moments[c] * massScale_ * (c == 0 ? 1.0 : lengthScale_ * lengthScale_));
+        moments.scaled[c] = static_cast<float>(all[c] * massScale_ * (c == 0 ? 1.0 : lengthScale_ * lengthScale_));
 }
 
 // Groups of at most kGroupSize walkers of one kind (0: the sources, 1: the
@@ -524,14 +535,14 @@ void SoftenedTree::gather(const Group& group, const Opening& opening, Lists& lis
         const Node& node = nodes_[i];
         if (takenWhole(node, group, opening, tolerance)) {
             if (node.count > kPairsUpTo && fast) {
-                const float* m = node.scaled;
+                const float* m = moments_[i].scaled;
                 lists.floatCells.push_back({static_cast<float>((node.com[0] - centre[0]) * scale),
                                             static_cast<float>((node.com[1] - centre[1]) * scale),
                                             static_cast<float>((node.com[2] - centre[2]) * scale), m[0], m[1], m[2],
                                             m[3], m[4], m[5], m[6], m[7], 0.0f});
             } else if (node.count > kPairsUpTo) {
-                const double* q = node.q;
-                lists.cells.push_back({node.com[0], node.com[1], node.com[2], node.gm, q[0], q[1], q[2], q[3], q[4],
+                const double* q = moments_[i].q;
+                lists.cells.push_back({node.com[0], node.com[1], node.com[2], moments_[i].gm, q[0], q[1], q[2], q[3], q[4],
                                        q[5], q[0] + q[1] + q[2]});
             } else {
                 addFar(node);

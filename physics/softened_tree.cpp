@@ -26,7 +26,7 @@ constexpr int kLevels = 21;
 constexpr double kCellsPerAxis = 1 << kLevels;
 // Sources per leaf at most, but at the last level, which keeps whatever it
 // gets (stars too close to be told apart).
-constexpr int kLeafSize = 16;
+constexpr int kLeafSize = 8;
 // Stars walked together at most, and the lanes their arrays are padded to: a
 // whole number of blocks of every build's kernel. The walk of the lists costs
 // more than their evaluation, so a group is larger than a leaf.

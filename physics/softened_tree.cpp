@@ -83,6 +83,8 @@ struct Interactions {
     int stars;
     const double *x, *y, *z, *id;
     double *ax, *ay, *az, *potential;
+    // The near pairs' share of the pulls and depths, apart from the rest.
+    double *nearAx, *nearAy, *nearAz, *nearPotential;
     const Source* far;
     int farCount;
     const FloatSource* floatFar;
@@ -96,8 +98,8 @@ struct Interactions {
     // The centre of the group's box, which the float cells are about.
     const double* centre;
     // e2: added to r2 for far pairs and cells (epsilon^2 for Plummer, 0 for
-    // the spline); 1/h and 1/h^3 of the spline's reach h.
-    double e2, hinv, h3inv;
+    // the spline); the spline's reach h, 1/h and 1/h^3.
+    double e2, h, hinv, h3inv;
     // The fast kernels' units (kLeastScaledSquare): the scale of lengths, and
     // what brings their pulls and depths back.
     double lengthScale, pullScale, depthScale;
@@ -202,6 +204,11 @@ struct Opening {
     const double* pullSize;  // per star, for the relative opening
 };
 
+// The near pairs are the same in both passes of the error-driven opening (no
+// cell within the spline's reach of a group is taken whole): the first keeps
+// their sums, the second takes them.
+enum class NearSums { Sum, Keep, Reuse };
+
 // A group's lists and the padded arrays of its stars; one per thread, kept
 // from one evaluation to the next.
 struct Lists {
@@ -211,6 +218,7 @@ struct Lists {
     std::vector<FloatCell> floatCells;
     double x[kGroupSize], y[kGroupSize], z[kGroupSize], id[kGroupSize];
     double ax[kGroupSize], ay[kGroupSize], az[kGroupSize], potential[kGroupSize];
+    double nearAx[kGroupSize], nearAy[kGroupSize], nearAz[kGroupSize], nearPotential[kGroupSize];
 };
 
 Lists& threadLists() {
@@ -234,8 +242,8 @@ private:
     void split(const std::vector<Entry>& walkers, int begin, int end, int level, int kind, const double* const p[3]);
     void addGroups(const std::vector<Entry>& walkers, int begin, int end, int kind, const double* const p[3]);
     bool takenWhole(const Node& node, const Group& group, const Opening& opening, double tolerance) const;
-    void gather(const Group& group, const Opening& opening, Lists& lists) const;
-    void walk(const Opening& opening, const double* const p[3], double* ax, double* ay, double* az,
+    void gather(const Group& group, const Opening& opening, bool near, Lists& lists) const;
+    void walk(const Opening& opening, NearSums near, const double* const p[3], double* ax, double* ay, double* az,
               double* potential);
 
     // The massive stars, and the massless ones with finite coordinates.
@@ -248,6 +256,8 @@ private:
     std::vector<Moments> moments_;
     std::vector<Group> groups_;
     std::vector<double> estimate_, pullSize_;
+    // The near pairs' pulls and depths, four per star in walking order.
+    std::vector<double> nearSums_;
     Cube cube_ = {};
     // The fast kernels' units (kLeastScaledSquare).
     double lengthScale_ = 1.0, massScale_ = 1.0;
@@ -320,6 +330,7 @@ void SoftenedTree::build(const CGalaxy& g, int n, const double* x, const double*
     for (int kind = 0; kind < 2; ++kind) {
         Interactions& c = constants_[kind];
         c.e2 = spline ? 0.0 : eps * eps;
+        c.h = h;
         c.hinv = 1.0 / h;
         c.h3inv = c.hinv * c.hinv * c.hinv;
         const double squareScale = lengthScale_ * lengthScale_;
@@ -489,10 +500,11 @@ bool SoftenedTree::takenWhole(const Node& node, const Group& group, const Openin
 }
 
 // The lists of the group: cells taken whole, and the sources of the leaves
-// opened, near (within the spline's reach of the group) or far. The fast
+// opened, near (within the spline's reach of the group; left out unless
+// `near`) or far. The fast
 // kernels take the cells and the far sources in floats (FloatCell,
 // FloatSource).
-void SoftenedTree::gather(const Group& group, const Opening& opening, Lists& lists) const {
+void SoftenedTree::gather(const Group& group, const Opening& opening, bool near, Lists& lists) const {
     lists.far.clear();
     lists.near.clear();
     lists.cells.clear();
@@ -555,8 +567,9 @@ void SoftenedTree::gather(const Group& group, const Opening& opening, Lists& lis
             // its stars, nearer than the floats' rounding allows for: they
             // are summed in doubles (for Plummer's softening, which has no
             // reach).
-            if (gap2 < reach2_)
-                addSources(lists.near, node);
+            if (gap2 < reach2_) {
+                if (near) addSources(lists.near, node);
+            }
             else if (gap2 == 0.0)
                 addSources(lists.far, node);
             else
@@ -569,9 +582,11 @@ void SoftenedTree::gather(const Group& group, const Opening& opening, Lists& lis
 }
 
 // One pass over every group: the pulls into ax, ay, az and the depths into
-// potential (null: not computed).
-void SoftenedTree::walk(const Opening& opening, const double* const p[3], double* ax, double* ay, double* az,
-                        double* potential) {
+// potential (null: not computed). A pass that keeps the near pairs' sums
+// computes their depths only if it computes the depths.
+void SoftenedTree::walk(const Opening& opening, NearSums near, const double* const p[3], double* ax, double* ay,
+                        double* az, double* potential) {
+    if (near == NearSums::Keep) nearSums_.resize(4 * order_.size());
     const auto kernel = selectedBuild(generic::interact, avx2::interact, avx512::interact);
     const int groups = static_cast<int>(groups_.size());
     const auto task = [&](int t) {
@@ -579,7 +594,7 @@ void SoftenedTree::walk(const Opening& opening, const double* const p[3], double
         const int end = std::min(groups, (t + 1) * kGroupsPerTask);
         for (int k = t * kGroupsPerTask; k < end; ++k) {
             const Group& group = groups_[k];
-            gather(group, opening, lists);
+            gather(group, opening, near != NearSums::Reuse, lists);
             const int padded = (group.count + kPadLanes - 1) / kPadLanes * kPadLanes;
             for (int l = 0; l < padded; ++l) {
                 // Lanes past the group's stars repeat its first star under
@@ -600,6 +615,10 @@ void SoftenedTree::walk(const Opening& opening, const double* const p[3], double
             job.ay = lists.ay;
             job.az = lists.az;
             job.potential = potential ? lists.potential : nullptr;
+            job.nearAx = lists.nearAx;
+            job.nearAy = lists.nearAy;
+            job.nearAz = lists.nearAz;
+            job.nearPotential = lists.nearPotential;
             job.far = lists.far.data();
             job.farCount = static_cast<int>(lists.far.size());
             job.floatFar = lists.floatFar.data();
@@ -613,13 +632,22 @@ void SoftenedTree::walk(const Opening& opening, const double* const p[3], double
             job.centre = group.centre;
             kernel(job);
             for (int l = 0; l < group.count; ++l) {
+                double* kept = nearSums_.data() + 4 * static_cast<std::size_t>(group.first + l);
+                if (near == NearSums::Keep) {
+                    kept[0] = lists.nearAx[l];
+                    kept[1] = lists.nearAy[l];
+                    kept[2] = lists.nearAz[l];
+                    if (potential) kept[3] = lists.nearPotential[l];
+                } else if (near == NearSums::Sum) {
+                    kept = nullptr;
+                }
                 const int star = order_[group.first + l];
                 if (ax) {
-                    ax[star] = lists.ax[l];
-                    ay[star] = lists.ay[l];
-                    az[star] = lists.az[l];
+                    ax[star] = lists.ax[l] + (kept ? kept[0] : lists.nearAx[l]);
+                    ay[star] = lists.ay[l] + (kept ? kept[1] : lists.nearAy[l]);
+                    az[star] = lists.az[l] + (kept ? kept[2] : lists.nearAz[l]);
                 }
-                if (potential) potential[star] = lists.potential[l];
+                if (potential) potential[star] = lists.potential[l] + (kept ? kept[3] : lists.nearPotential[l]);
             }
         }
     };
@@ -648,18 +676,18 @@ void SoftenedTree::evaluate(const CGalaxy& g, int n, const double* x, const doub
         // spline's reach allow (good to some ten per cent, which only shifts
         // the tolerance as much): the first pass's bits depend on the
         // positions alone, so the second pass's do too.
-        estimate_.resize(3 * static_cast<std::size_t>(n));
+        estimate_.resize(4 * static_cast<std::size_t>(n));
         pullSize_.resize(static_cast<std::size_t>(n));
         double* e = estimate_.data();
         const double anyAngle = std::numeric_limits<double>::infinity();
-        walk({false, anyAngle, 0.0, nullptr}, p, e, e + n, e + 2 * n, nullptr);
+        walk({false, anyAngle, 0.0, nullptr}, NearSums::Keep, p, e, e + n, e + 2 * n, potential ? e + 3 * n : nullptr);
         parallelForEach(static_cast<int>(order_.size()), [&](int k) {
             const int s = order_[k];
             pullSize_[s] = std::hypot(e[s], e[n + s], e[2 * n + s]);
         });
         opening = {true, 0.0, g.forceError, pullSize_.data()};
     }
-    walk(opening, p, ax, ay, az, potential);
+    walk(opening, opening.relative ? NearSums::Reuse : NearSums::Sum, p, ax, ay, az, potential);
 }
 
 // Kept from one evaluation to the next by each calling thread, so that a step

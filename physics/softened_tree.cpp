@@ -501,9 +501,8 @@ bool SoftenedTree::takenWhole(const Node& node, const Group& group, const Openin
 
 // The lists of the group: cells taken whole, and the sources of the leaves
 // opened, near (within the spline's reach of the group; left out unless
-// `near`) or far. The fast
-// kernels take the cells and the far sources in floats (FloatCell,
-// FloatSource).
+// `near`) or far. The fast kernels take the cells and the far sources in
+// floats (FloatCell, FloatSource).
 void SoftenedTree::gather(const Group& group, const Opening& opening, bool near, Lists& lists) const {
     lists.far.clear();
     lists.near.clear();
@@ -551,8 +550,8 @@ void SoftenedTree::gather(const Group& group, const Opening& opening, bool near,
                                             m[3], m[4], m[5], m[6], m[7], 0.0f});
             } else if (node.count > kPairsUpTo) {
                 const double* q = moments_[i].q;
-                lists.cells.push_back({node.com[0], node.com[1], node.com[2], moments_[i].gm, q[0], q[1], q[2], q[3], q[4],
-                                       q[5], q[0] + q[1] + q[2]});
+                lists.cells.push_back({node.com[0], node.com[1], node.com[2], moments_[i].gm, q[0], q[1], q[2], q[3],
+                                       q[4], q[5], q[0] + q[1] + q[2]});
             } else {
                 addFar(node);
             }
@@ -569,11 +568,11 @@ void SoftenedTree::gather(const Group& group, const Opening& opening, bool near,
             // reach).
             if (gap2 < reach2_) {
                 if (near) addSources(lists.near, node);
-            }
-            else if (gap2 == 0.0)
+            } else if (gap2 == 0.0) {
                 addSources(lists.far, node);
-            else
+            } else {
                 addFar(node);
+            }
             i = node.next;
         } else {
             ++i;

@@ -16,6 +16,11 @@ void ForceInputs::capture(const CGalaxy& g) {
     boxSize = g.boxSize;
     darkRadius = g.darkRadius;
     darkFraction = g.darkFraction;
+    haloMass = g.haloMass;
+    haloRadius = g.haloRadius;
+    haloConcentration = g.haloConcentration;
+    bulgeMass = g.bulgeMass;
+    bulgeRadius = g.bulgeRadius;
     forceMethod = g.forceMethod;
     darkMatter = g.darkMatter;
     softening = g.softening;
@@ -30,7 +35,8 @@ bool ForceInputs::matches(const CGalaxy& g) const {
            gravity == g.gravity && boxSize == g.boxSize && darkRadius == g.darkRadius &&
            darkFraction == g.darkFraction && forceMethod == g.forceMethod && darkMatter == g.darkMatter &&
            softening == g.softening && epsilon == g.epsilon && openingAngle == g.openingAngle &&
-           forceError == g.forceError &&
+           forceError == g.forceError && haloMass == g.haloMass && haloRadius == g.haloRadius &&
+           haloConcentration == g.haloConcentration && bulgeMass == g.bulgeMass && bulgeRadius == g.bulgeRadius &&
            std::equal(g.pos.x, g.pos.x + n, x.begin()) && std::equal(g.pos.y, g.pos.y + n, y.begin()) &&
            std::equal(g.pos.z, g.pos.z + n, z.begin()) && std::equal(g.mass, g.mass + n, m.begin());
 }

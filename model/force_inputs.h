@@ -14,6 +14,7 @@ struct ForceInputs {
     std::vector<double> x, y, z, m;
     double timeStep = 0.0, shieldModifier = 0.0, gravity = 0.0, boxSize = 0.0;
     double darkRadius = 0.0, darkFraction = 0.0;
+    double haloMass = 0.0, haloRadius = 0.0, haloConcentration = 0.0, bulgeMass = 0.0, bulgeRadius = 0.0;
     double epsilon = 0.0, openingAngle = 0.0, forceError = 0.0;
     int forceMethod = -1, darkMatter = -1, softening = -1;
 

@@ -294,10 +294,21 @@ bool CGalaxy::reset(int count, const Vec3Arrays& positions, const Vec3Arrays& ve
     darkMatter = darkMatterSetting;
     darkRadius = darkRadiusSetting;
     darkFraction = darkFractionSetting;
+    haloMass = haloMassSetting;
+    haloRadius = haloRadiusSetting;
+    haloConcentration = haloConcentrationSetting;
+    bulgeMass = bulgeMassSetting;
+    bulgeRadius = bulgeRadiusSetting;
+    modelNote.clear();
     return true;
 }
 
-bool CGalaxy::allocate() { return reset(requestedStars, Vec3Arrays(), Vec3Arrays(), nullptr, nullptr); }
+bool CGalaxy::allocate() {
+    long long count = requestedStars;
+    if (isModelShape(shape)) count = modelStarCounts(shape, requestedStars, centralMass, modelSetting).total();
+    if (count > INT_MAX) return false;
+    return reset(static_cast<int>(count), Vec3Arrays(), Vec3Arrays(), nullptr, nullptr);
+}
 
 bool CGalaxy::meanMotion(double centre[3], double drift[3]) const {
     double m = 0.0, c[3] = {}, p[3] = {};

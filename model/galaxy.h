@@ -11,12 +11,15 @@
 
 #include "model/colour.h"
 #include "model/force_inputs.h"
+#include "model/model_parameters.h"
 #include "model/quaternion.h"
 
 // The enumerations are plain ints in the fields that hold them; the
 // namespaces keep their names out of the global scope.
 namespace GalaxyShape {
 enum : int { Sphere = 0, Disc = 1, Cube = 2, Grid2D = 3, Grid3D = 4, Rings = 5 };
+// the equilibrium models (physics/equilibrium.h)
+enum : int { Plummer = 6, Hernquist = 7, NFW = 8, DiscGalaxy = 9 };
 }
 namespace ForceMethod {
 enum : int { Direct = 0, BarnesHut = 1, ParticleMesh = 2 };
@@ -37,8 +40,10 @@ enum : int { Exact = 0, Tree = 1, Mesh = 2 };
 namespace UnitScale {
 enum : int { Galactic = 0, SolarSystem = 1, EarthSun = 2 };
 }
+// The rigid halo: the original's uniform sphere holding a share of the total
+// mass, or an NFW or Hernquist halo of a mass of its own.
 namespace DarkMatterModel {
-enum : int { None = 0, Sphere = 1 };
+enum : int { None = 0, Sphere = 1, NFW = 2, Hernquist = 3 };
 }
 namespace StarColor {
 enum : int { White = 0, Red = 1, Orange = 2, Yellow = 3, Green = 4, Blue = 5, Purple = 6, Cyan = 7 };
@@ -126,6 +131,15 @@ public:
     int darkMatterSetting = DarkMatterModel::None;
     double darkRadiusSetting = 5.0;
     double darkFractionSetting = 0.9;
+    // the NFW or Hernquist rigid halo: mass (NFW: within c r_s), scale radius
+    // r_s and concentration c; and a rigid Hernquist bulge (mass 0: none)
+    double haloMassSetting = 5e11;
+    double haloRadiusSetting = 60.0;
+    double haloConcentrationSetting = 10.0;
+    double bulgeMassSetting = 0.0;
+    double bulgeRadiusSetting = 2.0;
+    // the numbers of the equilibrium models, for shapes from Plummer on
+    ModelParameters modelSetting;
     int scaleSetting = UnitScale::Galactic;
 
     // Seed of the generator: the calendar time in seconds unless one is given,
@@ -159,6 +173,15 @@ public:
     int darkMatter = DarkMatterModel::None;
     double darkRadius = 5.0;
     double darkFraction = 0.9;
+    double haloMass = 5e11;
+    double haloRadius = 60.0;
+    double haloConcentration = 10.0;
+    double bulgeMass = 0.0;
+    double bulgeRadius = 2.0;
+
+    // What the last generated model chose for its run (softening, time step,
+    // view), for the report and the status bar; empty for other galaxies.
+    std::string modelNote;
 
     // ---- physical constants and units -------------------------------------
     double solarMassKg = 1.99e30;

@@ -1,7 +1,11 @@
 #include "run/galaxy_setup.h"
 
+#include <string>
+#include <utility>
+
 #include "io/any_galaxy_file.h"
 #include "model/galaxy.h"
+#include "physics/equilibrium.h"
 
 GalaxyFileStatus loadGalaxy(CGalaxy& g, const std::string& path, const SimOptions& options) {
     applySettings(options, g);
@@ -29,5 +33,33 @@ GalaxyFileStatus loadGalaxy(CGalaxy& g, const std::string& path, const SimOption
     g.darkMatterSetting = g.darkMatter;
     g.darkRadiusSetting = g.darkRadius;
     g.darkFractionSetting = g.darkFraction;
+    g.haloMassSetting = g.haloMass;
+    g.haloRadiusSetting = g.haloRadius;
+    g.haloConcentrationSetting = g.haloConcentration;
+    g.bulgeMassSetting = g.bulgeMass;
+    g.bulgeRadiusSetting = g.bulgeRadius;
     return status;
+}
+
+GenerateStatus generateGalaxy(CGalaxy& g, const SimOptions& options, OptionSpelling spelling) {
+    applySettings(options, g);
+    const bool model = isModelShape(g.shape);
+    if (const std::string unused = unusedModelOptions(options, g, spelling); !unused.empty())
+        return GenerateStatus::failure(GenerateError::BadArguments, unused);
+    if (model) {
+        if (std::string problem = modelProblem(modelInputsOf(g)); !problem.empty())
+            return GenerateStatus::failure(GenerateError::BadArguments, std::move(problem));
+    }
+    if (!g.newGalaxy()) {
+        long long stars = g.requestedStars;
+        if (model) stars = modelStarCounts(g.shape, g.requestedStars, g.centralMass, g.modelSetting).total();
+        return GenerateStatus::failure(GenerateError::TooManyStars,
+                                       "a galaxy of " + std::to_string(stars) + " stars does not fit into memory");
+    }
+    // The model wrote its choices into setting and live value; the caller's
+    // own take their place in both.
+    if (options.timeStep) g.timeStepSetting = g.timeStep = *options.timeStep;
+    if (options.softening) g.softeningSetting = g.softening = *options.softening;
+    if (options.epsilon) g.epsilonSetting = g.epsilon = *options.epsilon;
+    return {};
 }

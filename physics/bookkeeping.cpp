@@ -7,6 +7,7 @@
 #include "physics/direct_sum.h"
 #include "physics/forces.h"
 #include "physics/particle_mesh.h"
+#include "physics/rigid_halo.h"
 
 int CGalaxy::reportPotentialSource() const {
     // Dynamic Euler sums its own pairs whatever the force method.
@@ -79,11 +80,14 @@ void CGalaxy::bookkeeping(const std::function<void(double share)>& exactPassProg
     // that pull (per unit mass, sign reversed), continuous at the radius.
     const bool halo = darkMatter == DarkMatterModel::Sphere;
     const double haloGm = halo ? G * (totalMass * darkFraction / (1.0 - darkFraction)) : 0.0;
+    // The NFW or Hernquist halo and the bulge, when rigid, likewise.
+    const RigidProfiles rigid(*this);
     for (int i = 0; i < n; ++i) {
         double S = pairSums[i];
         if (halo) {
             S += haloDepth(haloGm, darkRadius, std::sqrt(x[i] * x[i] + y[i] * y[i] + z[i] * z[i]));
         }
+        if (!rigid.empty()) S += rigid.depth(std::sqrt(x[i] * x[i] + y[i] * y[i] + z[i] * z[i]));
         const double mi = mass[i];
         pe = pe - mi * S;
         ke = ke + 0.5 * mi * (vel.x[i] * vel.x[i] + vel.y[i] * vel.y[i] + vel.z[i] * vel.z[i]);

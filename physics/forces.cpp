@@ -9,6 +9,7 @@
 #include "physics/barnes_hut.h"
 #include "physics/direct_sum.h"
 #include "physics/particle_mesh.h"
+#include "physics/rigid_halo.h"
 #include "physics/softened_tree.h"
 
 double ShieldRadius(double gm, double dt, double modifier) { return ShieldRule(dt, modifier)(gm); }
@@ -87,6 +88,15 @@ void ComputeDerivatives(const CGalaxy& g, int stateLen, double /*time*/, double*
             az[i] -= gm * z[i] / r3;
         }
     }
+    const RigidProfiles rigid(g);
+    if (!rigid.empty()) {
+        for (int i = 0; i < n; ++i) {
+            const double k = rigid.pullFactor(std::sqrt(x[i] * x[i] + y[i] * y[i] + z[i] * z[i]));
+            ax[i] -= k * x[i];
+            ay[i] -= k * y[i];
+            az[i] -= k * z[i];
+        }
+    }
 }
 
 void starAccelerations(const CGalaxy& g, double* ax, double* ay, double* az) {
@@ -132,8 +142,10 @@ void starPotentials(const CGalaxy& g, double* phi) {
     const double haloGm = g.darkMatter == DarkMatterModel::Sphere
                               ? g.gravity * (totalMass * g.darkFraction / (1.0 - g.darkFraction))
                               : 0.0;
+    const RigidProfiles rigid(g);
     for (int i = 0; i < n; ++i) {
         const double rho = std::sqrt(x[i] * x[i] + y[i] * y[i] + z[i] * z[i]);
         phi[i] = -(phi[i] + (haloGm != 0.0 ? haloDepth(haloGm, g.darkRadius, rho) : 0.0));
+        if (!rigid.empty()) phi[i] -= rigid.depth(rho);
     }
 }

@@ -7,6 +7,7 @@
 #include "model/galaxy.h"
 #include "model/random.h"
 #include "model/shapes.h"
+#include "physics/equilibrium.h"
 #include "physics/forces.h"
 
 namespace {
@@ -26,7 +27,12 @@ bool CGalaxy::newGalaxy() {
 }
 
 void CGalaxy::generate() {
-    CRandom rng(randomSeed ? *randomSeed : static_cast<unsigned>(std::time(nullptr)));
+    const unsigned seed = randomSeed ? *randomSeed : static_cast<unsigned>(std::time(nullptr));
+    if (isModelShape(shape)) {
+        generateModel(*this, seed);
+        return;
+    }
+    CRandom rng(seed);
     historyCount = 0;
     const int c = centralMass > 0.0 ? 1 : 0;
     // A grid point that already lies at the origin, for the central star.

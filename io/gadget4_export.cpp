@@ -186,8 +186,8 @@ std::string gadget4GalaxyRefusal(const CGalaxy& g) {
     if (g.darkMatter != DarkMatterModel::None) {
         return std::string("GADGET-4 has no counterpart of Zyr's rigid ") +
                (g.darkMatter == DarkMatterModel::NFW ? "NFW" : "Hernquist") +
-               " dark-matter halo, a fixed pull of no stars; switch it off (leave out --dark-matter) or build a "
-               "model's halo of stars (--halo-stars above 0) to export";
+               " dark-matter halo, a fixed pull of no stars; switch it off (Galaxy Settings, or leave out "
+               "--dark-matter) or build the model's halo of stars (--halo-stars above 0) to export";
     }
     if (g.bulgeMass > 0.0) {
         return "GADGET-4 has no counterpart of Zyr's rigid bulge, a fixed pull of no stars; build the model's "

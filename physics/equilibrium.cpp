@@ -395,6 +395,22 @@ void sampleDisc(CGalaxy& g, const Plan& plan, std::uint64_t seed) {
     });
 }
 
+// The stars first .. first + count - 1 moved to their mean position and
+// velocity (weighed by mass, or alike when massless) at the origin.
+void centreStars(CGalaxy& g, long long first, long long count) {
+    double* const columns[6] = {g.pos.x, g.pos.y, g.pos.z, g.vel.x, g.vel.y, g.vel.z};
+    double weight = 0.0;
+    for (long long i = first; i < first + count; ++i) weight += g.mass[i];
+    const bool massless = weight == 0.0;
+    if (massless) weight = static_cast<double>(count);
+    for (double* column : columns) {
+        double sum = 0.0;
+        for (long long i = first; i < first + count; ++i) sum += (massless ? 1.0 : g.mass[i]) * column[i];
+        const double mean = sum / weight;
+        for (long long i = first; i < first + count; ++i) column[i] -= mean;
+    }
+}
+
 // Two significant figures, rounded down: a step a little shorter than asked.
 double roundedDown(double x) {
     const double unit = std::pow(10.0, std::floor(std::log10(x)) - 1.0);
@@ -542,11 +558,17 @@ void generateModel(CGalaxy& g, std::uint64_t seed) {
         const double zero[3] = {0.0, 0.0, 0.0};
         placeStar(g, 0, zero, zero, in.centralMass, plan.centralColour);
     }
-    if (plan.disc) sampleDisc(g, plan, seed);
-    for (const Population& pop : plan.spheres) samplePopulation(g, plan, pop, seed);
-    // The sampled centre of mass and momentum differ from zero by the noise
-    // of the sample; the stars are moved to the rigid parts' rest frame.
-    g.centre();
+    // The sampled centre of mass and momentum of each component differ from
+    // zero by the noise of the sample (a halo's by far the most); each is
+    // moved to the origin and to rest, so that the components share a centre.
+    if (plan.disc) {
+        sampleDisc(g, plan, seed);
+        centreStars(g, plan.discFirst, plan.discCount);
+    }
+    for (const Population& pop : plan.spheres) {
+        samplePopulation(g, plan, pop, seed);
+        centreStars(g, pop.first, pop.count);
+    }
 
     const ModelChoices c = choicesOf(plan);
     if (g.softening == Softening::Shield) g.softeningSetting = g.softening = Softening::Spline;

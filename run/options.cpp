@@ -655,6 +655,10 @@ std::string unusedModelOptions(const SimOptions& o, const CGalaxy& g, OptionSpel
         {isModelShape(g.shape),
          {{"shape", "plummer|hernquist|nfw|disc-galaxy"}},
          {{"mass-cutoff", o.massCutoff.has_value()}}},
+        // A disc galaxy's own halo takes the place of the galaxy's dark matter.
+        {!discGalaxy || g.modelSetting.halo == ModelHalo::None,
+         {{"halo", "none"}},
+         {{"dark-matter", o.darkMatter && *o.darkMatter != DarkMatterModel::None}}},
     };
     std::string text;
     for (const Use& use : uses) {

@@ -251,6 +251,7 @@ TEST(ZyrSimModels, RefusedModelArgumentsExitTwoAndWriteNothing) {
          "zyr-sim: --total-mass: only with --shape plummer|hernquist|nfw; --toomre-q: only with --shape disc-galaxy"},
         {{"--shape", "plummer", "--halo-radius", "3"},
          "--halo-radius: only with --shape disc-galaxy or --dark-matter nfw|hernquist"},
+        {{"--shape", "disc-galaxy", "--dark-matter", "sphere"}, "--dark-matter: only with --halo none"},
         {{"--load", "a.zyr", "--constant-q"}, "--constant-q: not with --load"},
         {{"--replay", "s_*.hdf5", "--halo", "none"}, "--halo, --steps: not with --replay"},
         {{"--export-gadget4", "g4", "--until", "5", "--dark-matter", "nfw"}, "--dark-matter nfw: not with"},

@@ -5,6 +5,7 @@
 #include <span>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 #include <unistd.h>
@@ -40,22 +41,30 @@ void warnAbout(const GalaxyFileStatus& status) {
     if (!status.warning.empty()) complain("warning: " + status.warning);
 }
 
-// The galaxy of the run, loaded or generated, with the galaxies added to it;
-// empty, or why there is none.
-std::string setUpGalaxy(const SimOptions& options) {
+// Why the galaxy of a run could not be set up, and the exit status it gives.
+struct SetUpFailure {
+    int exitStatus = 0;
+    std::string message;  // empty when the galaxy is set up
+};
+
+SetUpFailure failedWith(int exitStatus, std::string message) { return {exitStatus, std::move(message)}; }
+
+// The galaxy of the run, loaded or generated, with the galaxies added to it.
+// The numbers of a model that cannot be built are bad arguments (2), like
+// those the option table refuses; files and memory fail with 1.
+SetUpFailure setUpGalaxy(const SimOptions& options) {
     CGalaxy& g = g_galaxy;
     if (!options.loadPath.empty()) {
         const GalaxyFileStatus status = loadGalaxy(g, options.loadPath, options);
-        if (!status.ok()) return status.message;
+        if (!status.ok()) return failedWith(1, status.message);
         warnAbout(status);
     } else {
-        applySettings(options, g);
-        if (!g.newGalaxy())
-            return "a galaxy of " + std::to_string(g.requestedStars) + " stars does not fit into memory";
+        const GenerateStatus status = generateGalaxy(g, options);
+        if (!status.ok()) return failedWith(status.error == GenerateError::BadArguments ? 2 : 1, status.message);
     }
     for (const AddedGalaxy& added : options.added) {
         const GalaxyFileStatus status = mergeAnyGalaxyFile(g, added.path, added.offset, added.velocity);
-        if (!status.ok()) return status.message;
+        if (!status.ok()) return failedWith(1, status.message);
         warnAbout(status);
     }
     if (g.forceError > 0.0 && g.softening == Softening::Shield)
@@ -64,7 +73,26 @@ std::string setUpGalaxy(const SimOptions& options) {
     return {};
 }
 
-// The line that heads the reports: the galaxy and the settings its steps use.
+// The rigid halo and bulge, pulls of no stars, in the scale's units: a line
+// each when there is one. The original's sphere halo has none.
+std::string rigidPartsText(const CGalaxy& g) {
+    const int s = g.scale;
+    const auto number = [](double value) { return numberText(value, std::chars_format::general, 6); };
+    std::string text;
+    if (g.darkMatter == DarkMatterModel::NFW || g.darkMatter == DarkMatterModel::Hernquist) {
+        const bool nfw = g.darkMatter == DarkMatterModel::NFW;
+        text += std::string("Dark Matter: ") + (nfw ? "NFW" : "Hernquist") + ", " + number(g.haloMass) + " " +
+                g.massUnitName[s] + ", scale radius " + number(g.haloRadius) + " " + g.lengthUnitName[s];
+        if (nfw) text += ", concentration " + number(g.haloConcentration);
+        text += "\n";
+    }
+    if (g.bulgeMass > 0.0)
+        text += "Rigid Bulge: Hernquist, " + number(g.bulgeMass) + " " + g.massUnitName[s] + ", scale radius " +
+                number(g.bulgeRadius) + " " + g.lengthUnitName[s] + "\n";
+    return text;
+}
+
+// The lines that head the reports: the galaxy and the settings its steps use.
 std::string setupText() {
     const CGalaxy& g = g_galaxy;
     // Dynamic Euler sums its own pairs directly, whatever the force setting.
@@ -77,7 +105,10 @@ std::string setupText() {
     for (const std::string& extra : {softeningText(g), treeOpeningText(g)})
         if (!extra.empty()) text += "   " + extra;
     if (const int tests = testStarCount(g); tests > 0) text += "   Test Stars: " + std::to_string(tests);
-    return text + "\n";
+    text += "\n";
+    // What a generated model chose for the run, and the pulls beside the stars.
+    if (!g.modelNote.empty()) text += g.modelNote + "\n";
+    return text + rigidPartsText(g);
 }
 
 std::string sci(double value) { return numberText(value, std::chars_format::scientific, 6); }
@@ -343,9 +374,9 @@ int runSimulation(const SimOptions& options) {
         if (const std::string warning = workerThreadsWarning(); !warning.empty()) complain("warning: " + warning);
     }
     if (!options.replayPattern.empty()) return replaySnapshots(options);
-    if (const std::string error = setUpGalaxy(options); !error.empty()) {
-        complain(error);
-        return 1;
+    if (const SetUpFailure failure = setUpGalaxy(options); !failure.message.empty()) {
+        complain(failure.message);
+        return failure.exitStatus;
     }
     if (options.centre) g_galaxy.centre();
     if (!options.gadget4Dir.empty()) return exportGadget4(options);

@@ -179,9 +179,19 @@ std::string gadget4GalaxyRefusal(const CGalaxy& g) {
     if (g.numStars == 0) return "the galaxy has no stars to export";
     if (const int star = g.firstNonFiniteStar(); star >= 0)
         return "star " + std::to_string(star) + " holds a number that is infinite or not a number";
-    if (g.darkMatter != DarkMatterModel::None) {
+    if (g.darkMatter == DarkMatterModel::Sphere) {
         return "GADGET-4 has no counterpart of Zyr's dark-matter halo, a fixed sphere that pulls the stars; "
                "switch it off (Galaxy Settings, or leave out --dark-matter) to export";
+    }
+    if (g.darkMatter != DarkMatterModel::None) {
+        return std::string("GADGET-4 has no counterpart of Zyr's rigid ") +
+               (g.darkMatter == DarkMatterModel::NFW ? "NFW" : "Hernquist") +
+               " dark-matter halo, a fixed pull of no stars; switch it off (Galaxy Settings, or leave out "
+               "--dark-matter) or build the model's halo of stars (--halo-stars above 0) to export";
+    }
+    if (g.bulgeMass > 0.0) {
+        return "GADGET-4 has no counterpart of Zyr's rigid bulge, a fixed pull of no stars; build the model's "
+               "bulge of stars (--bulge-stars above 0) to export";
     }
     const double mass = gadget4TypicalMass(g);
     if (mass <= 0.0) return "no star has a mass, so there is nothing for GADGET-4 to move";

@@ -231,6 +231,11 @@ void writeZyrData(hid_t file, const CGalaxy& g) {
     writeInt(zyr.get(), "DarkMatter", g.darkMatter);
     writeDouble(zyr.get(), "DarkRadius", g.darkRadius);
     writeDouble(zyr.get(), "DarkFraction", g.darkFraction);
+    writeDouble(zyr.get(), "HaloMass", g.haloMass);
+    writeDouble(zyr.get(), "HaloRadius", g.haloRadius);
+    writeDouble(zyr.get(), "HaloConcentration", g.haloConcentration);
+    writeDouble(zyr.get(), "BulgeMass", g.bulgeMass);
+    writeDouble(zyr.get(), "BulgeRadius", g.bulgeRadius);
     writeInt(zyr.get(), "Softening", g.softening);
     writeDouble(zyr.get(), "Epsilon", g.epsilon);
     writeDouble(zyr.get(), "OpeningAngle", g.openingAngle);
@@ -530,11 +535,35 @@ void readZyrData(hid_t file, long long stars, SnapshotData& out, std::vector<int
         requireAttribute(zyr.get(), where, "DarkMatter", H5T_INTEGER, H5T_NATIVE_LLONG, &halo);
         requireAttribute(zyr.get(), where, "DarkRadius", H5T_FLOAT, H5T_NATIVE_DOUBLE, &out.darkRadius);
         requireAttribute(zyr.get(), where, "DarkFraction", H5T_FLOAT, H5T_NATIVE_DOUBLE, &out.darkFraction);
-        if (halo < DarkMatterModel::None || halo > DarkMatterModel::Sphere || !(out.darkRadius > 0.0) ||
+        if (halo < DarkMatterModel::None || halo > DarkMatterModel::Hernquist || !(out.darkRadius > 0.0) ||
             !std::isfinite(out.darkRadius) || !(out.darkFraction >= 0.0 && out.darkFraction < 1.0))
             throw BadSnapshot{"/Zyr describes no possible halo (a model, a radius above 0, a share from 0 below 1)"};
         out.darkMatter = static_cast<int>(halo);
         out.hasHalo = true;
+        // The NFW and Hernquist halos need their numbers; files written
+        // before them lack them and have neither.
+        const bool needed = halo == DarkMatterModel::NFW || halo == DarkMatterModel::Hernquist;
+        if (needed || H5Aexists(zyr.get(), "HaloMass") > 0) {
+            requireAttribute(zyr.get(), where, "HaloMass", H5T_FLOAT, H5T_NATIVE_DOUBLE, &out.haloMass);
+            requireAttribute(zyr.get(), where, "HaloRadius", H5T_FLOAT, H5T_NATIVE_DOUBLE, &out.haloRadius);
+            requireAttribute(zyr.get(), where, "HaloConcentration", H5T_FLOAT, H5T_NATIVE_DOUBLE,
+                             &out.haloConcentration);
+            if (!(out.haloMass >= 0.0) || !std::isfinite(out.haloMass) || !(out.haloRadius > 0.0) ||
+                !std::isfinite(out.haloRadius) || !(out.haloConcentration > 0.0) ||
+                !std::isfinite(out.haloConcentration))
+                throw BadSnapshot{"/Zyr describes no possible NFW or Hernquist halo (a mass of 0 or more, a radius "
+                                  "and a concentration above 0)"};
+            out.hasHaloNumbers = true;
+        }
+    }
+    // Files written before the rigid bulge have none.
+    if (H5Aexists(zyr.get(), "BulgeMass") > 0) {
+        requireAttribute(zyr.get(), where, "BulgeMass", H5T_FLOAT, H5T_NATIVE_DOUBLE, &out.bulgeMass);
+        requireAttribute(zyr.get(), where, "BulgeRadius", H5T_FLOAT, H5T_NATIVE_DOUBLE, &out.bulgeRadius);
+        if (!(out.bulgeMass >= 0.0) || !std::isfinite(out.bulgeMass) || !(out.bulgeRadius > 0.0) ||
+            !std::isfinite(out.bulgeRadius))
+            throw BadSnapshot{"/Zyr describes no possible bulge (a mass of 0 or more, a radius above 0)"};
+        out.hasBulge = true;
     }
     // Files written before the softening was kept pulled with the shield.
     if (H5Aexists(zyr.get(), "Softening") > 0) {
@@ -715,6 +744,17 @@ GalaxyFileStatus loadSnapshotFile(CGalaxy& galaxy, const std::string& path) {
         galaxy.darkMatter = data.darkMatter;
         galaxy.darkRadius = data.darkRadius;
         galaxy.darkFraction = data.darkFraction;
+    }
+    if (data.hasHaloNumbers) {
+        galaxy.haloMass = data.haloMass;
+        galaxy.haloRadius = data.haloRadius;
+        galaxy.haloConcentration = data.haloConcentration;
+    }
+    if (data.hasSettings) {
+        // A Zyr file without a bulge had none; keeping the settings' would
+        // pull the stars with a bulge they never moved in.
+        galaxy.bulgeMass = data.hasBulge ? data.bulgeMass : 0.0;
+        if (data.hasBulge) galaxy.bulgeRadius = data.bulgeRadius;
     }
     restoreIntegratorMemory(galaxy, data);
     return {};

@@ -27,6 +27,12 @@ struct SnapshotData {
     bool hasHalo = false;
     int darkMatter = 0;
     double darkRadius = 0.0, darkFraction = 0.0;
+    // The numbers of the NFW or Hernquist halo (required when darkMatter is
+    // one of them; older files lack them) and the rigid bulge (absent: none).
+    bool hasHaloNumbers = false;
+    double haloMass = 0.0, haloRadius = 0.0, haloConcentration = 0.0;
+    bool hasBulge = false;
+    double bulgeMass = 0.0, bulgeRadius = 0.0;
     // The force law and the tree's accuracy, when the file says.
     bool hasGravity = false;
     int softening = 0;

@@ -463,7 +463,10 @@ ModelInputs modelInputsOf(const CGalaxy& g) {
     in.stars = g.requestedStars;
     in.centralMass = g.centralMass;
     in.p = g.modelSetting;
-    in.darkMatter = g.darkMatterSetting;
+    // A disc galaxy's own halo takes the place of the galaxy's dark matter,
+    // which is that halo itself once the model has been generated rigid.
+    const bool ownHalo = g.shape == GalaxyShape::DiscGalaxy && g.modelSetting.halo != ModelHalo::None;
+    in.darkMatter = ownHalo ? DarkMatterModel::None : g.darkMatterSetting;
     in.darkRadius = g.darkRadiusSetting;
     in.darkFraction = g.darkFractionSetting;
     in.haloMass = g.haloMassSetting;
@@ -502,9 +505,6 @@ std::string modelProblem(const ModelInputs& in) {
             if (p.haloMass == 0.0) return "Halo mass must be greater than 0 (or choose no halo)";
             if (!(p.haloRadius > 0.0)) return "Halo radius must be greater than 0";
             if (p.halo == ModelHalo::NFW && !(p.concentration > 0.0)) return "Concentration must be greater than 0";
-            if (in.darkMatter != DarkMatterModel::None)
-                return "The disc galaxy brings a halo of its own; choose no halo for it to sit in the dark matter "
-                       "halo instead";
         }
         if (p.haloStars < kAutomaticStars) return "Halo stars cannot be less than 0";
         if (p.discMass == 0.0 && p.bulgeMass == 0.0 && p.halo == ModelHalo::None && in.centralMass == 0.0 &&

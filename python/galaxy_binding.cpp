@@ -115,15 +115,13 @@ private:
 
 std::unique_ptr<Galaxy> generated(const SimOptions& options) {
     auto galaxy = std::make_unique<Galaxy>();
-    CGalaxy& g = galaxy->g;
-    applySettings(options, g);
-    bool made;
+    GenerateStatus status;
     {
         py::gil_scoped_release released;
-        made = g.newGalaxy();
+        status = generateGalaxy(galaxy->g, options, OptionSpelling::Keywords);
     }
-    if (!made)
-        raise(PyExc_MemoryError, "a galaxy of " + std::to_string(g.requestedStars) + " stars does not fit into memory");
+    if (status.error == GenerateError::BadArguments) raise(PyExc_ValueError, status.message);
+    if (!status.ok()) raise(PyExc_MemoryError, status.message);
     return galaxy;
 }
 
@@ -337,8 +335,14 @@ void registerGalaxy(py::module_& m) {
                         const py::object& darkRadius, const py::object& darkFraction, const py::object& scale,
                         const py::object& seed, const py::object& force, const py::object& integrator,
                         const py::object& dt, const py::object& shield, const py::object& softening,
-                        const py::object& epsilon, const py::object& openingAngle, const py::object& forceError) {
-                return generated(optionsOf({{"shape", shape},
+                        const py::object& epsilon, const py::object& openingAngle, const py::object& forceError,
+                        const py::object& totalMass, const py::object& scaleRadius, const py::object& concentration,
+                        const py::object& discMass, const py::object& discScaleLength, const py::object& discHeight,
+                        const py::object& toomreQ, const py::object& constantQ, const py::object& bulgeMass,
+                        const py::object& bulgeRadius, const py::object& bulgeStars, const py::object& halo,
+                        const py::object& haloMass, const py::object& haloRadius, const py::object& haloStars,
+                        const py::object& massCutoff) {
+                SimOptions options = optionsOf({{"shape", shape},
                                             {"stars", stars},
                                             {"star_mass", starMass},
                                             {"central_mass", centralMass},
@@ -355,7 +359,24 @@ void registerGalaxy(py::module_& m) {
                                             {"softening", softening},
                                             {"epsilon", epsilon},
                                             {"opening_angle", openingAngle},
-                                            {"force_error", forceError}}));
+                                            {"force_error", forceError},
+                                            {"total_mass", totalMass},
+                                            {"scale_radius", scaleRadius},
+                                            {"concentration", concentration},
+                                            {"disc_mass", discMass},
+                                            {"disc_scale_length", discScaleLength},
+                                            {"disc_height", discHeight},
+                                            {"toomre_q", toomreQ},
+                                            {"bulge_mass", bulgeMass},
+                                            {"bulge_radius", bulgeRadius},
+                                            {"bulge_stars", bulgeStars},
+                                            {"halo", halo},
+                                            {"halo_mass", haloMass},
+                                            {"halo_radius", haloRadius},
+                                            {"halo_stars", haloStars},
+                                            {"mass_cutoff", massCutoff}});
+                applyFlag(options, "constant_q", constantQ, true, "constant-q");
+                return generated(options);
             }),
             py::kw_only(), py::arg("shape") = py::none(), py::arg("stars") = py::none(),
             py::arg("star_mass") = py::none(), py::arg("central_mass") = py::none(), py::arg("rotation") = py::none(),
@@ -364,12 +385,27 @@ void registerGalaxy(py::module_& m) {
             py::arg("force") = py::none(), py::arg("integrator") = py::none(), py::arg("dt") = py::none(),
             py::arg("shield") = py::none(), py::arg("softening") = py::none(), py::arg("epsilon") = py::none(),
             py::arg("opening_angle") = py::none(), py::arg("force_error") = py::none(),
+            py::arg("total_mass") = py::none(), py::arg("scale_radius") = py::none(),
+            py::arg("concentration") = py::none(), py::arg("disc_mass") = py::none(),
+            py::arg("disc_scale_length") = py::none(), py::arg("disc_height") = py::none(),
+            py::arg("toomre_q") = py::none(), py::arg("constant_q") = false, py::arg("bulge_mass") = py::none(),
+            py::arg("bulge_radius") = py::none(), py::arg("bulge_stars") = py::none(), py::arg("halo") = py::none(),
+            py::arg("halo_mass") = py::none(), py::arg("halo_radius") = py::none(),
+            py::arg("halo_stars") = py::none(), py::arg("mass_cutoff") = py::none(),
             ("Generates a galaxy as zyr-sim does with the same options; a keyword left out\n"
              "(None) takes zyr-sim's default.\n\n" +
              keywordHelp({"shape", "stars", "star_mass", "central_mass", "rotation", "dark_matter", "dark_radius",
                           "dark_fraction", "scale", "seed", "force", "integrator", "dt", "shield", "softening",
                           "epsilon", "opening_angle", "force_error"}) +
-             "\nRaises MemoryError when the galaxy does not fit into memory.")
+             "\nThe equilibrium models (shape plummer, hernquist, nfw or disc-galaxy):\n\n" +
+             keywordHelp({"total_mass", "scale_radius", "concentration", "disc_mass", "disc_scale_length",
+                          "disc_height", "toomre_q", "constant_q", "bulge_mass", "bulge_radius", "bulge_stars", "halo",
+                          "halo_mass", "halo_radius", "halo_stars", "mass_cutoff"}) +
+             "\nA model chooses a spline softening, its length, the time step and a view for\n"
+             "its stars (model_note says which); softening, epsilon and dt given here win.\n"
+             "Raises ValueError for a model keyword the shape does not use and for numbers\n"
+             "the model cannot be built from, MemoryError when the galaxy does not fit into\n"
+             "memory.")
                 .c_str());
     cls.def_static(
         "load",
@@ -476,6 +512,15 @@ void registerGalaxy(py::module_& m) {
             return galaxy.g.time;
         },
         "The galaxy's time, in the time unit of its scale.");
+    cls.def_property_readonly(
+        "model_note",
+        [](Galaxy& galaxy) {
+            const auto lock = galaxy.hold();
+            return galaxy.g.modelNote;
+        },
+        "What a generated equilibrium model chose for its run (the softening, time\n"
+        "step and view), a sentence as zyr-sim's report gives it; empty for other\n"
+        "galaxies.");
     cls.def_property_readonly(
         "iteration",
         [](Galaxy& galaxy) {

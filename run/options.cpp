@@ -28,8 +28,15 @@ struct Choice {
 constexpr Choice kShapes[] = {
     {"sphere", GalaxyShape::Sphere}, {"disc", GalaxyShape::Disc},     {"cube", GalaxyShape::Cube},
     {"grid2d", GalaxyShape::Grid2D}, {"grid3d", GalaxyShape::Grid3D}, {"rings", GalaxyShape::Rings},
+    {"plummer", GalaxyShape::Plummer}, {"hernquist", GalaxyShape::Hernquist}, {"nfw", GalaxyShape::NFW},
+    {"disc-galaxy", GalaxyShape::DiscGalaxy},
 };
-constexpr Choice kDarkMatterModels[] = {{"none", DarkMatterModel::None}, {"sphere", DarkMatterModel::Sphere}};
+constexpr Choice kDarkMatterModels[] = {{"none", DarkMatterModel::None},
+                                        {"sphere", DarkMatterModel::Sphere},
+                                        {"nfw", DarkMatterModel::NFW},
+                                        {"hernquist", DarkMatterModel::Hernquist}};
+constexpr Choice kModelHalos[] = {
+    {"nfw", ModelHalo::NFW}, {"hernquist", ModelHalo::Hernquist}, {"none", ModelHalo::None}};
 constexpr Choice kColourings[] = {{"own", 0}, {"redshift", 1}, {"chromadepth", 2}};
 constexpr Choice kScales[] = {
     {"galactic", UnitScale::Galactic}, {"solar-system", UnitScale::SolarSystem}, {"earth-sun", UnitScale::EarthSun}};
@@ -96,6 +103,9 @@ const char* positive(double v) { return v > 0.0 ? nullptr : "must be greater tha
 const char* nonNegative(double v) { return v >= 0.0 ? nullptr : "must not be negative"; }
 const char* nonZero(double v) { return v != 0.0 ? nullptr : "must not be 0 (a negative step integrates backwards)"; }
 const char* fraction(double v) { return v >= 0.0 && v < 1.0 ? nullptr : "must be at least 0 and less than 1"; }
+const char* openFraction(double v) {
+    return v > 0.0 && v < 1.0 ? nullptr : "must be greater than 0 and less than 1";
+}
 
 // A finite real number in the C locale, with nothing after it.
 std::string readReal(std::string_view text, RealCheck check, std::optional<double>& out) {
@@ -174,10 +184,15 @@ struct OptionInfo {
 };
 
 const OptionInfo kOptions[] = {
-    {"Galaxy (for a generated galaxy):", "shape", "NAME", "initial distribution",
+    {"Galaxy (for a generated galaxy):", "shape", "NAME",
+     "initial distribution; plummer, hernquist and nfw are spheres in equilibrium, disc-galaxy an exponential disc "
+     "with a bulge and a halo (the equilibrium models below)",
      [] { return choiceList(kShapes); }, [](const CGalaxy& g) -> std::string { return nameOf(kShapes, g.shape); },
      [](SimOptions& o, std::string_view v) { return readChoice(v, kShapes, o.shape); }},
-    {nullptr, "stars", "N", "number of stars asked for; grids and rings may use fewer", nullptr,
+    {nullptr, "stars", "N",
+     "number of stars asked for; grids and rings may use fewer; of a model, the sphere's or the disc's (its bulge "
+     "and halo stars come on top)",
+     nullptr,
      [](const CGalaxy& g) { return std::to_string(g.requestedStars); },
      [](SimOptions& o, std::string_view v) { return readWhole(v, 1, INT_MAX, "must be at least 1", o.stars); }},
     {nullptr, "star-mass", "M", "mass of every star; 0 makes test stars, which feel the others and pull on nobody",
@@ -189,13 +204,16 @@ const OptionInfo kOptions[] = {
     {nullptr, "rotation", "F", "factor on the circular start velocities; negative reverses", nullptr,
      [](const CGalaxy& g) { return shortestText(g.rotationFactor); },
      [](SimOptions& o, std::string_view v) { return readReal(v, anyReal, o.rotation); }},
-    {nullptr, "dark-matter", "NAME", "dark matter halo", [] { return choiceList(kDarkMatterModels); },
+    {nullptr, "dark-matter", "NAME",
+     "rigid dark matter halo, a pull of no stars: sphere holds the share --dark-fraction of the total mass inside "
+     "--dark-radius; nfw and hernquist are the halos of --halo-mass, --halo-radius and (nfw) --concentration",
+     [] { return choiceList(kDarkMatterModels); },
      [](const CGalaxy& g) -> std::string { return nameOf(kDarkMatterModels, g.darkMatterSetting); },
      [](SimOptions& o, std::string_view v) { return readChoice(v, kDarkMatterModels, o.darkMatter); }},
-    {nullptr, "dark-radius", "R", "radius of the halo, greater than 0", nullptr,
+    {nullptr, "dark-radius", "R", "radius of the sphere halo, greater than 0", nullptr,
      [](const CGalaxy& g) { return shortestText(g.darkRadiusSetting); },
      [](SimOptions& o, std::string_view v) { return readReal(v, positive, o.darkRadius); }},
-    {nullptr, "dark-fraction", "F", "share of the total mass in the halo, 0 <= F < 1", nullptr,
+    {nullptr, "dark-fraction", "F", "share of the total mass in the sphere halo, 0 <= F < 1", nullptr,
      [](const CGalaxy& g) { return shortestText(g.darkFractionSetting); },
      [](SimOptions& o, std::string_view v) { return readReal(v, fraction, o.darkFraction); }},
     {nullptr, "scale", "NAME", "unit scale; a loaded file brings its own", [] { return choiceList(kScales); },
@@ -204,6 +222,69 @@ const OptionInfo kOptions[] = {
     {nullptr, "seed", "S", "seed of the random generator, 0 to 4294967295", nullptr,
      [](const CGalaxy&) { return std::string("the time in seconds"); },
      [](SimOptions& o, std::string_view v) { return readWhole(v, 0, UINT_MAX, "must not be negative", o.seed); }},
+
+    {"Equilibrium models (--shape plummer|hernquist|nfw|disc-galaxy):", "total-mass", "M",
+     "mass of the sphere (nfw: inside concentration x scale radius), greater than 0", nullptr,
+     [](const CGalaxy& g) { return shortestText(g.modelSetting.totalMass); },
+     [](SimOptions& o, std::string_view v) { return readReal(v, positive, o.totalMass); }},
+    {nullptr, "scale-radius", "R", "scale radius of the sphere, greater than 0", nullptr,
+     [](const CGalaxy& g) { return shortestText(g.modelSetting.scaleRadius); },
+     [](SimOptions& o, std::string_view v) { return readReal(v, positive, o.scaleRadius); }},
+    {nullptr, "concentration", "C",
+     "concentration of an nfw sphere or halo, the radius where it ends over its scale radius, greater than 0; "
+     "also that of a rigid --dark-matter nfw halo beside any galaxy",
+     nullptr, [](const CGalaxy& g) { return shortestText(g.modelSetting.concentration); },
+     [](SimOptions& o, std::string_view v) { return readReal(v, positive, o.concentration); }},
+    {nullptr, "disc-mass", "M", "mass of the disc galaxy's exponential disc; 0 makes its stars test stars", nullptr,
+     [](const CGalaxy& g) { return shortestText(g.modelSetting.discMass); },
+     [](SimOptions& o, std::string_view v) { return readReal(v, nonNegative, o.discMass); }},
+    {nullptr, "disc-scale-length", "R", "scale length of the disc, greater than 0", nullptr,
+     [](const CGalaxy& g) { return shortestText(g.modelSetting.discScaleLength); },
+     [](SimOptions& o, std::string_view v) { return readReal(v, positive, o.discScaleLength); }},
+    {nullptr, "disc-height", "Z", "thickness z0 of the disc's sech^2 layers, 0 or more", nullptr,
+     [](const CGalaxy& g) { return shortestText(g.modelSetting.discHeight); },
+     [](SimOptions& o, std::string_view v) { return readReal(v, nonNegative, o.discHeight); }},
+    {nullptr, "toomre-q", "Q", "Toomre Q of the disc at 2.4 scale lengths, greater than 0", nullptr,
+     [](const CGalaxy& g) { return shortestText(g.modelSetting.toomreQ); },
+     [](SimOptions& o, std::string_view v) { return readReal(v, positive, o.toomreQ); }},
+    {nullptr, "constant-q", nullptr, "the disc's Toomre Q at every radius instead of at 2.4 scale lengths", nullptr,
+     nullptr, [](SimOptions& o, std::string_view) { return setFlag(o.constantQ, true); }},
+    {nullptr, "bulge-mass", "M", "mass of the disc galaxy's Hernquist bulge; 0 for none", nullptr,
+     [](const CGalaxy& g) { return shortestText(g.modelSetting.bulgeMass); },
+     [](SimOptions& o, std::string_view v) { return readReal(v, nonNegative, o.bulgeMass); }},
+    {nullptr, "bulge-radius", "R", "scale radius of the bulge, greater than 0", nullptr,
+     [](const CGalaxy& g) { return shortestText(g.modelSetting.bulgeRadius); },
+     [](SimOptions& o, std::string_view v) { return readReal(v, positive, o.bulgeRadius); }},
+    {nullptr, "bulge-stars", "N", "stars of the bulge; 0 makes it rigid, a pull of no stars", nullptr,
+     [](const CGalaxy& g) {
+         return g.modelSetting.bulgeStars == kAutomaticStars ? std::string("a quarter of --stars")
+                                                             : std::to_string(g.modelSetting.bulgeStars);
+     },
+     [](SimOptions& o, std::string_view v) {
+         return readWhole(v, 0, INT_MAX, "must not be negative", o.bulgeStars);
+     }},
+    {nullptr, "halo", "NAME", "dark matter halo of the disc galaxy", [] { return choiceList(kModelHalos); },
+     [](const CGalaxy& g) -> std::string { return nameOf(kModelHalos, g.modelSetting.halo); },
+     [](SimOptions& o, std::string_view v) { return readChoice(v, kModelHalos, o.halo); }},
+    {nullptr, "halo-mass", "M",
+     "mass of the disc galaxy's halo (nfw: inside concentration x halo radius), greater than 0 with a halo; also "
+     "that of a rigid --dark-matter nfw|hernquist halo beside any galaxy",
+     nullptr, [](const CGalaxy& g) { return shortestText(g.modelSetting.haloMass); },
+     [](SimOptions& o, std::string_view v) { return readReal(v, nonNegative, o.haloMass); }},
+    {nullptr, "halo-radius", "R",
+     "scale radius of the halo, greater than 0; also that of a rigid --dark-matter nfw|hernquist halo", nullptr,
+     [](const CGalaxy& g) { return shortestText(g.modelSetting.haloRadius); },
+     [](SimOptions& o, std::string_view v) { return readReal(v, positive, o.haloRadius); }},
+    {nullptr, "halo-stars", "N", "stars of the halo; 0 makes it rigid, a pull of no stars", nullptr,
+     [](const CGalaxy& g) {
+         return g.modelSetting.haloStars == kAutomaticStars ? std::string("twice --stars")
+                                                            : std::to_string(g.modelSetting.haloStars);
+     },
+     [](SimOptions& o, std::string_view v) { return readWhole(v, 0, INT_MAX, "must not be negative", o.haloStars); }},
+    {nullptr, "mass-cutoff", "F",
+     "share of each component's mass inside the radius where its stars end, 0 < F < 1", nullptr,
+     [](const CGalaxy& g) { return shortestText(g.modelSetting.massCutoff); },
+     [](SimOptions& o, std::string_view v) { return readReal(v, openFraction, o.massCutoff); }},
 
     {"Model:", "force", "NAME", "force calculation", [] { return choiceList(kForceMethods); },
      [](const CGalaxy& g) -> std::string { return nameOf(kForceMethods, g.forceSetting); },
@@ -363,7 +444,11 @@ std::string givenOf(const std::vector<std::string_view>& given, std::initializer
 
 // A loaded galaxy brings its own stars and scale; these would go unused.
 std::string unusedWithLoad(const std::vector<std::string_view>& given) {
-    return givenOf(given, {"shape", "stars", "star-mass", "central-mass", "rotation", "scale", "seed"});
+    return givenOf(given, {"shape",         "stars",       "star-mass",   "central-mass", "rotation",
+                           "scale",         "seed",        "total-mass",  "scale-radius", "concentration",
+                           "disc-mass",     "disc-scale-length", "disc-height", "toomre-q", "constant-q",
+                           "bulge-mass",    "bulge-radius", "bulge-stars", "halo",        "halo-mass",
+                           "halo-radius",   "halo-stars",  "mass-cutoff"});
 }
 
 // A replay takes no step: its snapshots bring the stars, the scale, the
@@ -371,8 +456,11 @@ std::string unusedWithLoad(const std::vector<std::string_view>& given) {
 // or steps a galaxy would go unused or falsify the report.
 std::string unusedWithReplay(const std::vector<std::string_view>& given) {
     return givenOf(given, {"shape", "stars", "star-mass", "central-mass", "rotation", "dark-matter", "dark-radius",
-                           "dark-fraction", "scale", "seed", "force", "integrator", "dt", "shield", "softening",
-                           "epsilon", "opening-angle", "force-error", "load", "add", "steps", "report-every", "centre",
+                           "dark-fraction", "scale", "seed", "total-mass", "scale-radius", "concentration",
+                           "disc-mass", "disc-scale-length", "disc-height", "toomre-q", "constant-q", "bulge-mass",
+                           "bulge-radius", "bulge-stars", "halo", "halo-mass", "halo-radius", "halo-stars",
+                           "mass-cutoff", "force", "integrator", "dt", "shield", "softening", "epsilon",
+                           "opening-angle", "force-error", "load", "add", "steps", "report-every", "centre",
                            "export-gadget4"});
 }
 
@@ -384,8 +472,9 @@ std::string gadget4Conflict(const SimOptions& o, const std::vector<std::string_v
         return alone.empty() ? std::string() : alone + ": only with --export-gadget4";
     }
     if (!o.until) return "--export-gadget4 needs --until T, the time at which GADGET-4's run ends";
-    if (o.darkMatter == DarkMatterModel::Sphere)
-        return "--dark-matter sphere: not with --export-gadget4, since GADGET-4 has no counterpart of Zyr's halo";
+    if (o.darkMatter && *o.darkMatter != DarkMatterModel::None)
+        return "--dark-matter " + std::string(nameOf(kDarkMatterModels, *o.darkMatter)) +
+               ": not with --export-gadget4, since GADGET-4 has no counterpart of Zyr's halo";
     const std::string run =
         givenOf(given, {"steps", "report-every", "exact-energy", "png", "frames", "every", "save", "csv", "state"});
     return run.empty() ? std::string()
@@ -492,6 +581,24 @@ void applySettings(const SimOptions& o, CGalaxy& g) {
     if (o.darkFraction) g.darkFractionSetting = *o.darkFraction;
     if (o.scale) g.scaleSetting = *o.scale;
     if (o.seed) g.randomSeed = *o.seed;
+    ModelParameters& p = g.modelSetting;
+    if (o.totalMass) p.totalMass = *o.totalMass;
+    if (o.scaleRadius) p.scaleRadius = *o.scaleRadius;
+    if (o.concentration) p.concentration = g.haloConcentrationSetting = *o.concentration;
+    if (o.discMass) p.discMass = *o.discMass;
+    if (o.discScaleLength) p.discScaleLength = *o.discScaleLength;
+    if (o.discHeight) p.discHeight = *o.discHeight;
+    if (o.toomreQ) p.toomreQ = *o.toomreQ;
+    if (o.constantQ) p.constantQ = true;
+    if (o.bulgeMass) p.bulgeMass = *o.bulgeMass;
+    if (o.bulgeRadius) p.bulgeRadius = *o.bulgeRadius;
+    if (o.bulgeStars) p.bulgeStars = *o.bulgeStars;
+    if (o.halo) p.halo = *o.halo;
+    // The halo's numbers are also those of a rigid halo beside any galaxy.
+    if (o.haloMass) p.haloMass = g.haloMassSetting = *o.haloMass;
+    if (o.haloRadius) p.haloRadius = g.haloRadiusSetting = *o.haloRadius;
+    if (o.haloStars) p.haloStars = *o.haloStars;
+    if (o.massCutoff) p.massCutoff = *o.massCutoff;
     if (o.force) g.forceSetting = *o.force;
     if (o.integrator) g.integrationSetting = *o.integrator;
     if (o.timeStep) g.timeStepSetting = *o.timeStep;
@@ -502,6 +609,66 @@ void applySettings(const SimOptions& o, CGalaxy& g) {
     if (o.forceError) g.forceErrorSetting = *o.forceError;
     if (o.threads) setWorkerThreads(*o.threads);
     g.exactEnergy = o.exactEnergy ? 1 : 0;
+}
+
+std::string unusedModelOptions(const SimOptions& o, const CGalaxy& g, OptionSpelling spelling) {
+    const bool keywords = spelling == OptionSpelling::Keywords;
+    // "--disc-mass" or "disc_mass"
+    const auto spelled = [keywords](std::string name) {
+        if (!keywords) return "--" + name;
+        std::replace(name.begin(), name.end(), '-', '_');
+        return name;
+    };
+    const bool sphere = g.shape == GalaxyShape::Plummer || g.shape == GalaxyShape::Hernquist ||
+                        g.shape == GalaxyShape::NFW;
+    const bool discGalaxy = g.shape == GalaxyShape::DiscGalaxy;
+    const bool rigidHalo =
+        g.darkMatterSetting == DarkMatterModel::NFW || g.darkMatterSetting == DarkMatterModel::Hernquist;
+    using Pairs = std::vector<std::pair<const char*, const char*>>;
+    struct Use {
+        bool used;
+        Pairs where;                                        // option, the names it needs
+        std::vector<std::pair<const char*, bool>> options;  // name, given
+    };
+    const Use uses[] = {
+        {sphere,
+         {{"shape", "plummer|hernquist|nfw"}},
+         {{"total-mass", o.totalMass.has_value()}, {"scale-radius", o.scaleRadius.has_value()}}},
+        {g.shape == GalaxyShape::NFW || discGalaxy || g.darkMatterSetting == DarkMatterModel::NFW,
+         {{"shape", "nfw|disc-galaxy"}, {"dark-matter", "nfw"}},
+         {{"concentration", o.concentration.has_value()}}},
+        {discGalaxy,
+         {{"shape", "disc-galaxy"}},
+         {{"disc-mass", o.discMass.has_value()},
+          {"disc-scale-length", o.discScaleLength.has_value()},
+          {"disc-height", o.discHeight.has_value()},
+          {"toomre-q", o.toomreQ.has_value()},
+          {"constant-q", o.constantQ},
+          {"bulge-mass", o.bulgeMass.has_value()},
+          {"bulge-radius", o.bulgeRadius.has_value()},
+          {"bulge-stars", o.bulgeStars.has_value()},
+          {"halo", o.halo.has_value()}}},
+        {discGalaxy || rigidHalo,
+         {{"shape", "disc-galaxy"}, {"dark-matter", "nfw|hernquist"}},
+         {{"halo-mass", o.haloMass.has_value()}, {"halo-radius", o.haloRadius.has_value()}}},
+        {discGalaxy, {{"shape", "disc-galaxy"}}, {{"halo-stars", o.haloStars.has_value()}}},
+        {isModelShape(g.shape),
+         {{"shape", "plummer|hernquist|nfw|disc-galaxy"}},
+         {{"mass-cutoff", o.massCutoff.has_value()}}},
+    };
+    std::string text;
+    for (const Use& use : uses) {
+        if (use.used) continue;
+        std::string names;
+        for (const auto& [name, given] : use.options)
+            if (given) names += (names.empty() ? "" : ", ") + spelled(name);
+        if (names.empty()) continue;
+        std::string where;
+        for (const auto& [option, values] : use.where)
+            where += (where.empty() ? "" : " or ") + spelled(option) + (keywords ? "=" : " ") + values;
+        text += (text.empty() ? "" : "; ") + names + ": only with " + where;
+    }
+    return text;
 }
 
 std::string helpText(const CGalaxy& d) {
@@ -532,14 +699,19 @@ std::string helpText(const CGalaxy& d) {
     text +=
         "\n"
         "With --load the file gives the stars and the scale; the model settings and the\n"
-        "dark matter halo above still apply, the other galaxy settings are refused.\n"
+        "dark matter halo above still apply, the other galaxy settings and the options\n"
+        "of the equilibrium models are refused. An option of the equilibrium models that\n"
+        "the shape (or --dark-matter) does not use is refused as well.\n"
+        "A model chooses a spline softening, its length, the time step and the box for\n"
+        "its stars, and the report's first lines say so; --softening, --epsilon and --dt\n"
+        "given beside it win.\n"
         "With --replay the snapshots, read one at a time, are the run: step N is the\n"
         "N-th snapshot (from 0) in name order, where numbers in names count by their\n"
         "value; each is reported with its time and drawn with the picture options,\n"
         "and the energies use the model settings a Zyr snapshot holds\n"
-        "(the defaults above for others). Galaxy and model settings, --load, --add,\n"
-        "--steps, --report-every and --centre are refused beside it; --png, --state and\n"
-        "--save take the last snapshot.\n"
+        "(the defaults above for others). Galaxy, equilibrium model and model settings,\n"
+        "--load, --add, --steps, --report-every and --centre are refused beside it;\n"
+        "--png, --state and --save take the last snapshot.\n"
         "\n"
         "--export-gadget4 DIR --until T takes no steps: it writes the galaxy as set up\n"
         "into DIR for GADGET-4, with the scale's units, Zyr's G, a softening length from\n"

@@ -37,6 +37,26 @@ struct SimOptions {
     std::optional<int> scale;
     std::optional<unsigned> seed;
 
+    // the equilibrium models (ModelParameters, written into modelSetting);
+    // haloMass, haloRadius and concentration are also the numbers of a rigid
+    // NFW or Hernquist halo (--dark-matter nfw|hernquist) beside any galaxy
+    std::optional<double> totalMass;
+    std::optional<double> scaleRadius;
+    std::optional<double> concentration;
+    std::optional<double> discMass;
+    std::optional<double> discScaleLength;
+    std::optional<double> discHeight;
+    std::optional<double> toomreQ;
+    bool constantQ = false;
+    std::optional<double> bulgeMass;
+    std::optional<double> bulgeRadius;
+    std::optional<int> bulgeStars;
+    std::optional<int> halo;  // ModelHalo
+    std::optional<double> haloMass;
+    std::optional<double> haloRadius;
+    std::optional<int> haloStars;
+    std::optional<double> massCutoff;
+
     // model settings
     std::optional<int> force;
     std::optional<int> integrator;
@@ -93,6 +113,14 @@ std::string optionSummary(std::string_view name, const CGalaxy& defaults);
 // the seed); the next reset takes them into the live values. A thread count
 // applies to the process at once.
 void applySettings(const SimOptions& options, CGalaxy& galaxy);
+
+// The options of an equilibrium model that the galaxy, with the settings
+// applySettings wrote, would not use (--toomre-q beside a sphere, say), as
+// "--a, --b: only with --shape disc-galaxy", or empty; spelt as the Python
+// module's keywords ("toomre_q: only with shape=disc-galaxy") when asked.
+enum class OptionSpelling { Options, Keywords };
+std::string unusedModelOptions(const SimOptions& options, const CGalaxy& galaxy,
+                               OptionSpelling spelling = OptionSpelling::Options);
 
 // The --help text; the defaults shown are read from the given galaxy, which
 // must not have been changed since construction.

@@ -20,6 +20,8 @@
 #include "model/galaxy.h"
 #include "physics/forces.h"
 #include "physics/methods.h"
+#include "run/galaxy_setup.h"
+#include "run/options.h"
 #include "sim_runner.h"
 
 #include <sys/stat.h>
@@ -227,6 +229,76 @@ TEST(ZyrSimArguments, BadArgumentsExitTwoNamingTheOption) {
         EXPECT_NE(run.err.find(c.named), std::string::npos) << shown << ": " << run.err;
         EXPECT_EQ(run.out, "") << shown;
     }
+}
+
+// The numbers of a model that cannot be built are refused as bad arguments
+// before anything is built or written: the option table's checks, an option
+// the shape has no use for, the model's own checks and its memory.
+TEST(ZyrSimModels, RefusedModelArgumentsExitTwoAndWriteNothing) {
+    struct Case {
+        Args args;
+        const char* says;
+    };
+    const Case cases[] = {
+        {{"--shape", "disc-galaxy", "--disc-mass", "-1"}, "--disc-mass '-1': must not be negative"},
+        {{"--shape", "disc-galaxy", "--toomre-q", "0"}, "--toomre-q '0': must be greater than 0"},
+        {{"--shape", "disc-galaxy", "--halo-mass", "-5"}, "--halo-mass '-5': must not be negative"},
+        {{"--shape", "plummer", "--mass-cutoff", "1"}, "--mass-cutoff '1': must be greater than 0 and less than 1"},
+        {{"--shape", "disc-galaxy", "--bulge-stars", "-1"}, "--bulge-stars '-1': must not be negative"},
+        {{"--shape", "disc-galaxy", "--stars", "2000000000"}, "6500000000 stars does not fit into memory"},
+        {{"--shape", "disc-galaxy", "--halo-mass", "0"}, "zyr-sim: Halo mass must be greater than 0"},
+        {{"--toomre-q", "2", "--total-mass", "1"},
+         "zyr-sim: --total-mass: only with --shape plummer|hernquist|nfw; --toomre-q: only with --shape disc-galaxy"},
+        {{"--shape", "plummer", "--halo-radius", "3"},
+         "--halo-radius: only with --shape disc-galaxy or --dark-matter nfw|hernquist"},
+        {{"--load", "a.zyr", "--constant-q"}, "--constant-q: not with --load"},
+        {{"--replay", "s_*.hdf5", "--halo", "none"}, "--halo, --steps: not with --replay"},
+        {{"--export-gadget4", "g4", "--until", "5", "--dark-matter", "nfw"}, "--dark-matter nfw: not with"},
+    };
+    TempDir dir;
+    const std::string saved = dir.path("out.zyr");
+    for (const Case& c : cases) {
+        std::string shown;
+        for (const auto& a : c.args) shown += " [" + a + "]";
+        const SimRun run = runSim(dir, with(c.args, {"--steps", "0", "--save", saved}));
+        EXPECT_EQ(run.status, 2) << shown;
+        EXPECT_NE(run.err.find(c.says), std::string::npos) << shown << ": " << run.err;
+        EXPECT_EQ(run.out, "") << shown;
+        EXPECT_FALSE(std::filesystem::exists(saved)) << shown;
+    }
+}
+
+// The report's first lines say what the model chose and the rigid halo and
+// bulge it sits in; a time step given wins over the model's, as setting and
+// live value, and the sentence says so.
+TEST(ZyrSimModels, TheReportHeadsWithTheModelsSentenceAndAGivenTimeStepWins) {
+    const Args args = {"--shape", "disc-galaxy", "--stars", "60", "--halo-stars", "0", "--bulge-stars", "0",
+                       "--seed", "3", "--dt", "0.125"};
+    TempDir dir;
+    const SimRun run = runSim(dir, with(args, {"--steps", "0"}));
+    ASSERT_EQ(run.status, 0) << run.err;
+
+    std::vector<const char*> argv = {"zyr-sim"};
+    for (const auto& a : args) argv.push_back(a.c_str());
+    const ParseResult parsed = parseOptions(static_cast<int>(argv.size()), argv.data());
+    ASSERT_TRUE(parsed.ok()) << parsed.status.message;
+    CGalaxy g;
+    ASSERT_TRUE(generateGalaxy(g, *parsed.value).ok());
+    EXPECT_EQ(g.timeStep, 0.125);
+    EXPECT_EQ(g.timeStepSetting, 0.125);
+    EXPECT_NE(g.modelNote.find("; given instead: time step 0.125 Myr"), std::string::npos) << g.modelNote;
+
+    std::istringstream lines(run.out);
+    std::string line;
+    std::getline(lines, line);
+    EXPECT_NE(line.find("Stars: 60   "), std::string::npos) << line;
+    EXPECT_NE(line.find("   Time Step: 0.125 Myr   "), std::string::npos) << line;
+    std::getline(lines, line);
+    EXPECT_EQ(line, g.modelNote);
+    std::getline(lines, line);
+    EXPECT_EQ(line, "Dark Matter: NFW, 5e+11 Solar Masses, scale radius 60 k ly, concentration 10");
+    std::getline(lines, line);
+    EXPECT_EQ(line, "Rigid Bulge: Hernquist, 1e+10 Solar Masses, scale radius 2 k ly");
 }
 
 TEST(ZyrSimFailures, UnreadableInputAndUnwritableOutputExitOne) {

@@ -241,6 +241,8 @@ TEST(Gadget4Export, RefusesWhatGadget4CannotRunAndWritesNothing) {
         {"closer together than the time step", [](CGalaxy&, Gadget4Run& r) { r.snapshots = 101; }, dir},
         {"than GADGET-4's timeline holds", [](CGalaxy& g, Gadget4Run&) { g.timeStep = 1e-7; }, dir},
         {"dark-matter halo", [](CGalaxy& g, Gadget4Run&) { g.darkMatter = DarkMatterModel::Sphere; }, dir},
+        {"rigid NFW dark-matter halo", [](CGalaxy& g, Gadget4Run&) { g.darkMatter = DarkMatterModel::NFW; }, dir},
+        {"rigid bulge", [](CGalaxy& g, Gadget4Run&) { g.bulgeMass = 1e10; }, dir},
         {"softening length greater than 0", [](CGalaxy& g, Gadget4Run&) { g.shieldModifier = 0.0; }, dir},
         {"no stars", [](CGalaxy& g, Gadget4Run&) { ASSERT_TRUE(installStars(g, {})); }, dir},
         {"no star has a mass", [](CGalaxy& g, Gadget4Run&) { g.mass[0] = g.mass[1] = 0.0; }, dir},

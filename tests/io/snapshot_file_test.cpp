@@ -12,6 +12,7 @@
 #include <filesystem>
 #include <fstream>
 #include <functional>
+#include <initializer_list>
 #include <iterator>
 #include <limits>
 
@@ -66,6 +67,9 @@ public:
     void remove(const char* path) {
         if (H5Lexists(file_, path, H5P_DEFAULT) > 0) H5Ldelete(file_, path, H5P_DEFAULT);
     }
+    void removeAttributes(const char* object, std::initializer_list<const char*> names) {
+        for (const char* name : names) H5Adelete_by_name(file_, object, name, H5P_DEFAULT);
+    }
 
 private:
     hid_t file_;
@@ -107,6 +111,12 @@ protected:
 }  // namespace
 
 TEST_F(SnapshotFileTest, RoundTripKeepsEveryBitTheTimeTheScaleAndTheSettings) {
+    galaxy_.darkMatter = DarkMatterModel::NFW;
+    galaxy_.haloMass = 7e11;
+    galaxy_.haloRadius = 30.0;
+    galaxy_.haloConcentration = 12.5;
+    galaxy_.bulgeMass = 2e10;
+    galaxy_.bulgeRadius = 1.5;
     const fs::path path = saved("galaxy.hdf5");
     EXPECT_EQ(entries(), std::vector<std::string>{"galaxy.hdf5"});
     CGalaxy loaded;
@@ -123,6 +133,12 @@ TEST_F(SnapshotFileTest, RoundTripKeepsEveryBitTheTimeTheScaleAndTheSettings) {
     EXPECT_EQ(loaded.epsilon, 0.02);
     EXPECT_EQ(loaded.openingAngle, 0.6);
     EXPECT_EQ(loaded.forceError, 3e-4);
+    EXPECT_EQ(loaded.darkMatter, DarkMatterModel::NFW);
+    EXPECT_EQ(loaded.haloMass, 7e11);
+    EXPECT_EQ(loaded.haloRadius, 30.0);
+    EXPECT_EQ(loaded.haloConcentration, 12.5);
+    EXPECT_EQ(loaded.bulgeMass, 2e10);
+    EXPECT_EQ(loaded.bulgeRadius, 1.5);
     // The settings for the next New Galaxy stay as they were.
     EXPECT_EQ(loaded.scaleSetting, UnitScale::Galactic);
     EXPECT_EQ(loaded.integrationSetting, CGalaxy().integrationSetting);
@@ -238,6 +254,25 @@ TEST_F(SnapshotFileTest, BadInputFailsWithAReasonAndLeavesTheGalaxyAlone) {
              e.attribute("Zyr", "Scale", H5T_NATIVE_INT, &scale, 1);
          },
          "no known scale"},
+        {"an NFW halo without its numbers",
+         [](Editor& e) {
+             const int nfw = DarkMatterModel::NFW;
+             e.attribute("Zyr", "DarkMatter", H5T_NATIVE_INT, &nfw, 1);
+             e.removeAttributes("Zyr", {"HaloMass", "HaloRadius", "HaloConcentration"});
+         },
+         "has no attribute HaloMass"},
+        {"a halo radius of 0",
+         [](Editor& e) {
+             const double zero = 0.0;
+             e.attribute("Zyr", "HaloRadius", H5T_NATIVE_DOUBLE, &zero, 1);
+         },
+         "no possible NFW or Hernquist halo"},
+        {"a negative bulge",
+         [](Editor& e) {
+             const double mass = -1.0;
+             e.attribute("Zyr", "BulgeMass", H5T_NATIVE_DOUBLE, &mass, 1);
+         },
+         "no possible bulge"},
         {"parts under a name without a number",
          [](Editor& e) {
              const int files = 2;
@@ -263,6 +298,24 @@ TEST_F(SnapshotFileTest, BadInputFailsWithAReasonAndLeavesTheGalaxyAlone) {
         EXPECT_EQ(target.mass[0], 9.0) << row.name;
         EXPECT_EQ(target.time, 42.0) << row.name;
     }
+}
+
+// Files written before the NFW and Hernquist halos and the rigid bulge load as
+// before: the halo's numbers stay the galaxy's, and there is no bulge.
+TEST_F(SnapshotFileTest, AnOlderFileWithoutTheRigidHaloAndBulgeLoads) {
+    const fs::path path = saved("older.hdf5");
+    {
+        Editor e(path);
+        e.removeAttributes("Zyr", {"HaloMass", "HaloRadius", "HaloConcentration", "BulgeMass", "BulgeRadius"});
+    }
+    CGalaxy loaded;
+    loaded.haloMassSetting = 3e11;
+    loaded.bulgeMassSetting = 1e10;
+    ASSERT_TRUE(loadAnyGalaxyFile(loaded, path).ok());
+    expectSameStars(galaxy_, loaded);
+    EXPECT_EQ(loaded.darkMatter, DarkMatterModel::None);
+    EXPECT_EQ(loaded.haloMass, 3e11);
+    EXPECT_EQ(loaded.bulgeMass, 0.0);
 }
 
 TEST_F(SnapshotFileTest, FilesThatAreNoSnapshotsFailWithAReason) {

@@ -175,7 +175,6 @@ TEST(EquilibriumModels, BadParametersAreRefusedWithAReason) {
         {[](ModelInputs& in) { in.p.haloMass = -5e11; }, "Halo mass cannot be less than 0"},
         {[](ModelInputs& in) { in.p.massCutoff = 1.0; }, "Mass cutoff must be greater than 0 and less than 1"},
         {[](ModelInputs& in) { in.p.haloStars = 2000000000; }, "A galaxy of 2000025000 stars does not fit into memory"},
-        {[](ModelInputs& in) { in.darkMatter = DarkMatterModel::Sphere; }, "The disc galaxy brings a halo of its own"},
         {[](ModelInputs& in) {
              in.p.discMass = in.p.bulgeMass = 0.0;
              in.p.halo = ModelHalo::None;

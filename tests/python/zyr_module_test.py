@@ -74,6 +74,7 @@ def test_a_snapshot_goes_on_to_the_bit_and_keeps_its_settings_through_an_add(tmp
     (dict(DISC, force="barnes-hut"), None),
     (dict(DISC, dark_matter="sphere", integrator="leapfrog"), dict(dark_matter="none")),  # the caller's halo wins
     (DISC, dict(dark_matter="sphere", dark_radius=2.0, force="particle-mesh", dt=4.0)),
+    (dict(shape="plummer", stars=100, seed=2, total_mass=1e10, scale_radius=5.0, dt=0.5), None),
 ])
 def test_the_same_keywords_give_zyr_sims_report(tmp_path, made, loaded):
     """zyr-sim and the module take the keywords alike, those given beside a load included."""
@@ -94,6 +95,13 @@ def test_the_same_keywords_give_zyr_sims_report(tmp_path, made, loaded):
     assert [float(row["momentum_" + a]) for a in "xyz"] == list(r.momentum)
     assert [float(row["center_" + a]) for a in "xyz"] == list(r.centre)
     assert row["potential_from"] == r.potential_from
+
+
+def test_a_model_says_what_it_chose_and_a_given_time_step_wins():
+    g = zyr.Galaxy(shape="disc-galaxy", stars=40, seed=1, constant_q=True, halo="none", dt=0.5)
+    assert (len(g), g.dt) == (40 + 10, 0.5)  # a quarter of the disc's stars in the bulge
+    assert g.model_note.endswith("; given instead: time step 0.5 Myr")
+    assert zyr.Galaxy(stars=8).model_note == ""
 
 
 def test_writes_through_the_views_are_stepped_from():
@@ -163,6 +171,10 @@ BAD = [
     (lambda: setattr(galaxy(), "shield", float("nan")), ValueError, "shield=nan: not a finite number"),
     (lambda: setattr(galaxy(), "softening", "gauss"), ValueError, "softening='gauss': not one of shield|plummer|spline"),
     (lambda: zyr.Galaxy(epsilon=0), ValueError, "epsilon=0: must be greater than 0"),
+    (lambda: zyr.Galaxy(shape="disc-galaxy", toomre_q=0), ValueError, "toomre_q=0: must be greater than 0"),
+    (lambda: zyr.Galaxy(toomre_q=1.0), ValueError, "toomre_q: only with shape=disc-galaxy"),
+    (lambda: zyr.Galaxy(shape="disc-galaxy", halo_mass=0), ValueError, "Halo mass must be greater than 0"),
+    (lambda: zyr.Galaxy(shape="plummer", constant_q=1), TypeError, "constant_q must be True or False"),
     (lambda: setattr(galaxy(), "force_error", -1e-3), ValueError, "force_error=-0.001: must not be negative"),
     (lambda: galaxy().step(-1), ValueError, "n=-1"),
     (lambda: galaxy().step(1.5), TypeError, "n must be a whole number"),

@@ -61,6 +61,7 @@ std::vector<Item> galaxyItems(bool childWindow) {
                                    : Item::command("List Options", C::NoWindow);
     return {
         Item::command("New Galaxy\t Ctrl+N", F::FileNew),
+        Item::command("New Model...", C::NewModel),
         Item::command("Run\t Alt + R", id(C::Run)),
         Item::command("Stop\t Alt + .", id(C::Stop)),
         Item::command("Forward One Step\t Alt + F", id(C::ForwardOneStep)),
@@ -213,6 +214,7 @@ std::vector<ToolButton> toolBarButtons() {
 std::vector<CommandPrompt> commandPrompts() {
     return {
         {F::FileNew, "Create a new document\nNew"},
+        {C::NewModel, "Build a galaxy in equilibrium from a model\nNew Model"},
         {F::FileOpen, "Open an existing document\nOpen"},
         {C::ReplaySnapshots, "Show a series of snapshots one after another as a run\nReplay Snapshots"},
         {F::FileSave, "Save the active document\nSave"},

@@ -1,6 +1,7 @@
 #include "app/zyr_app.h"
 
 #include <QSettings>
+#include <QStatusBar>
 #include <algorithm>
 #include <cmath>
 #include <utility>
@@ -11,6 +12,7 @@
 #include "dialogs/font_size_dlg.h"
 #include "dialogs/galaxy_settings_dlg.h"
 #include "dialogs/model_settings_dlg.h"
+#include "dialogs/new_model_dlg.h"
 #include "dialogs/note_view.h"
 #include "dialogs/rotate_dlg.h"
 #include "dialogs/star_info_help_dlg.h"
@@ -217,6 +219,7 @@ void CZyrApp::registerCommands() {
     onCommand(C::RotateRight, [this] { OnRotate(aboutViewY(0.01), false); });
     onCommand(C::RotateLeft, [this] { OnRotate(aboutViewY(-0.01), true); });
     onCommand(C::GalaxySettings, [this] { OnGalaxySettings(); });
+    onCommand(C::NewModel, [this] { OnNewModel(); });
     onCommand(C::ModelSettings, [this] { OnModelSettings(); });
     onCommand(C::AddGalaxy, [this] { OnAddGalaxy(); });
     onCommand(C::RotateDialog, [this] { OnRotateDialog(); });
@@ -423,6 +426,13 @@ void CZyrApp::OnRotate(const Quaternion& increment, bool clearSpin) {
 void CZyrApp::OnGalaxySettings() {
     CGalaxySettingsDlg dialog(mainFrame());
     dialog.exec();
+}
+
+void CZyrApp::OnNewModel() {
+    CNewModelDlg dialog(mainFrame());
+    if (dialog.exec() != QDialog::Accepted) return;
+    OnNewGalaxy();
+    mainFrame()->statusBar()->showMessage(QString::fromStdString(g_galaxy.modelNote));
 }
 
 void CZyrApp::OnModelSettings() {

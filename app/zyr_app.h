@@ -89,6 +89,9 @@ public:
     // The four rotate accelerators; clearSpin is false only for Ctrl+Right.
     void OnRotate(const Quaternion& increment, bool clearSpin);
     void OnGalaxySettings();
+    // The model dialog; once it is answered with OK, New Galaxy builds the
+    // model, and the status bar tells what the model chose for its run.
+    void OnNewModel();
     void OnModelSettings();
     void OnRotateDialog();
     void OnAppAbout();

@@ -33,13 +33,13 @@ CGalaxySettingsDlg::CGalaxySettingsDlg(QWidget* parent)
 
     const ComboRow rows[] = {
         {"Distribution:", IdDistribution, ComboKind::DropDownList,
-         {"Sphere", "Disc", "Cube", "2D Grid", "3D Grid", "Rings"}},
+         {"Sphere", "Disc", "Cube", "2D Grid", "3D Grid", "Rings", "Plummer", "Hernquist", "NFW", "Disc Galaxy"}},
         {"Stars:", IdStars, ComboKind::DropDown, {"8", "16", "32", "64", "128", "256", "512", "1024", "2048"}},
         {"Star Mass:", IdStarMass, ComboKind::DropDown, kMasses},
         {"Rotation Factor:", IdRotation, ComboKind::DropDown,
          {"0.0", "0.25", "0.5", "0.75", "1.0", "1.25", "1.5", "1.75", "2.0"}},
         {"Central Mass:", IdCentralMass, ComboKind::DropDown, kMasses},
-        {"Dark Matter:", IdDarkMatter, ComboKind::DropDownList, {"None", "Sphere"}},
+        {"Dark Matter:", IdDarkMatter, ComboKind::DropDownList, {"None", "Sphere", "NFW", "Hernquist"}},
         {"Dark Matter Radius:", IdDarkRadius, ComboKind::DropDown, sortedItems({"0.1", "1.0", "10.0", "100.0"})},
         {"fraction of total mass:", IdDarkFraction, ComboKind::DropDown,
          sortedItems({"0.01", "0.1", "0.5", "0.9", "0.99"})},

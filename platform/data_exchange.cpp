@@ -107,6 +107,28 @@ ScanResult scanDouble(const QString& text, double& value) {
     return scanDoublePrefix(s, value, end);
 }
 
+ScanResult scanWholeInt(const QString& text, int& value) {
+    const std::string s = text.toStdString();
+    std::size_t end = 0;
+    int v = 0;
+    const ScanResult result = scanIntPrefix(s, v, end);
+    if (result != ScanResult::Number) return result;
+    if (!onlyBlanksFrom(s, end)) return ScanResult::NotANumber;
+    value = v;
+    return result;
+}
+
+ScanResult scanWholeDouble(const QString& text, double& value) {
+    const std::string s = text.toStdString();
+    std::size_t end = 0;
+    double v = 0.0;
+    const ScanResult result = scanDoublePrefix(s, v, end);
+    if (result != ScanResult::Number) return result;
+    if (!onlyBlanksFrom(s, end)) return ScanResult::NotANumber;
+    value = v;
+    return result;
+}
+
 QString formatInt(int value) { return QString::number(value); }
 
 QString formatFixed(double value) {
@@ -189,12 +211,7 @@ void DataExchange::number(QLineEdit* control, int& value) {
         control->setText(formatInt(value));
         return;
     }
-    const std::string s = control->text().toStdString();
-    std::size_t end = 0;
-    int v = 0;
-    if (scanIntPrefix(s, v, end) == ScanResult::Number && onlyBlanksFrom(s, end))
-        value = v;
-    else
+    if (scanWholeInt(control->text(), value) != ScanResult::Number)
         fail(control, QStringLiteral("Please enter an integer."));
 }
 
@@ -204,12 +221,7 @@ void DataExchange::number(QLineEdit* control, double& value) {
         control->setText(formatExact(value));
         return;
     }
-    const std::string s = control->text().toStdString();
-    std::size_t end = 0;
-    double v = 0.0;
-    if (scanDoublePrefix(s, v, end) == ScanResult::Number && onlyBlanksFrom(s, end))
-        value = v;
-    else
+    if (scanWholeDouble(control->text(), value) != ScanResult::Number)
         fail(control, QStringLiteral("Please enter a number."));
 }
 

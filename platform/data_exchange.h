@@ -21,6 +21,10 @@ enum class ScanResult {
 // longest number that follows are read, and whatever comes after is ignored.
 ScanResult scanInt(const QString& text, int& value);
 ScanResult scanDouble(const QString& text, double& value);
+// The same, but the whole text must be the number (blanks around it are
+// allowed): anything after it makes it NotANumber.
+ScanResult scanWholeInt(const QString& text, int& value);
+ScanResult scanWholeDouble(const QString& text, double& value);
 
 // "%d" and "%f" (six decimals, no exponent, as many integer digits as needed).
 QString formatInt(int value);

@@ -73,5 +73,6 @@ enum : int {
     ExactEnergy = 32869,
     ReplaySnapshots = 32870,
     ExportGadget4 = 32871,
+    NewModel = 32872,
 };
 }

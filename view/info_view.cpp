@@ -152,6 +152,7 @@ std::vector<ReportLine> infoReportLines(const CGalaxy& g, int page) {
         if (const int tests = testStarCount(g); tests > 0) lines.add(230, 117, " Test Stars: " + std::to_string(tests));
         lines.add(10, 131, " Time Step:  " + exponent(g.timeStep));
         lines.add(230, 131, " Iter/sec " + exponent(g.itersPerSecond));
+        if (!g.modelNote.empty()) lines.add(10, 145, " Model: " + g.modelNote);
     } else {
         lines.add(10, 33, " Total Energy:  " + exponent(g.totalEnergy));
         lines.add(230, 33, " Energy Unit:  " + unitName(g.energyUnitName, g.scale));

@@ -362,6 +362,7 @@ void ZyrAppTest::childMenuLayout() {
         "Action/Simulation Speed/25 Steps per Second=32867",
         "Action/Simulation Speed/10 Steps per Second=32868",
         "Galaxy/New Galaxy\t Ctrl+N=57600",
+        "Galaxy/New Model...=32872",
         "Galaxy/Run\t Alt + R=32773",
         "Galaxy/Stop\t Alt + .=32774",
         "Galaxy/Forward One Step\t Alt + F=32775",
@@ -411,6 +412,7 @@ void ZyrAppTest::mainFrameMenuLayoutWithoutChildWindow() {
         "&Edit/&Copy\tCtrl+C=57634",
         "&Edit/&Paste\tCtrl+V=57637",
         "Galaxy/New Galaxy\t Ctrl+N=57600",
+        "Galaxy/New Model...=32872",
         "Galaxy/Run\t Alt + R=32833",
         "Galaxy/Stop\t Alt + .=32833",
         "Galaxy/Forward One Step\t Alt + F=32833",
@@ -442,6 +444,7 @@ void ZyrAppTest::mainFrameMenuLayoutWithoutChildWindow() {
     for (const QAction* item : inert) QVERIFY2(!item->isEnabled(), qPrintable(item->text()));
     QVERIFY(enabled(F::FileNew));
     QVERIFY(enabled(C::AddGalaxy));
+    QVERIFY(enabled(C::NewModel));
     QVERIFY(enabled(C::ScaleSolarSystem));
     QVERIFY(checked(C::ScaleGalactic));
     QVERIFY(!enabled(F::WindowCascade));

@@ -111,6 +111,7 @@ private slots:
     void commandsEnabledWithAndWithoutWindows();
 
     void galaxyDialogControls();
+    void galaxyDefaultsRoundTrip_data();
     void galaxyDefaultsRoundTrip();
     void okKeepsWhatSixDecimalsWouldLose();
     void galaxyChecks_data();
@@ -289,12 +290,15 @@ void SettingsDialogsTest::galaxyDialogControls() {
         };
         const QStringList masses = {"0.001", "0.01", "0.1", "1", "10", "30", "50", "100", "200", "300", "400", "500"};
         const Expected expected[] = {
-            {1004, false, {"Sphere", "Disc", "Cube", "2D Grid", "3D Grid", "Rings"}, "Sphere"},
+            {1004,
+             false,
+             {"Sphere", "Disc", "Cube", "2D Grid", "3D Grid", "Rings", "Plummer", "Hernquist", "NFW", "Disc Galaxy"},
+             "Sphere"},
             {1002, true, {"8", "16", "32", "64", "128", "256", "512", "1024", "2048"}, "16"},
             {1003, true, masses, "400.000000"},
             {1005, true, {"0.0", "0.25", "0.5", "0.75", "1.0", "1.25", "1.5", "1.75", "2.0"}, "1.000000"},
             {1006, true, masses, "0.000000"},
-            {1021, false, {"None", "Sphere"}, "None"},
+            {1021, false, {"None", "Sphere", "NFW", "Hernquist"}, "None"},
             {1017, true, {"0.1", "1.0", "10.0", "100.0"}, "5.000000"},
             {1019, true, {"0.01", "0.1", "0.5", "0.9", "0.99"}, "0.900000"},
         };
@@ -319,12 +323,34 @@ void SettingsDialogsTest::galaxyDialogControls() {
     });
 }
 
+void SettingsDialogsTest::galaxyDefaultsRoundTrip_data() {
+    QTest::addColumn<int>("shape");
+    QTest::addColumn<int>("darkMatter");
+    QTest::addColumn<QString>("shapeText");
+    QTest::addColumn<QString>("darkMatterText");
+    QTest::newRow("sphere") << int(GalaxyShape::Sphere) << int(DarkMatterModel::None) << "Sphere" << "None";
+    // The models and rigid halos come after the original's entries.
+    QTest::newRow("disc galaxy in an NFW halo") << int(GalaxyShape::DiscGalaxy) << int(DarkMatterModel::NFW)
+                                                << "Disc Galaxy" << "NFW";
+    QTest::newRow("Plummer in a Hernquist halo") << int(GalaxyShape::Plummer) << int(DarkMatterModel::Hernquist)
+                                                 << "Plummer" << "Hernquist";
+}
+
 void SettingsDialogsTest::galaxyDefaultsRoundTrip() {
+    QFETCH(int, shape);
+    QFETCH(int, darkMatter);
+    QFETCH(QString, shapeText);
+    QFETCH(QString, darkMatterText);
+    g_galaxy.shape = shape;
+    g_galaxy.darkMatterSetting = darkMatter;
     // Values that six decimals hold exactly, and one they round.
     g_galaxy.starMass = 0.125;
     g_galaxy.darkFractionSetting = 0.99;
     const Settings before = Settings::now();
-    runDialog(C::GalaxySettings, [](QDialog* dialog) {
+    runDialog(C::GalaxySettings, [&](QDialog* dialog) {
+        auto* dlg = static_cast<CGalaxySettingsDlg*>(dialog);
+        QCOMPARE(static_cast<QComboBox*>(dlg->control(1004))->currentText(), shapeText);
+        QCOMPARE(static_cast<QComboBox*>(dlg->control(1021))->currentText(), darkMatterText);
         button(dialog, "OK")->click();
         QVERIFY(!dialog->isVisible());
     });

@@ -159,10 +159,14 @@ void InfoViewTest::linesFollowTheSettings() {
     QCOMPARE(lineAt(lines, 230, 103), std::string(" Integration: Dynamic Euler"));
 
     // A shape outside the known ones has no line.
-    g_galaxy.shape = 9;
+    g_galaxy.shape = 42;
     lines = infoReportLines(g_galaxy, 0);
     QCOMPARE(lineAt(lines, 230, 89), std::string("(none)"));
     QCOMPARE(lines.size(), std::size_t{11});
+
+    // What a generated model chose has a line below the others.
+    g_galaxy.modelNote = "Spline softening of 0.1 k ly.";
+    QCOMPARE(lineAt(infoReportLines(g_galaxy, 0), 10, 145), std::string(" Model: Spline softening of 0.1 k ly."));
 
     // A figure too long for the 80-character line buffer is cut at 79.
     g_galaxy.boxSize = std::ldexp(1.0, 256);

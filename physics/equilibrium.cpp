@@ -577,7 +577,7 @@ void generateModel(CGalaxy& g, std::uint64_t seed) {
     g.boxSize = c.boxSize;
     g.viewDistance = 10.0 * c.boxSize;
     g.depthSpan = 2.0 * c.boxSize;
-    g.panScale = 0.19 * c.boxSize;
+    g.panScale = 4.75 / c.boxSize;  // as the scales' own boxes have it
     if (plan.disc && p.halo != ModelHalo::None) {
         g.darkMatterSetting = g.darkMatter = plan.rigidHalo;
         g.haloMassSetting = g.haloMass = p.haloMass;
@@ -589,8 +589,8 @@ void generateModel(CGalaxy& g, std::uint64_t seed) {
     for (const Population& pop : plan.spheres)
         if (pop.stream == kHaloStream) g.hideColor[pop.colour] = 1;
 
-    g.modelNote = std::string(labelOf(kSoftenings, g.softening)) + " softening " + lengthText(g, c.epsilon) +
-                  ", a tenth of the star spacing at the half-mass radius (" + lengthText(g, c.halfMassRadius) +
-                  "); time step " + timeText(g, c.timeStep) + ", a hundredth of the dynamical time there (" +
-                  timeText(g, c.dynamicalTime) + "); box " + lengthText(g, c.boxSize);
+    // Short enough for a line of the report; how each was chosen is in the
+    // documentation.
+    g.modelNote = "softening " + lengthText(g, c.epsilon) + ", step " + timeText(g, c.timeStep) + " (t_dyn " +
+                  timeText(g, c.dynamicalTime) + "), box " + lengthText(g, c.boxSize);
 }

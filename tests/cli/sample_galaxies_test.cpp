@@ -24,6 +24,8 @@ TEST(SampleGalaxies, EveryOneLoadsAndRuns) {
         {"sun-and-earth.zyr", 2, {"--dt", "1"}},
         {"colliding-discs.zyr", 600, {"--dt", "2"}},
         {"disc-in-halo.zyr", 400, {"--dark-matter", "sphere"}},
+        {"plummer.hdf5", 8192, {}},
+        {"milky-way-like.hdf5", 26624, {}},
     };
     for (const Sample& sample : samples) {
         TempDir dir;

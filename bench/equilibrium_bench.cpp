@@ -83,6 +83,7 @@ void sphere(int shape, const char* name) {
         const std::vector<double> now = lagrangianRadii(g, 0, g.numStars, shares, false);
         for (int k = 0; k < 3; ++k) worst[k] = std::max(worst[k], std::fabs(now[k] / start[k] - 1.0));
     }
+    std::fflush(stdout);
     std::printf("  %d steps (10 dynamical times of %.3g) in %.1f s; largest change of the Lagrangian radii:\n", steps,
                 c.dynamicalTime, seconds(t0));
     for (int k = 0; k < 3; ++k)
@@ -133,12 +134,23 @@ void disc() {
         integrationStep(g);
         if (s % 50 != 0 && s != steps) continue;
         worst = std::max(worst, std::fabs(lagrangianRadii(g, first, end, {0.5}, true)[0] / half0 - 1.0));
+        if (s % 500 == 0) std::printf("  %.0f Myr: half-mass radius %.4g\n", g.time, lagrangianRadii(g, first, end, {0.5}, true)[0]);
+        std::fflush(stdout);
     }
-    int left = 0;
-    for (int i = first; i < end; ++i) left += inside[i] && beyond(i);
+    int left = 0, outside = 0;
+    for (int i = first; i < end; ++i) {
+        left += inside[i] && beyond(i);
+        outside += beyond(i);
+    }
+    // Stars near 5 R_d cross it on their epicycles all the time; what leaves
+    // is the growth of the share beyond it.
+    const double total = end - first;
     std::printf("  1 Gyr = %d steps in %.1f s: disc half-mass radius %.4g, largest change %.2f %%;\n"
-                "  of the %d disc stars within 5 R_d at the start, %.2f %% are beyond it after 1 Gyr\n",
-                steps, seconds(t0), half0, 100.0 * worst, insideAtStart, 100.0 * left / insideAtStart);
+                "  disc stars beyond 5 R_d: %.2f %% at the start, %.2f %% after 1 Gyr (%.2f %% of them left);\n"
+                "  of those within 5 R_d at the start, %.2f %% are beyond it at the end\n",
+                steps, seconds(t0), half0, 100.0 * worst, 100.0 * (total - insideAtStart) / total,
+                100.0 * outside / total, 100.0 * (outside - (total - insideAtStart)) / total,
+                100.0 * left / insideAtStart);
 }
 
 void million() {

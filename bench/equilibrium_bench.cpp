@@ -134,8 +134,10 @@ void disc() {
         integrationStep(g);
         if (s % 50 != 0 && s != steps) continue;
         worst = std::max(worst, std::fabs(lagrangianRadii(g, first, end, {0.5}, true)[0] / half0 - 1.0));
-        if (s % 500 == 0) std::printf("  %.0f Myr: half-mass radius %.4g\n", g.time, lagrangianRadii(g, first, end, {0.5}, true)[0]);
-        std::fflush(stdout);
+        if (s % 500 == 0) {
+            std::printf("  %.0f Myr: half-mass radius %.4g\n", g.time, lagrangianRadii(g, first, end, {0.5}, true)[0]);
+            std::fflush(stdout);
+        }
     }
     int left = 0, outside = 0;
     for (int i = first; i < end; ++i) {

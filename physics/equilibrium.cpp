@@ -60,7 +60,7 @@ double discRadiusEnclosing(double u) {
     double lo = 0.0, hi = 60.0, x = std::min(std::sqrt(2.0 * u) + u * u * 4.0, 10.0);
     for (int k = 0; k < 100; ++k) {
         const double g = discMassShape(x) - u;
-        if (g > 0.0) hi = x; else lo = x;
+        (g > 0.0 ? hi : lo) = x;
         double next = x - g / (x * std::exp(-x));
         if (!(next > lo && next < hi)) next = 0.5 * (lo + hi);
         if (std::fabs(next - x) <= 1e-15 * x) return next;
@@ -75,7 +75,8 @@ double freemanSpeed2(double mass, double rd, double R) {
     const double y = R / (2.0 * rd);
     if (y > 100.0) return mass / R;
     return 2.0 * mass / rd * y * y *
-           (std::cyl_bessel_i(0.0, y) * std::cyl_bessel_k(0.0, y) - std::cyl_bessel_i(1.0, y) * std::cyl_bessel_k(1.0, y));
+           (std::cyl_bessel_i(0.0, y) * std::cyl_bessel_k(0.0, y) -
+            std::cyl_bessel_i(1.0, y) * std::cyl_bessel_k(1.0, y));
 }
 
 // J1(x) by the rational and asymptotic approximations of Numerical Recipes

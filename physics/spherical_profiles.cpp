@@ -30,7 +30,8 @@ double interpolate(const std::vector<double>& xs, const std::vector<double>& ys,
 
 }  // namespace
 
-SphericalProfile::SphericalProfile(Kind kind, double mass, double a, double c) : kind_(kind), mass_(mass), a_(a), c_(c) {}
+SphericalProfile::SphericalProfile(Kind kind, double mass, double a, double c)
+    : kind_(kind), mass_(mass), a_(a), c_(c) {}
 
 SphericalProfile SphericalProfile::plummer(double mass, double a) { return {Kind::Plummer, mass, a, 0.0}; }
 

@@ -189,7 +189,8 @@ struct Population {
     int stream = 0;
 };
 
-enum Stream { kCentralStream, kSphereStream, kDiscStream, kBulgeStream, kHaloStream };
+// The random streams of the components.
+enum Stream { kSphereStream = 1, kDiscStream, kBulgeStream, kHaloStream };
 
 // What a model is made of, worked out from its inputs alone.
 struct Plan {
@@ -319,8 +320,7 @@ public:
         : plan_(plan), discSpeed_(plan.in->p.discMass, plan.in->p.discScaleLength, plan.in->p.discHeight) {
         const ModelParameters& p = plan.in->p;
         rd_ = p.discScaleLength;
-        end_ = discRadiusEnclosing(p.massCutoff) * rd_ * 1.0001;
-        step_ = end_ / (kPoints - 1);
+        step_ = discRadiusEnclosing(p.massCutoff) * rd_ * 1.0001 / (kPoints - 1);
         const double sigmaAtQ = p.toomreQ * kToomre * plan.G * surfaceDensity(kQRadius * rd_) / kappa(kQRadius * rd_);
         std::vector<double> sigmaR2(kPoints), lnPressure(kPoints);
         for (int k = 0; k < kPoints; ++k) {
@@ -377,7 +377,7 @@ private:
     static constexpr int kPoints = 2048;
     const Plan& plan_;
     DiscSpeed discSpeed_;
-    double rd_ = 0.0, end_ = 0.0, step_ = 0.0;
+    double rd_ = 0.0, step_ = 0.0;
     std::vector<DiscKinematics> rows_;
 };
 

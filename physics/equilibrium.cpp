@@ -9,6 +9,7 @@
 #include "model/galaxy.h"
 #include "model/number_text.h"
 #include "physics/distribution_function.h"
+#include "physics/forces.h"
 #include "physics/methods.h"
 #include "physics/spherical_profiles.h"
 #include "physics/workers.h"
@@ -161,17 +162,16 @@ struct Potential {
     double massWithoutDisc(double r) const {
         double m = r > 0.0 ? pointMass : 0.0;
         for (const SphericalProfile& p : profiles) m += p.enclosedMass(r);
-        if (uniformMass > 0.0) m += uniformMass * std::min(1.0, std::pow(r / uniformRadius, 3.0));
-        return m;
+        return m + uniformMassWithin(r);
+    }
+    double uniformMassWithin(double r) const {
+        return uniformMass > 0.0 ? uniformMass * std::min(1.0, std::pow(r / uniformRadius, 3.0)) : 0.0;
     }
     double mass(double r) const { return massWithoutDisc(r) + discMass * discMassShape(r / discScale); }
     double depth(double r) const {
         double d = pointMass > 0.0 ? pointMass / r : 0.0;
         for (const SphericalProfile& p : profiles) d += p.depth(r);
-        if (uniformMass > 0.0) {
-            const double R = uniformRadius;
-            d += r <= R ? uniformMass * (3.0 * R * R - r * r) / (2.0 * R * R * R) : uniformMass / r;
-        }
+        if (uniformMass > 0.0) d += haloDepth(uniformMass, uniformRadius, r);
         if (discMass > 0.0) {
             const double x = r / discScale;
             d += discMass * ((r > 0.0 ? discMassShape(x) / r : 0.0) + std::exp(-x) / discScale);
@@ -604,8 +604,7 @@ ModelCurves modelCurves(const ModelInputs& in, int points) {
         const double disc = discSpeed(R);
         double halo = plan.halo ? plan.halo->enclosedMass(R) : 0.0;
         if (plan.beside) halo += plan.beside->enclosedMass(R);
-        if (plan.total.uniformMass > 0.0)
-            halo += plan.total.uniformMass * std::min(1.0, std::pow(R / plan.total.uniformRadius, 3.0));
+        halo += plan.total.uniformMassWithin(R);
         curves.radius.push_back(R);
         curves.vCircle.push_back(std::sqrt(G * (disc + plan.total.massWithoutDisc(R) / R)));
         curves.vDisc.push_back(std::sqrt(G * disc));

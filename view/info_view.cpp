@@ -192,6 +192,18 @@ void CInfoView::bookkeepingWithProgress() {
     if (shown) status->clearMessage();
 }
 
+void CInfoView::OnUpdate() {
+    bookkeepingWithProgress();
+    View::OnUpdate();
+}
+
+void CInfoView::RedrawNow() {
+    // As a paint would, only when there is something to paint on.
+    if (!isVisible()) return;
+    bookkeepingWithProgress();
+    View::RedrawNow();
+}
+
 void CInfoView::OnDraw(QPainter& target) {
     QImage image(size(), QImage::Format_RGB32);
     if (image.isNull()) return;
@@ -207,7 +219,6 @@ void CInfoView::OnDraw(QPainter& target) {
 
     dc.setFont(reportFont());
     dc.setBackgroundMode(Qt::OpaqueMode);
-    bookkeepingWithProgress();
 
     if (page == 0) {
         fillSolid(dc, 11, 4, 219, 17, kWhite);

@@ -23,7 +23,10 @@ struct ReportLine {
 std::vector<ReportLine> infoReportLines(const CGalaxy& galaxy, int page);
 
 // The information window's view: a two-page report drawn as a pair of tabs at
-// fixed pixel positions; a click on a tab picks the page.
+// fixed pixel positions; a click on a tab picks the page. The figures are
+// worked out when the view is updated or redrawn, never while it paints: the
+// progress of a long pass repaints the status bar, which Qt cannot do in the
+// middle of another widget's paint.
 class CInfoView : public View {
     Q_OBJECT
 public:
@@ -31,6 +34,8 @@ public:
     int page = 0;
 
     QSize sizeHint() const override;
+    void OnUpdate() override;
+    void RedrawNow() override;
 
 protected:
     void OnDraw(QPainter& painter) override;

@@ -4,6 +4,7 @@
 #include <QApplication>
 #include <QMdiArea>
 #include <QMdiSubWindow>
+#include <QStatusBar>
 #include <QtTest>
 #include <clocale>
 #include <cmath>
@@ -120,6 +121,7 @@ private slots:
     void outlinesAndFillsOfBothPages();
     void linesArePaintedWhereTheyBelong();
     void everyDrawingRunsTheBookkeeping();
+    void progressOfALongReportIsNotPaintedInsideAPaint();
     void tabClicks();
     void clickActivatesTheWindow();
 
@@ -238,7 +240,7 @@ void InfoViewTest::linesArePaintedWhereTheyBelong() {
     for (int page : {0, 1}) {
         view_->page = page;
         const QImage image = picture();
-        // The figures at the time of painting; the bookkeeping ran inside it.
+        // The figures as the last update left them.
         const auto lines = infoReportLines(g_galaxy, page);
         auto owner = [&](int x, int y) {
             for (std::size_t i = 0; i < lines.size(); ++i) {
@@ -290,6 +292,38 @@ void InfoViewTest::everyDrawingRunsTheBookkeeping() {
     view_->RedrawNow();
     QCOMPARE(g_galaxy.totalMass, mass);
     QVERIFY(g_galaxy.totalEnergy != 99.0);
+}
+
+// The pass over all pairs of 65,536 stars takes well over the half second
+// after which the status bar shows its progress. Qt crashes when that repaint
+// comes from inside the report's own paint.
+void InfoViewTest::progressOfALongReportIsNotPaintedInsideAPaint() {
+    g_galaxy.requestedStars = 65536;
+    g_galaxy.forceMethod = ForceMethod::Direct;
+    QVERIFY(g_galaxy.newGalaxy());
+    QStatusBar* status = app_->mainFrame()->statusBar();
+    struct StatusPaints : QObject {
+        const QWidget* report = nullptr;
+        int all = 0, insideTheReportsPaint = 0;
+        bool eventFilter(QObject*, QEvent* event) override {
+            if (event->type() == QEvent::Paint) {
+                ++all;
+                if (report->paintingActive()) ++insideTheReportsPaint;
+            }
+            return false;
+        }
+    } paints;
+    paints.report = view_;
+    status->installEventFilter(&paints);
+    QStringList messages;
+    connect(status, &QStatusBar::messageChanged, [&](const QString& text) { messages << text; });
+    view_->RedrawNow();
+    view_->update();
+    QCoreApplication::processEvents();
+    status->removeEventFilter(&paints);
+    QVERIFY(!messages.filter(QStringLiteral("Exact energy: ")).isEmpty());
+    QVERIFY(paints.all > 0);
+    QCOMPARE(paints.insideTheReportsPaint, 0);
 }
 
 void InfoViewTest::tabClicks() {

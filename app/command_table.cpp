@@ -15,7 +15,10 @@ Item filePopup() {
                                     Item::command("&Open...\tCtrl+O", F::FileOpen),
                                     Item::command("&Replay Snapshots...", C::ReplaySnapshots),
                                     Item::command("&Save\tCtrl+S", F::FileSave),
+                                    Item::command("Save &As...", F::FileSaveAs),
                                     Item::command("Export for &GADGET-4...", C::ExportGadget4),
+                                    Item::separator(),
+                                    Item::recentFiles(),
                                     Item::command("E&xit", F::AppExit),
                                 });
 }
@@ -218,6 +221,11 @@ std::vector<CommandPrompt> commandPrompts() {
         {F::FileOpen, "Open an existing document\nOpen"},
         {C::ReplaySnapshots, "Show a series of snapshots one after another as a run\nReplay Snapshots"},
         {F::FileSave, "Save the active document\nSave"},
+        {F::FileSaveAs, "Save the active document with a new name\nSave As"},
+        {F::FileRecent1, "Open this document"},
+        {F::FileRecent1 + 1, "Open this document"},
+        {F::FileRecent1 + 2, "Open this document"},
+        {F::FileRecent4, "Open this document"},
         {F::FilePrint, "Print the active document\nPrint"},
         {F::EditCopy, "Copy the selection and put it on the Clipboard\nCopy"},
         {F::EditCut, "Cut the selection and put it on the Clipboard\nCut"},

@@ -9,13 +9,16 @@
 #include "view/icons.h"
 
 CWindowDoc::CWindowDoc() {
-    onCommand(FrameworkId::FileSave, [this] { OnFileSave(); });
+    onCommand(FrameworkId::FileSave, [] { CZyrApp::instance()->saveGalaxy(false); });
+    onCommand(FrameworkId::FileSaveAs, [] { CZyrApp::instance()->saveGalaxy(true); });
     onCommand(CommandId::ExportGadget4, [this] { OnExportGadget4(); });
 }
 
 CZyrDoc::~CZyrDoc() {
     if (g_galaxyDoc == this) g_galaxyDoc = nullptr;
 }
+
+bool CZyrDoc::saveModified() { return CZyrApp::instance()->saveChangesFirst(); }
 
 void CZyrDoc::OnCloseDocument() {
     DocTemplate* info = CZyrApp::instance()->infoTemplate;

@@ -13,13 +13,16 @@
 class CWindowDoc : public Document {
 public:
     CWindowDoc();
-    void OnFileSave();
     void OnExportGadget4();
 };
 
+// The galaxy window's document: its title names the file the galaxy was read
+// from or saved to, and it is marked modified while the galaxy has changes
+// that no file holds.
 class CZyrDoc : public CWindowDoc {
 public:
     ~CZyrDoc() override;
+    bool saveModified() override;
     // The information window closes with the galaxy window.
     void OnCloseDocument() override;
 };

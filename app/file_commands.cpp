@@ -2,8 +2,12 @@
 // GADGET-4: the file dialogs, the messages, and what the windows and the run
 // state do around the readers and writers.
 #include <QFile>
+#include <QFileInfo>
+#include <QSettings>
+#include <QStatusBar>
 #include <optional>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "app/documents.h"
@@ -17,20 +21,40 @@
 #include "io/snapshot_series.h"
 #include "model/galaxy.h"
 #include "platform/data_exchange.h"
+#include "platform/doc_template.h"
 #include "platform/prompter.h"
 #include "view/galaxy_window.h"
 #include "view/zyr_view.h"
 
 namespace {
 
-// Both dialogs start with the pattern as the name, so that the list shows
-// galaxy files only until a name is typed; HDF5 snapshots are the second choice.
+const QString kFolderKey = QStringLiteral("Files/LastFolder");
+const QString kTypeKey = QStringLiteral("Files/LastType");
+
+// The last type written: HDF5 snapshots until a .zyr has been saved, since
+// only they keep the whole run.
+QString lastType() {
+    const QString type = QSettings().value(kTypeKey).toString();
+    return type == QStringLiteral("zyr") ? type : QStringLiteral("hdf5");
+}
+
+// Open and Save list both kinds of galaxy file together, in the folder of
+// the last file read or written.
 FileRequest galaxyFileRequest(const char* caption) {
     FileRequest request;
     request.caption = QString::fromLatin1(caption);
-    request.filter = QStringLiteral("Galaxy Files (*.zyr);;HDF5 Snapshots (*.hdf5)");
-    request.fileName = QStringLiteral("*.zyr");
+    request.filter = QStringLiteral("Galaxy files (*.zyr *.hdf5);;HDF5 snapshots (*.hdf5);;Zyr galaxies (*.zyr)");
+    request.directory = QSettings().value(kFolderKey).toString();
     return request;
+}
+
+// What a .zyr file does not keep of a run: its time, and the settings it
+// runs with where they are not the program's defaults.
+bool zyrLeavesOut(const CGalaxy& g) {
+    static const CGalaxy fresh;
+    return g.time != 0.0 || g.timeStep != fresh.timeStep || g.integrationMethod != fresh.integrationMethod ||
+           g.forceMethod != fresh.forceMethod || g.softening != fresh.softening || g.epsilon != fresh.epsilon ||
+           g.shieldModifier != fresh.shieldModifier || g.darkMatter != fresh.darkMatter || !g.modelNote.empty();
 }
 
 std::string nativePath(const QString& path) { return QFile::encodeName(path).toStdString(); }
@@ -86,21 +110,33 @@ void CZyrApp::OnFileOpen() {
     if (path) openGalaxyFile(*path);
 }
 
-void CZyrApp::openGalaxyFile(const QString& path) {
+void CZyrApp::OnRecentFile(int index) {
+    const QStringList& files = recentFiles().files();
+    if (index >= files.size()) return;
+    const QString path = files[index];
+    // A file that has gone since is reported, and leaves the list.
+    if (!openGalaxyFile(path) && !QFileInfo(path).isFile()) removeRecentFile(path);
+}
+
+bool CZyrApp::openGalaxyFile(const QString& path) {
     // Stopped whether or not the file can be read.
     spinning = 0;
     running = 0;
+    if (!saveChangesFirst()) return false;
 
     // The reader installs the stars only once the whole file is read and
     // they fit in memory; on any failure the galaxy stays as it was.
-    if (!readSucceeded(loadAnyGalaxyFile(g_galaxy, nativePath(path)))) return;
+    if (!readSucceeded(loadAnyGalaxyFile(g_galaxy, nativePath(path)))) return false;
 
     replay_.reset();
     ShowGalaxyWindow();
     // The galaxy window is captioned with the file it shows.
     g_galaxyDoc->setPathName(path);
+    galaxyIsSaved();
+    rememberFile(path, false);
     g_galaxy.orientation = Quaternion();
     g_galaxyView->RedrawNow();
+    return true;
 }
 
 void CZyrApp::OnAddGalaxy() {
@@ -114,6 +150,7 @@ void CZyrApp::addGalaxyFile(const QString& path, const double offset[3], const d
     // Like loading, merging changes the galaxy only once the whole file is
     // read; the camera stays where it is, so the newcomer is seen arriving.
     if (!readSucceeded(mergeAnyGalaxyFile(g_galaxy, nativePath(path), offset, velocity))) return;
+    g_galaxy.changes += 1;
 
     // The next snapshot would take the added stars away again.
     replay_.reset();
@@ -133,6 +170,7 @@ void CZyrApp::OnReplaySnapshots() {
 void CZyrApp::replaySnapshots(const QStringList& names) {
     spinning = 0;
     running = 0;
+    if (!saveChangesFirst()) return;
     std::vector<std::string> given;
     for (const QString& name : names) given.push_back(nativePath(name));
     auto files = expandSnapshotNames(given);
@@ -147,6 +185,7 @@ void CZyrApp::replaySnapshots(const QStringList& names) {
     if (!readSucceeded(series.show(g_galaxy, 0, false))) return;
     replay_ = std::move(series);
     ShowGalaxyWindow();
+    galaxyIsSaved();
     captionReplay();
     g_galaxyView->RedrawNow();
     redrawReportWindows();
@@ -179,21 +218,86 @@ void CZyrApp::captionReplay() {
         QStringLiteral("%1 (%2 of %3)").arg(g_galaxyDoc->title()).arg(shown + 1).arg(replay_->size()));
 }
 
-void CWindowDoc::OnFileSave() {
-    FileRequest request = galaxyFileRequest("Save As");
-    request.defaultSuffix = QStringLiteral("zyr");
-    request.confirmOverwrite = false;
-    const std::optional<QString> path = CZyrApp::instance()->prompter().saveFileName(request);
-    if (!path) return;
+bool CZyrApp::saveGalaxy(bool askName) {
+    Document* doc = galaxyTemplate->firstDocument();
+    // A snapshot of a series being replayed is never written over unasked.
+    QString path = doc && !replay_ ? doc->pathName() : QString();
+    if (askName || path.isEmpty()) {
+        FileRequest request = galaxyFileRequest("Save As");
+        request.defaultSuffix = lastType();
+        request.fileName = QFileInfo(path).fileName();
+        request.confirmOverwrite = false;
+        const std::optional<QString> chosen = prompter().saveFileName(request);
+        if (!chosen) return false;
+        path = *chosen;
+    }
     // The writer replaces the target only once the new file is complete, so
     // a failed save leaves an older file as it was.
-    const GalaxyFileStatus status = saveAnyGalaxyFile(g_galaxy, nativePath(*path));
+    const GalaxyFileStatus status = saveAnyGalaxyFile(g_galaxy, nativePath(path));
     if (status.error == GalaxyFileError::NotFinite || status.error == GalaxyFileError::UnknownFormat) {
         // Nothing wrong with the disk: say what is wrong with the galaxy or the name.
         couldNotCreate(status.message);
-    } else if (!status.ok()) {
-        fileMessage(QStringLiteral("Could Not Create"));
+        return false;
     }
+    if (!status.ok()) {
+        fileMessage(QStringLiteral("Could Not Create"));
+        return false;
+    }
+    galaxyIsSaved();
+    if (doc && !replay_) doc->setPathName(path);
+    rememberFile(path, true);
+    if (galaxyFormatOf(nativePath(path)) == GalaxyFormat::Text && zyrLeavesOut(g_galaxy)) {
+        mainFrame()->statusBar()->showMessage(
+            QStringLiteral("Saved %1: a .zyr file keeps the stars to six decimals, not the time, the time step or "
+                           "the settings; an .hdf5 snapshot keeps the whole run.")
+                .arg(QFileInfo(path).fileName()));
+    }
+    return true;
+}
+
+bool CZyrApp::galaxyChanged() const { return g_galaxy.changes != savedChanges_; }
+
+void CZyrApp::galaxyIsSaved() {
+    savedChanges_ = g_galaxy.changes;
+    showChanges();
+}
+
+void CZyrApp::showChanges() {
+    if (Document* doc = galaxyTemplate ? galaxyTemplate->firstDocument() : nullptr) doc->setModified(galaxyChanged());
+}
+
+bool CZyrApp::saveChangesFirst() {
+    showChanges();
+    if (!galaxyChanged()) return true;
+    // Nothing moves while the user is asked; Cancel goes on as before.
+    const int wasRunning = std::exchange(running, 0);
+    const int wasSpinning = std::exchange(spinning, 0);
+    const Document* doc = galaxyTemplate->firstDocument();
+    const QString name = doc && !doc->title().isEmpty() ? doc->title() : QStringLiteral("Galaxy");
+    switch (prompter().messageBox(QStringLiteral("Save changes to %1?").arg(name), QStringLiteral("Zyr"),
+                                  MessageButtons::SaveDiscardCancel, MessageIcon::Question)) {
+    case MessageResult::Save:
+        if (saveGalaxy(false)) return true;
+        break;
+    case MessageResult::Discard:
+        galaxyIsSaved();
+        return true;
+    default:
+        break;
+    }
+    running = wasRunning;
+    spinning = wasSpinning;
+    return false;
+}
+
+bool CZyrApp::saveAllModified() { return saveChangesFirst() && Application::saveAllModified(); }
+
+void CZyrApp::rememberFile(const QString& path, bool written) {
+    const QFileInfo file(path);
+    QSettings settings;
+    settings.setValue(kFolderKey, file.absolutePath());
+    if (written) settings.setValue(kTypeKey, file.suffix().toLower());
+    addRecentFile(path);
 }
 
 void CWindowDoc::OnExportGadget4() {

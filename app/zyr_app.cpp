@@ -21,6 +21,7 @@
 #include "platform/doc_template.h"
 #include "platform/framework_ids.h"
 #include "platform/prompter.h"
+#include "platform/recent_files.h"
 #include "view/command_ids.h"
 #include "view/energy_plot_view.h"
 #include "view/galaxy_window.h"
@@ -83,6 +84,7 @@ CZyrApp::~CZyrApp() = default;
 
 bool CZyrApp::InitInstance() {
     if (!generateGalaxy()) return false;
+    savedChanges_ = g_galaxy.changes;
     running = 0;
     spinning = 0;
     spinStep = Quaternion();
@@ -117,12 +119,14 @@ bool CZyrApp::OnIdle(long idleCount) {
         } else {
             g.iteration += 1;
             integrationStep(g_galaxy);
+            g.changes += 1;
             stopIfNotFinite();
         }
     }
     if (spinning) g.orientation = spinStep * g.orientation;
     if ((running || spinning) && FindGalaxyView()) g_galaxyView->RedrawNow();
     if (idleCount % 10 == 0) redrawReportWindows();
+    showChanges();
     return true;
 }
 
@@ -155,6 +159,7 @@ void CZyrApp::registerCommands() {
 
     onCommand(FrameworkId::FileNew, [this] { OnNewGalaxy(); });
     onCommand(FrameworkId::FileOpen, [this] { OnFileOpen(); });
+    for (int i = 0; i < RecentFiles::kSize; ++i) onCommand(FrameworkId::FileRecent1 + i, [this, i] { OnRecentFile(i); });
     onCommand(C::ReplaySnapshots, [this] { OnReplaySnapshots(); });
     onCommand(C::Run, [this] { OnRun(); });
     onCommand(C::Stop, [this] { OnStop(); });
@@ -252,11 +257,13 @@ void CZyrApp::RedrawGalaxyView() {
 }
 
 void CZyrApp::OnNewGalaxy() {
+    if (!saveChangesFirst()) return;
     ShowGalaxyWindow();
     // A galaxy too large for memory leaves the one shown, and its caption.
     if (generateGalaxy()) {
         g_galaxyDoc->setPathName(QString());
         replay_.reset();
+        galaxyIsSaved();
     }
     running = 0;
     spinning = 0;
@@ -276,6 +283,7 @@ void CZyrApp::OnForwardOneStep() {
     }
     // Always Improved Euler, whatever integrator is chosen, and not counted.
     g_galaxy.ImprovedEulerStep(g_galaxy.timeStep, DerivativeFunc(g_galaxy));
+    g_galaxy.changes += 1;
     // The Adams-Moulton history now ends before this step; its next step
     // would integrate from there again and take this one twice.
     g_galaxy.historyCount = 0;
@@ -362,6 +370,7 @@ void CZyrApp::OnStarColor(int color) {
     CGalaxy& g = g_galaxy;
     g.starColor = color;
     for (int i = 0; i < g.numStars; ++i) g.color[i] = color;
+    g.changes += 1;
     g.chromaDepth = 0;
     RedrawGalaxyView();
 }
@@ -390,6 +399,7 @@ void CZyrApp::OnCentreGalaxy() {
         return;
     }
     g.centre();
+    g.changes += 1;
     RedrawGalaxyView();
 }
 
@@ -430,7 +440,7 @@ void CZyrApp::OnGalaxySettings() {
 
 void CZyrApp::OnNewModel() {
     CNewModelDlg dialog(mainFrame());
-    if (dialog.exec() != QDialog::Accepted) return;
+    if (dialog.exec() != QDialog::Accepted || !saveChangesFirst()) return;
     OnNewGalaxy();
     mainFrame()->statusBar()->showMessage(QString::fromStdString(g_galaxy.modelNote));
 }

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QStringList>
+#include <cstdint>
 #include <optional>
 
 #include "io/snapshot_series.h"
@@ -32,10 +33,11 @@ public:
     // Afterwards a galaxy document with a view exists and g_galaxyDoc and
     // g_galaxyView name them; an existing window is not brought forward.
     void ShowGalaxyWindow();
-    // What Open does once a name is chosen: stops run and spin, loads the
-    // file (telling the user when it cannot), shows it in the galaxy window
-    // captioned with the file's name.
-    void openGalaxyFile(const QString& path);
+    // What Open does once a name is chosen: stops run and spin, asks about
+    // unsaved changes, loads the file (telling the user when it cannot),
+    // shows it in the galaxy window captioned with the file's name; true
+    // when the file was loaded.
+    bool openGalaxyFile(const QString& path);
     // What Add Galaxy does once the dialog is answered: stops run and spin,
     // adds the file's stars shifted by offset and moving with the extra
     // velocity (telling the user when it cannot), shows the galaxy window.
@@ -50,6 +52,21 @@ public:
     // The series being replayed; empty while the galaxy is simulated.
     const std::optional<SnapshotSeries>& replay() const { return replay_; }
 
+    // ---- unsaved changes -----------------------------------------------------
+    // Whether the stars changed since the galaxy was generated, read or saved.
+    bool galaxyChanged() const;
+    // Before the galaxy is thrown away: true when it may go, because nothing
+    // changed, it has just been saved, or the user discards the changes. The
+    // run stops while the user is asked.
+    bool saveChangesFirst();
+    // The question also comes when the program is closed without a galaxy
+    // window.
+    bool saveAllModified() override;
+    // Save (askName false: to the file the galaxy was read from or saved to,
+    // when there is one) and Save As; true when the file was written. The
+    // galaxy window is captioned with the file's name afterwards.
+    bool saveGalaxy(bool askName);
+
     DocTemplate* galaxyTemplate = nullptr;
     DocTemplate* infoTemplate = nullptr;
     DocTemplate* noteTemplate = nullptr;
@@ -62,6 +79,9 @@ public:
     // ---- commands ------------------------------------------------------------
     void OnNewGalaxy();
     void OnFileOpen();
+    // Opens the File menu's recent file at index (0 is the newest); one that
+    // cannot be read leaves the list.
+    void OnRecentFile(int index);
     void OnReplaySnapshots();
     void OnAddGalaxy();
     void OnRun();
@@ -117,6 +137,14 @@ private:
     void replayStep();
     // The galaxy window's caption names the snapshot shown and its place.
     void captionReplay();
+    // The galaxy as it is now counts as saved.
+    void galaxyIsSaved();
+    // The galaxy window's caption shows whether there are unsaved changes.
+    void showChanges();
+    // The folder and type of a file read or written, for the next file
+    // dialog and the recent files.
+    void rememberFile(const QString& path, bool written);
 
     std::optional<SnapshotSeries> replay_;
+    std::uint64_t savedChanges_ = 0;
 };

@@ -96,5 +96,6 @@ void CStarSettingsDlg::accept() {
     g.vel.z[k] = velZ;
     g.color[k] = colorIndex;
     g.mass[k] = massValue;
+    g.changes += 1;
     QDialog::accept();
 }

@@ -215,6 +215,10 @@ public:
     int exactEnergy = 0;
     int iteration = 0;
     int lastIteration = 0;
+    // Counts what changed the stars on a user's behalf (steps, edits, stars
+    // added), so that a window can tell whether a file holds the galaxy as
+    // it is: whatever changes the stars adds one.
+    std::uint64_t changes = 0;
     std::uint32_t startTicks = 0;
     TickSource tickCount = SystemTickCount;
 

@@ -3,6 +3,7 @@
 #include <QApplication>
 
 #include "platform/doc_template.h"
+#include "platform/document.h"
 #include "platform/framework_ids.h"
 #include "platform/mdi_frame.h"
 #include "platform/prompter.h"
@@ -14,6 +15,7 @@ Application::Application(QStringList commandLine)
       prompter_(std::make_unique<QtPrompter>()),
       idleDriver_([this](long idleCount) { return OnIdle(idleCount); }) {
     instance_ = this;
+    recentFiles_.load();
     onCommand(FrameworkId::AppExit, [this] {
         if (mainFrame_) mainFrame_->close();
     });
@@ -53,6 +55,23 @@ void Application::setMainFrame(std::unique_ptr<MdiFrame> frame) { mainFrame_ = s
 void Application::setPrompter(std::unique_ptr<Prompter> prompter) { prompter_ = std::move(prompter); }
 
 bool Application::processShellCommand() { return invokeCommand(FrameworkId::FileNew) && mainFrame_; }
+
+void Application::addRecentFile(const QString& path) {
+    recentFiles_.add(path);
+    if (mainFrame_) mainFrame_->rebuildMenus();
+}
+
+void Application::removeRecentFile(const QString& path) {
+    recentFiles_.remove(path);
+    if (mainFrame_) mainFrame_->rebuildMenus();
+}
+
+bool Application::saveAllModified() {
+    for (const auto& docTemplate : templates_)
+        for (Document* doc : docTemplate->documents())
+            if (!doc->saveModified()) return false;
+    return true;
+}
 
 void Application::closeAllDocuments() {
     for (const auto& docTemplate : templates_) docTemplate->closeAllDocuments();

@@ -6,6 +6,7 @@
 
 #include "platform/command_target.h"
 #include "platform/idle_driver.h"
+#include "platform/recent_files.h"
 
 class DocTemplate;
 class MdiFrame;
@@ -46,6 +47,14 @@ public:
     // document does; false when no main frame is left. A file named on the
     // command line is the application's to open.
     bool processShellCommand();
+    // Asks each document with unsaved changes in turn; false as soon as one
+    // is to be kept.
+    virtual bool saveAllModified();
+    // The File menu's recent files, read from the settings at start; the
+    // menus follow a change at once.
+    const RecentFiles& recentFiles() const { return recentFiles_; }
+    void addRecentFile(const QString& path);
+    void removeRecentFile(const QString& path);
     void closeAllDocuments();
 
 private:
@@ -55,4 +64,5 @@ private:
     std::vector<std::unique_ptr<DocTemplate>> templates_;
     std::unique_ptr<MdiFrame> mainFrame_;
     IdleDriver idleDriver_;
+    RecentFiles recentFiles_;
 };

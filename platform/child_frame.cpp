@@ -50,8 +50,10 @@ void ChildFrame::closeEvent(QCloseEvent* event) {
     // frame, or this frame alone is destroyed.
     event->ignore();
     Document* doc = document();
-    if (doc && doc->views().size() == 1)
-        doc->OnCloseDocument();
-    else
+    if (doc && doc->views().size() == 1) {
+        // A document with unsaved changes may keep its window.
+        if (doc->saveModified()) doc->OnCloseDocument();
+    } else {
         destroyFrame();
+    }
 }

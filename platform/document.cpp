@@ -25,6 +25,16 @@ void Document::removeView(View* view) {
 
 void Document::setTitle(const QString& title) {
     title_ = title;
+    updateCaptions();
+}
+
+void Document::setModified(bool modified) {
+    if (modified == modified_) return;
+    modified_ = modified;
+    updateCaptions();
+}
+
+void Document::updateCaptions() {
     for (View* view : views_) {
         ChildFrame* frame = view->parentFrame();
         if (!frame) continue;
@@ -39,8 +49,8 @@ void Document::setPathName(const QString& path) {
 }
 
 QString Document::frameCaption() const {
-    if (!title_.isEmpty() || !template_) return title_;
-    return template_->string(DocTemplate::Field::DocName);
+    const QString name = !title_.isEmpty() || !template_ ? title_ : template_->string(DocTemplate::Field::DocName);
+    return modified_ ? name + u'*' : name;
 }
 
 void Document::OnCloseDocument() {

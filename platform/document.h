@@ -28,16 +28,25 @@ public:
     // Also makes the file's name the title; an empty path leaves no title.
     void setPathName(const QString& path);
     // What the document's frames are captioned: its title, or while it has
-    // none, the name of its kind.
+    // none, the name of its kind, marked "*" while it has unsaved changes.
     QString frameCaption() const;
+    bool isModified() const { return modified_; }
+    // The captions follow when the flag changes.
+    void setModified(bool modified);
+    // Asked before the document is thrown away (its last window closed, the
+    // program ended); false keeps it. By default nothing asks.
+    virtual bool saveModified() { return true; }
     // Destroys every frame showing the document, then the document itself:
     // nothing may touch the document after this returns.
     virtual void OnCloseDocument();
 
 private:
+    void updateCaptions();
+
     friend class DocTemplate;
     DocTemplate* template_ = nullptr;
     std::vector<View*> views_;
     QString title_;
     QString pathName_;
+    bool modified_ = false;
 };

@@ -8,8 +8,12 @@ enum : int {
     FileNew = 57600,
     FileOpen = 57601,
     FileSave = 57603,
+    FileSaveAs = 57604,
     FilePrintSetup = 57606,
     FilePrint = 57607,
+    // the recent files of the File menu, newest first
+    FileRecent1 = 57616,
+    FileRecent4 = 57619,
     EditCopy = 57634,
     EditCut = 57635,
     EditPaste = 57637,

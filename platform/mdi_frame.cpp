@@ -2,6 +2,7 @@
 
 #include <QApplication>
 #include <QCloseEvent>
+#include <QFileInfo>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QMdiArea>
@@ -217,7 +218,11 @@ void MdiFrame::childFrameClosed(ChildFrame* frame) {
 }
 
 void MdiFrame::closeEvent(QCloseEvent* event) {
-    // No document is ever modified, so nothing asks to be saved.
+    // A document with unsaved changes may keep the program open.
+    if (!app_.saveAllModified()) {
+        event->ignore();
+        return;
+    }
     app_.closeAllDocuments();
     event->accept();
 }
@@ -272,6 +277,17 @@ void MdiFrame::buildMenu(QMenu* menu, const std::vector<MenuItem>& items) {
         case MenuItem::Kind::Separator:
             menu->addSeparator();
             break;
+        case MenuItem::Kind::RecentFiles: {
+            const QStringList& files = app_.recentFiles().files();
+            for (int i = 0; i < files.size(); ++i) {
+                const QString text = QStringLiteral("&%1 %2").arg(i + 1).arg(QFileInfo(files[i]).fileName());
+                QAction* action = makeCommandAction(QIcon(), text, FrameworkId::FileRecent1 + i, menu);
+                menu->addAction(action);
+                menuActions_.push_back(action);
+            }
+            if (!files.isEmpty()) menu->addSeparator();
+            break;
+        }
         case MenuItem::Kind::Popup: {
             QMenu* sub = menu->addMenu(item.text);
             watchMenu(sub);
@@ -299,7 +315,7 @@ void MdiFrame::updateCaption() {
     QString title = baseTitle_;
     if (const ChildFrame* child = activeChild())
         if (const Document* doc = child->document(); doc && !doc->title().isEmpty())
-            title += QStringLiteral(" - ") + doc->title();
+            title += QStringLiteral(" - ") + doc->frameCaption();
     setWindowTitle(title);
 }
 

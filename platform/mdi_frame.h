@@ -47,6 +47,8 @@ public:
     void setBaseTitle(const QString& title);
     // Shows the active document's title again after it has changed.
     void updateCaption();
+    // Builds the menus again, after the recent files have changed.
+    void rebuildMenus() { applyMenuLayout(true); }
     // Status-bar prompts and tooltips; give them before the menus and the toolbar.
     void setCommandPrompts(const std::vector<CommandPrompt>& prompts);
     void setMenuLayouts(MenuLayout frameMenu, MenuLayout childMenu);

@@ -6,10 +6,12 @@
 #include <vector>
 
 // A menu bar as data: popups of items, each item a command (text and id), a
-// separator or a nested popup. Texts keep their '&' mnemonics and the part
-// after a tab, which the menu shows as the key hint.
+// separator, a nested popup, or the place of the recent files (as many items
+// as there are, "&1 name" to "&4 name", and a separator after them). Texts
+// keep their '&' mnemonics and the part after a tab, which the menu shows as
+// the key hint.
 struct MenuItem {
-    enum class Kind { Command, Separator, Popup };
+    enum class Kind { Command, Separator, Popup, RecentFiles };
 
     Kind kind = Kind::Command;
     QString text;
@@ -18,6 +20,7 @@ struct MenuItem {
 
     static MenuItem command(QString text, int id) { return {Kind::Command, std::move(text), id, {}}; }
     static MenuItem separator() { return {Kind::Separator, {}, 0, {}}; }
+    static MenuItem recentFiles() { return {Kind::RecentFiles, {}, 0, {}}; }
     static MenuItem popup(QString text, std::vector<MenuItem> items) {
         return {Kind::Popup, std::move(text), 0, std::move(items)};
     }

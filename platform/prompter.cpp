@@ -17,6 +17,8 @@ QMessageBox::StandardButtons standardButtons(MessageButtons buttons) {
         return QMessageBox::Yes | QMessageBox::No;
     case MessageButtons::YesNoCancel:
         return QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel;
+    case MessageButtons::SaveDiscardCancel:
+        return QMessageBox::Save | QMessageBox::Discard | QMessageBox::Cancel;
     case MessageButtons::Ok:
         break;
     }
@@ -47,6 +49,10 @@ MessageResult resultOf(int button) {
         return MessageResult::No;
     case QMessageBox::Ok:
         return MessageResult::Ok;
+    case QMessageBox::Save:
+        return MessageResult::Save;
+    case QMessageBox::Discard:
+        return MessageResult::Discard;
     default:
         // Escape or the close button of the box.
         return MessageResult::Cancel;
@@ -62,8 +68,14 @@ public:
 
     bool takesPatterns = false;
     QString pattern;
+    // appended to a name typed without a type, unless the filter picked is
+    // of one type, whose own is appended then
+    QString defaultSuffix;
 
     void accept() override {
+        static const QRegularExpression oneType(QStringLiteral("\\(\\*\\.(\\w+)\\)$"));
+        const QRegularExpressionMatch match = oneType.match(selectedNameFilter());
+        setDefaultSuffix(match.hasMatch() ? match.captured(1) : defaultSuffix);
         const auto* edit = findChild<QLineEdit*>(QStringLiteral("fileNameEdit"));
         const QString typed = edit ? edit->text().trimmed() : QString();
         // Several names chosen in the list come quoted.
@@ -81,13 +93,14 @@ public:
 // the caller reports a missing file.
 std::optional<QStringList> runFileDialog(const FileRequest& request, QFileDialog::AcceptMode mode,
                                          QFileDialog::FileMode fileMode = QFileDialog::AnyFile) {
-    PatternFileDialog dialog(QApplication::activeWindow(), request.caption, QString(), request.filter);
+    PatternFileDialog dialog(QApplication::activeWindow(), request.caption, request.directory, request.filter);
     dialog.takesPatterns = fileMode == QFileDialog::ExistingFiles;
     // Qt's own dialog, the same on every desktop and drivable in tests.
     dialog.setOption(QFileDialog::DontUseNativeDialog);
     dialog.setAcceptMode(mode);
     dialog.setFileMode(fileMode);
     dialog.setDefaultSuffix(request.defaultSuffix);
+    dialog.defaultSuffix = request.defaultSuffix;
     dialog.setOption(QFileDialog::DontConfirmOverwrite, !request.confirmOverwrite);
     if (!request.fileName.isEmpty()) dialog.selectFile(request.fileName);
     if (dialog.exec() != QDialog::Accepted) return std::nullopt;
@@ -140,9 +153,16 @@ std::optional<QString> QtPrompter::folderName(const FileRequest& request) {
 MessageResult ScriptedPrompter::messageBox(const QString& text, const QString& caption, MessageButtons buttons,
                                            MessageIcon icon) {
     messages.push_back({text, caption, buttons, icon});
-    if (replies.empty())
-        return buttons == MessageButtons::YesNo || buttons == MessageButtons::YesNoCancel ? MessageResult::Yes
-                                                                                          : MessageResult::Ok;
+    if (replies.empty()) {
+        switch (buttons) {
+        case MessageButtons::YesNo:
+        case MessageButtons::YesNoCancel: return MessageResult::Yes;
+        case MessageButtons::SaveDiscardCancel: return MessageResult::Save;
+        case MessageButtons::Ok:
+        case MessageButtons::OkCancel: break;
+        }
+        return MessageResult::Ok;
+    }
     const MessageResult reply = replies.front();
     replies.pop_front();
     return reply;

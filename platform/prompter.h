@@ -6,15 +6,19 @@
 #include <optional>
 #include <vector>
 
-enum class MessageButtons { Ok, OkCancel, YesNo, YesNoCancel };
+enum class MessageButtons { Ok, OkCancel, YesNo, YesNoCancel, SaveDiscardCancel };
 enum class MessageIcon { None, Information, Warning, Critical, Question };
-enum class MessageResult { Ok, Cancel, Yes, No };
+enum class MessageResult { Ok, Cancel, Yes, No, Save, Discard };
 
 // What a file dialog is asked for; filter in Qt's form, "Galaxies (*.zyr)".
+// Picking a filter of one type makes its type the default suffix; the
+// default suffix given holds for the other filters.
 struct FileRequest {
     QString caption;
     QString filter;
     QString defaultSuffix;
+    // the folder the dialog starts in; empty: the working folder
+    QString directory;
     QString fileName;
     // Saving over an existing file asks first unless this is cleared.
     bool confirmOverwrite = true;
@@ -56,7 +60,7 @@ public:
 };
 
 // Answers from queues and records what was asked. A message box without a
-// queued reply gets its first button (Ok or Yes); a file or folder dialog
+// queued reply gets its first button (Ok, Yes or Save); a file or folder dialog
 // without a queued answer is cancelled.
 class ScriptedPrompter : public Prompter {
 public:

@@ -8,6 +8,8 @@
 #include <QFileDialog>
 #include <QLineEdit>
 #include <QMessageBox>
+#include <QSettings>
+#include <QStatusBar>
 #include <QTemporaryDir>
 #include <QTimer>
 #include <QtTest>
@@ -43,6 +45,9 @@ namespace F = FrameworkId;
 
 constexpr int kStars = 16;
 
+const QString kGalaxyFilter =
+    QStringLiteral("Galaxy files (*.zyr *.hdf5);;HDF5 snapshots (*.hdf5);;Zyr galaxies (*.zyr)");
+
 QByteArray readAll(const QString& path) {
     QFile file(path);
     return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
@@ -53,6 +58,8 @@ void writeFile(const QString& path, const QByteArray& bytes) {
     QVERIFY(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
     QCOMPARE(file.write(bytes), bytes.size());
 }
+
+ChildFrame* galaxyWindow() { return g_galaxyView->parentFrame(); }
 
 // The first star of the galaxy, field by field, to compare galaxies by.
 QList<double> starFields(int i) {
@@ -66,7 +73,7 @@ class FileCommandsTest : public QObject {
     Q_OBJECT
 
 private slots:
-    void initTestCase() { QApplication::setQuitOnLastWindowClosed(false); }
+    void initTestCase();
     void init();
     void cleanup();
 
@@ -93,6 +100,10 @@ private slots:
     void saveInEveryWindowWritesTheGalaxy_data();
     void saveInEveryWindowWritesTheGalaxy();
     void saveWithoutWindowIsDisabled();
+    void changesAreAskedAboutBeforeTheyAreLost_data();
+    void changesAreAskedAboutBeforeTheyAreLost();
+    void saveAsNamesTheFileAndRecentFilesOpenIt();
+    void zyrOverARunSaysWhatItLeavesOut();
 
     void replayStepsThroughASeriesUntilNewGalaxy();
     void replayStopsAtASnapshotThatCannotBeRead();
@@ -113,9 +124,19 @@ private:
     MdiFrame* frame_ = nullptr;
     // A fresh folder for every test.
     std::unique_ptr<QTemporaryDir> dir_;
+    // The remembered folder, type and recent files, apart from the user's.
+    QTemporaryDir settingsDir_;
 };
 
+void FileCommandsTest::initTestCase() {
+    QApplication::setQuitOnLastWindowClosed(false);
+    QVERIFY(settingsDir_.isValid());
+    QCoreApplication::setOrganizationName(QStringLiteral("FileCommandsTest"));
+    QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, settingsDir_.path());
+}
+
 void FileCommandsTest::init() {
+    QSettings().clear();
     g_galaxy.scaleSetting = UnitScale::Galactic;
     prompter_ = startProgram(app_, kStars, 11u);
     if (QTest::currentTestFailed()) return;
@@ -147,8 +168,8 @@ void FileCommandsTest::openAsksForGalaxyFiles() {
     QVERIFY(frame_->executeCommand(F::FileOpen));
     QCOMPARE(prompter_->fileRequests.size(), std::size_t{1});
     const FileRequest& request = prompter_->fileRequests.front();
-    QCOMPARE(request.fileName, QStringLiteral("*.zyr"));
-    QCOMPARE(request.filter, QStringLiteral("Galaxy Files (*.zyr);;HDF5 Snapshots (*.hdf5)"));
+    QVERIFY(request.fileName.isEmpty());
+    QCOMPARE(request.filter, kGalaxyFilter);
     QVERIFY(request.defaultSuffix.isEmpty());
     // Open works with no window open as well.
     app_->closeAllDocuments();
@@ -334,9 +355,10 @@ void FileCommandsTest::saveAsksForGalaxyFileWithoutOverwriteQuestion() {
     QVERIFY(frame_->executeCommand(F::FileSave));  // cancelled
     QCOMPARE(prompter_->fileRequests.size(), std::size_t{1});
     const FileRequest& request = prompter_->fileRequests.front();
-    QCOMPARE(request.fileName, QStringLiteral("*.zyr"));
-    QCOMPARE(request.filter, QStringLiteral("Galaxy Files (*.zyr);;HDF5 Snapshots (*.hdf5)"));
-    QCOMPARE(request.defaultSuffix, QStringLiteral("zyr"));
+    QVERIFY(request.fileName.isEmpty());
+    QCOMPARE(request.filter, kGalaxyFilter);
+    // Snapshots keep the whole run, so they come first.
+    QCOMPARE(request.defaultSuffix, QStringLiteral("hdf5"));
     QVERIFY(!request.confirmOverwrite);
     QVERIFY(prompter_->messages.empty());
     QVERIFY(QDir(dir_->path()).isEmpty());
@@ -354,8 +376,12 @@ void FileCommandsTest::saveReplacesExistingFileAndKeepsRunning() {
     QCOMPARE(g_galaxy.time, time);
     // No temporary file is left beside it.
     QCOMPARE(QDir(dir_->path()).entryList(QDir::Files | QDir::Hidden), QStringList{"old.zyr"});
-    // The document keeps no path, so the next Save asks again.
-    QVERIFY(g_galaxyDoc->pathName().isEmpty());
+    // The galaxy window names the file, and the next Save writes it unasked.
+    QCOMPARE(g_galaxyDoc->pathName(), path);
+    app_->OnForwardOneStep();
+    QVERIFY(frame_->executeCommand(F::FileSave));
+    QCOMPARE(prompter_->fileRequests.size(), std::size_t{1});
+    QCOMPARE(readAll(path), QByteArray::fromStdString(formatGalaxyFile(g_galaxy)));
 }
 
 void FileCommandsTest::saveFailureLeavesTargetAlone() {
@@ -445,11 +471,13 @@ void FileCommandsTest::saveDialogAppendsExtensionAndOverwritesSilently() {
     QTimer::singleShot(0, this, [&] {
         auto* dialog = qobject_cast<QFileDialog*>(QApplication::activeModalWidget());
         if (!dialog) return;
-        QCOMPARE(dialog->defaultSuffix(), QStringLiteral("zyr"));
+        QCOMPARE(dialog->defaultSuffix(), QStringLiteral("hdf5"));
+        // Picking the filter of one type makes it the type appended.
+        dialog->selectNameFilter(QStringLiteral("Zyr galaxies (*.zyr)"));
         dialog->setDirectory(dir_->path());
         auto* name = dialog->findChild<QLineEdit*>(QStringLiteral("fileNameEdit"));
         QVERIFY(name);
-        QCOMPARE(name->text(), QStringLiteral("*.zyr"));
+        QVERIFY(name->text().isEmpty());
         name->setText(QStringLiteral("named"));
         // A question about replacing the file would open inside accept() and
         // be the modal window this timer finds.
@@ -485,8 +513,8 @@ void FileCommandsTest::saveInEveryWindowWritesTheGalaxy() {
     saveFile(path);
     QVERIFY(prompter_->messages.empty());
     const FileRequest& request = prompter_->fileRequests.front();
-    QCOMPARE(request.filter, QStringLiteral("Galaxy Files (*.zyr);;HDF5 Snapshots (*.hdf5)"));
-    QCOMPARE(request.defaultSuffix, QStringLiteral("zyr"));
+    QCOMPARE(request.filter, kGalaxyFilter);
+    QCOMPARE(request.defaultSuffix, QStringLiteral("hdf5"));
     QCOMPARE(readAll(path), QByteArray::fromStdString(formatGalaxyFile(g_galaxy)));
     // The window still shows the galaxy, not the file.
     QCOMPARE(window->windowTitle(), caption);
@@ -499,6 +527,108 @@ void FileCommandsTest::saveWithoutWindowIsDisabled() {
     QVERIFY(!frame_->executeCommand(F::FileSave));
     QVERIFY(prompter_->fileRequests.empty());
     QVERIFY(frame_->queryCommand(F::FileOpen).enabled());
+}
+
+// ---- unsaved changes, Save As and the recent files -------------------------------
+
+void FileCommandsTest::changesAreAskedAboutBeforeTheyAreLost_data() {
+    QTest::addColumn<QString>("change");
+    QTest::addColumn<int>("command");
+    QTest::addColumn<int>("reply");  // -1: nothing changed, nothing asked
+    QTest::addColumn<bool>("replaced");
+    const int exit = F::AppExit, fileNew = F::FileNew, open = F::FileOpen;
+    QTest::newRow("step, New, cancel") << "step" << fileNew << int(MessageResult::Cancel) << false;
+    QTest::newRow("step, New, discard") << "step" << fileNew << int(MessageResult::Discard) << true;
+    QTest::newRow("edit, Open, save") << "colour" << open << int(MessageResult::Save) << true;
+    QTest::newRow("added, Open, cancel") << "add" << open << int(MessageResult::Cancel) << false;
+    QTest::newRow("step, Exit, cancel") << "step" << exit << int(MessageResult::Cancel) << false;
+    QTest::newRow("step, Exit, save") << "step" << exit << int(MessageResult::Save) << true;
+    QTest::newRow("nothing, New") << "" << fileNew << -1 << true;
+    QTest::newRow("nothing, Exit") << "" << exit << -1 << true;
+}
+
+void FileCommandsTest::changesAreAskedAboutBeforeTheyAreLost() {
+    QFETCH(QString, change);
+    QFETCH(int, command);
+    QFETCH(int, reply);
+    QFETCH(bool, replaced);
+    const QString other = dir_->filePath("other.zyr");
+    QVERIFY(saveGalaxyFile(g_galaxy, other.toStdString()).ok());
+    const QString saved = dir_->filePath("kept.hdf5");
+    if (change == "step") app_->OnForwardOneStep();
+    if (change == "colour") app_->OnStarColor(StarColor::Red);
+    if (change == "add") {
+        const double zero[3] = {};
+        app_->addGalaxyFile(other, zero, zero);
+    }
+    app_->OnIdle(1);  // where the caption catches up
+    QCOMPARE(g_galaxyDoc->isModified(), !change.isEmpty());
+    QCOMPARE(galaxyWindow()->windowTitle(), change.isEmpty() ? QStringLiteral("Galaxy") : QStringLiteral("Galaxy*"));
+    const QList<double> star0 = starFields(0);
+    const int stars = g_galaxy.numStars;
+    // Open asks for the file first, then about the changes.
+    if (command == F::FileOpen) prompter_->files.push_back(other);
+    if (reply >= 0) prompter_->replies.push_back(MessageResult(reply));
+    if (reply == int(MessageResult::Save)) prompter_->files.push_back(saved);
+    app_->running = 1;
+    frame_->executeCommand(command);
+
+    QCOMPARE(prompter_->messages.size(), std::size_t{reply >= 0 ? 1u : 0u});
+    if (reply >= 0) {
+        QCOMPARE(prompter_->messages[0].text, QStringLiteral("Save changes to Galaxy?"));
+        QCOMPARE(prompter_->messages[0].buttons, MessageButtons::SaveDiscardCancel);
+    }
+    QCOMPARE(QFile::exists(saved), reply == int(MessageResult::Save));
+    if (command == F::AppExit) {
+        QCOMPARE(frame_->isVisible(), !replaced);
+    } else if (replaced) {
+        QVERIFY(!g_galaxyDoc->isModified());
+    } else {
+        // Cancelled: the galaxy and its changes stay, and the run goes on
+        // (Open stops it, whether or not a file is read).
+        QCOMPARE(starFields(0), star0);
+        QCOMPARE(g_galaxy.numStars, stars);
+        QVERIFY(g_galaxyDoc->isModified());
+        QCOMPARE(app_->running, command == F::FileOpen ? 0 : 1);
+    }
+}
+
+void FileCommandsTest::saveAsNamesTheFileAndRecentFilesOpenIt() {
+    const QString first = dir_->filePath("first.hdf5");
+    const QString second = dir_->filePath("second.zyr");
+    saveFile(first);
+    app_->OnForwardOneStep();
+    prompter_->files.push_back(second);
+    QVERIFY(frame_->executeCommand(F::FileSaveAs));
+    QCOMPARE(prompter_->fileRequests.back().fileName, QStringLiteral("first.hdf5"));
+    QCOMPARE(galaxyWindow()->windowTitle(), QStringLiteral("second.zyr"));
+    // The next dialog starts where the last file went, with its type.
+    QVERIFY(frame_->executeCommand(F::FileSaveAs));  // cancelled
+    QCOMPARE(prompter_->fileRequests.back().directory, dir_->path());
+    QCOMPARE(prompter_->fileRequests.back().defaultSuffix, QStringLiteral("zyr"));
+
+    QStringList recent;
+    for (int id = F::FileRecent1; id <= F::FileRecent4; ++id)
+        for (const QAction* item : frame_->commandActions(id)) recent << item->text();
+    QCOMPARE(recent, (QStringList{"&1 second.zyr", "&2 first.hdf5"}));
+    QVERIFY(frame_->executeCommand(F::FileRecent1 + 1));
+    QCOMPARE(galaxyWindow()->windowTitle(), QStringLiteral("first.hdf5"));
+    QCOMPARE(app_->recentFiles().files().front(), first);
+    // A file that has gone is reported and leaves the list.
+    QVERIFY(QFile::remove(second));
+    QVERIFY(frame_->executeCommand(F::FileRecent1 + 1));
+    QCOMPARE(prompter_->messages.back().text, QStringLiteral("File not found"));
+    QCOMPARE(app_->recentFiles().files(), QStringList{first});
+}
+
+void FileCommandsTest::zyrOverARunSaysWhatItLeavesOut() {
+    saveFile(dir_->filePath("fresh.zyr"));
+    QVERIFY(frame_->statusBar()->currentMessage().isEmpty());
+    app_->OnForwardOneStep();
+    prompter_->files.push_back(dir_->filePath("stepped.zyr"));
+    QVERIFY(frame_->executeCommand(F::FileSaveAs));
+    QVERIFY2(frame_->statusBar()->currentMessage().contains(QStringLiteral("not the time")),
+             qPrintable(frame_->statusBar()->currentMessage()));
 }
 
 // ---- Replay Snapshots -------------------------------------------------------------

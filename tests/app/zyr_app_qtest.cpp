@@ -303,7 +303,9 @@ void ZyrAppTest::childMenuLayout() {
         "&File/&Open...\tCtrl+O=57601",
         "&File/&Replay Snapshots...=32870",
         "&File/&Save\tCtrl+S=57603",
+        "&File/Save &As...=57604",
         "&File/Export for &GADGET-4...=32871",
+        "&File/-",
         "&File/E&xit=57665",
         "&Edit/&Undo\tCtrl+Z=57643",
         "&Edit/-",
@@ -404,7 +406,9 @@ void ZyrAppTest::mainFrameMenuLayoutWithoutChildWindow() {
         "&File/&Open...\tCtrl+O=57601",
         "&File/&Replay Snapshots...=32870",
         "&File/&Save\tCtrl+S=57603",
+        "&File/Save &As...=57604",
         "&File/Export for &GADGET-4...=32871",
+        "&File/-",
         "&File/E&xit=57665",
         "&Edit/&Undo\tCtrl+Z=57643",
         "&Edit/-",
@@ -868,7 +872,10 @@ void ZyrAppTest::closingGalaxyWindowClosesInfoAndStopsRun() {
     const int steps = g_galaxy.iteration;
     QCOMPARE(steps, 1);
 
+    // The step is a change no file holds.
+    prompter_->replies.push_back(MessageResult::Discard);
     galaxyFrame()->close();
+    QCOMPARE(prompter_->messages.size(), std::size_t{1});
     QVERIFY(app_->galaxyTemplate->documents().empty());
     QVERIFY(app_->infoTemplate->documents().empty());
     QCOMPARE(app_->noteTemplate->documents().size(), std::size_t{1});

@@ -49,10 +49,11 @@ private:
     CEnergyPlotView* plot() const;
 
     std::unique_ptr<CZyrApp> app_;
+    ScriptedPrompter* prompter_ = nullptr;
 };
 
 void EnergyPlotTest::init() {
-    startProgram(app_, 24, 9u);
+    prompter_ = startProgram(app_, 24, 9u);
     if (QTest::currentTestFailed()) return;
 }
 
@@ -115,6 +116,7 @@ void EnergyPlotTest::newGalaxyStartsHistoryAgain() {
     app_->running = 1;
     for (int i = 0; i < 3; ++i) app_->OnIdle(0);
     QCOMPARE(plot()->history().samples().size(), std::size_t{4});
+    prompter_->replies.push_back(MessageResult::Discard);  // the run's changes
     QVERIFY(app_->mainFrame()->executeCommand(FrameworkId::FileNew));
     plot()->RedrawNow();
     QCOMPARE(plot()->history().samples().size(), std::size_t{1});

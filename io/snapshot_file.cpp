@@ -4,6 +4,7 @@
 #include <climits>
 #include <cmath>
 #include <cstdint>
+#include <iterator>
 #include <new>
 #include <numeric>
 #include <utility>
@@ -240,6 +241,8 @@ void writeZyrData(hid_t file, const CGalaxy& g) {
     writeDouble(zyr.get(), "Epsilon", g.epsilon);
     writeDouble(zyr.get(), "OpeningAngle", g.openingAngle);
     writeDouble(zyr.get(), "ForceError", g.forceError);
+    writeDouble(zyr.get(), "BoxSize", g.boxSize);
+    writeAttribute(zyr.get(), "HiddenColors", H5T_STD_I32LE, H5T_NATIVE_INT, g.hideColor, kStarColorCount);
     const auto n = static_cast<std::size_t>(g.numStars);
     if (n == 0) return;
     // In the order of the ParticleIDs, which is the order of the stars.
@@ -580,6 +583,22 @@ void readZyrData(hid_t file, long long stars, SnapshotData& out, std::vector<int
         out.softening = static_cast<int>(softening);
         out.hasGravity = true;
     }
+    // Files written before the box was kept are framed by their scale, and
+    // show every colour.
+    if (readAttribute(zyr.get(), where, "BoxSize", H5T_FLOAT, H5T_NATIVE_DOUBLE, &out.boxSize)) {
+        if (!(out.boxSize > 0.0) || !std::isfinite(out.boxSize))
+            throw BadSnapshot{"/Zyr holds a box size that is not a number above 0"};
+        out.hasBox = true;
+    }
+    long long hidden[kStarColorCount] = {};
+    if (readAttribute(zyr.get(), where, "HiddenColors", H5T_INTEGER, H5T_NATIVE_LLONG, hidden, kStarColorCount)) {
+        for (int c = 0; c < kStarColorCount; ++c) {
+            if (hidden[c] != 0 && hidden[c] != 1)
+                throw BadSnapshot{"/Zyr attribute HiddenColors holds a value other than 0 or 1"};
+            out.hiddenColors[c] = static_cast<int>(hidden[c]);
+        }
+        out.hasHiddenColors = true;
+    }
     if (stars == 0) return;
     std::vector<long long> read;
     readDataset(zyr.get(), where, "Colors", H5T_INTEGER, H5T_NATIVE_LLONG, static_cast<hsize_t>(stars), 0, read);
@@ -740,6 +759,8 @@ GalaxyFileStatus loadSnapshotFile(CGalaxy& galaxy, const std::string& path) {
         galaxy.openingAngle = data.openingAngle;
         galaxy.forceError = data.forceError;
     }
+    if (data.hasBox) galaxy.setBox(data.boxSize);
+    if (data.hasHiddenColors) std::copy(std::begin(data.hiddenColors), std::end(data.hiddenColors), galaxy.hideColor);
     if (data.hasHalo) {
         galaxy.darkMatter = data.darkMatter;
         galaxy.darkRadius = data.darkRadius;

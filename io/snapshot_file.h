@@ -37,6 +37,12 @@ struct SnapshotData {
     bool hasGravity = false;
     int softening = 0;
     double epsilon = 0.0, openingAngle = 0.0, forceError = 0.0;
+    // The box the stars are framed in (a model's own, or the scale's) and
+    // the colours the view hides, when the file says.
+    bool hasBox = false;
+    double boxSize = 0.0;
+    bool hasHiddenColors = false;
+    int hiddenColors[kStarColorCount] = {};
     // What the integrator carries from step to step, so that a run continues
     // exactly: Adams-Moulton's step count and its newest history slots, oldest
     // first, each the six blocks (x, y, z, vx, vy, vz) of every star; the

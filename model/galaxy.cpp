@@ -346,6 +346,7 @@ void CGalaxy::centre() {
 GalaxyView::GalaxyView(const CGalaxy& g)
     : orientation(g.orientation),
       scale(g.scale),
+      boxSize(g.boxSize),
       viewDistance(g.viewDistance),
       panX(g.panX),
       panY(g.panY),
@@ -362,7 +363,7 @@ GalaxyView::GalaxyView(const CGalaxy& g)
 
 void GalaxyView::restore(CGalaxy& g) const {
     g.orientation = orientation;
-    if (g.scale == scale) g.viewDistance = viewDistance;
+    if (g.scale == scale && g.boxSize == boxSize) g.viewDistance = viewDistance;
     g.panX = panX;
     g.panY = panY;
     g.ballMode = ballMode;

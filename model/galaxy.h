@@ -296,6 +296,9 @@ public:
 
     // model/units.cpp
     void setScale(int scale);
+    // The box of the given edge, and the camera that frames it; each scale
+    // has a box of its own, a model one that fits its stars.
+    void setBox(double size);
 
     // The methods below need the forces or the renderer; the layers above
     // define them, and nothing in model/ calls them.
@@ -370,14 +373,14 @@ private:
 // camera, the zoom, the drawing flags and hues), taken from a galaxy and put
 // back: a galaxy loaded in its place, or a picture drawn with other options,
 // leaves the view as it was. The zoom is the camera's distance, which belongs
-// to the scale: a galaxy of another scale keeps its own.
+// to the box: a galaxy of another scale or box keeps its own.
 struct GalaxyView {
     explicit GalaxyView(const CGalaxy& g);
     void restore(CGalaxy& g) const;
 
     Quaternion orientation;
     int scale;
-    double viewDistance, panX, panY;
+    double boxSize, viewDistance, panX, panY;
     int ballMode, starSize, depthCue, chromaDepth, redshift, blackBackground, trace;
     int hideColor[kStarColorCount];
     double hue[kStarColorCount];

@@ -8,29 +8,27 @@ void CGalaxy::setScale(int newScale) {
         massUnit = earthMassKg;
         lengthUnit = auMeters;
         timeUnit = 86400.0;
-        boxSize = 100.0;
-        viewDistance = 1000.0;
-        depthSpan = 200.0;
-        panScale = 0.0475;
+        setBox(100.0);
         break;
     case UnitScale::EarthSun:
         massUnit = earthMassKg;
         lengthUnit = auMeters;
         timeUnit = 86400.0;
-        boxSize = 4.0;
-        viewDistance = 40.0;
-        depthSpan = 8.0;
-        panScale = 1.1875;
+        setBox(4.0);
         break;
     default:
         massUnit = solarMassKg;
         lengthUnit = kiloLightYearMeters;
         timeUnit = 3.15576e13;  // one million years of 365.25 days
-        boxSize = 5.0;
-        viewDistance = 50.0;
-        depthSpan = 10.0;
-        panScale = 0.95;
+        setBox(5.0);
         break;
     }
     gravity = gravitySI * massUnit * timeUnit * timeUnit / (lengthUnit * lengthUnit * lengthUnit);
+}
+
+void CGalaxy::setBox(double size) {
+    boxSize = size;
+    viewDistance = 10.0 * size;
+    depthSpan = 2.0 * size;
+    panScale = 4.75 / size;
 }

@@ -635,10 +635,7 @@ void generateModel(CGalaxy& g, std::uint64_t seed) {
     if (g.softening == Softening::Shield) g.softeningSetting = g.softening = Softening::Spline;
     g.epsilonSetting = g.epsilon = c.epsilon;
     g.timeStepSetting = g.timeStep = c.timeStep;
-    g.boxSize = c.boxSize;
-    g.viewDistance = 10.0 * c.boxSize;
-    g.depthSpan = 2.0 * c.boxSize;
-    g.panScale = 4.75 / c.boxSize;  // as the scales' own boxes have it
+    g.setBox(c.boxSize);
     if (plan.disc && p.halo != ModelHalo::None) {
         g.darkMatterSetting = g.darkMatter = plan.rigidHalo;
         g.haloMassSetting = g.haloMass = p.haloMass;

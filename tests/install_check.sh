@@ -9,7 +9,7 @@ cmake --install "$build" --prefix "$prefix" >/dev/null
 status=0
 for f in bin/zyr bin/zyr-sim share/applications/zyr.desktop share/mime/packages/zyr-galaxy.xml \
          share/icons/hicolor/scalable/apps/zyr.svg share/zyr/data/two-star-orbit.zyr \
-         share/zyr/data/colliding-discs.zyr; do
+         share/zyr/data/colliding-discs.zyr share/zyr/data/colliding-discs.hdf5 share/zyr/data/plummer.hdf5; do
   if [ ! -e "$prefix/$f" ]; then echo "missing: $f"; status=1; fi
 done
 [ -x "$prefix/bin/zyr-sim" ] && "$prefix/bin/zyr-sim" --load "$prefix/share/zyr/data/two-star-orbit.zyr" --steps 2 >/dev/null \

@@ -117,6 +117,8 @@ TEST_F(SnapshotFileTest, RoundTripKeepsEveryBitTheTimeTheScaleAndTheSettings) {
     galaxy_.haloConcentration = 12.5;
     galaxy_.bulgeMass = 2e10;
     galaxy_.bulgeRadius = 1.5;
+    galaxy_.setBox(73.8);
+    galaxy_.hideColor[StarColor::Purple] = 1;
     const fs::path path = saved("galaxy.hdf5");
     EXPECT_EQ(entries(), std::vector<std::string>{"galaxy.hdf5"});
     CGalaxy loaded;
@@ -139,6 +141,10 @@ TEST_F(SnapshotFileTest, RoundTripKeepsEveryBitTheTimeTheScaleAndTheSettings) {
     EXPECT_EQ(loaded.haloConcentration, 12.5);
     EXPECT_EQ(loaded.bulgeMass, 2e10);
     EXPECT_EQ(loaded.bulgeRadius, 1.5);
+    // The box, and the camera that frames it, are the file's and not the scale's.
+    EXPECT_EQ(loaded.boxSize, 73.8);
+    EXPECT_EQ(loaded.viewDistance, 738.0);
+    for (int c = 0; c < kStarColorCount; ++c) EXPECT_EQ(loaded.hideColor[c], c == StarColor::Purple) << c;
     // The settings for the next New Galaxy stay as they were.
     EXPECT_EQ(loaded.scaleSetting, UnitScale::Galactic);
     EXPECT_EQ(loaded.integrationSetting, CGalaxy().integrationSetting);
@@ -273,6 +279,18 @@ TEST_F(SnapshotFileTest, BadInputFailsWithAReasonAndLeavesTheGalaxyAlone) {
              e.attribute("Zyr", "BulgeMass", H5T_NATIVE_DOUBLE, &mass, 1);
          },
          "no possible bulge"},
+        {"a box of no size",
+         [](Editor& e) {
+             const double zero = 0.0;
+             e.attribute("Zyr", "BoxSize", H5T_NATIVE_DOUBLE, &zero, 1);
+         },
+         "box size"},
+        {"a colour hidden twice",
+         [](Editor& e) {
+             const int hidden[kStarColorCount] = {0, 0, 2, 0, 0, 0, 0, 0};
+             e.attribute("Zyr", "HiddenColors", H5T_NATIVE_INT, hidden, kStarColorCount);
+         },
+         "HiddenColors holds"},
         {"parts under a name without a number",
          [](Editor& e) {
              const int files = 2;
@@ -300,13 +318,17 @@ TEST_F(SnapshotFileTest, BadInputFailsWithAReasonAndLeavesTheGalaxyAlone) {
     }
 }
 
-// Files written before the NFW and Hernquist halos and the rigid bulge load as
-// before: the halo's numbers stay the galaxy's, and there is no bulge.
-TEST_F(SnapshotFileTest, AnOlderFileWithoutTheRigidHaloAndBulgeLoads) {
+// Files written before the NFW and Hernquist halos, the rigid bulge and the
+// box load as before: the halo's numbers stay the galaxy's, there is no
+// bulge, and the scale's box shows every colour.
+TEST_F(SnapshotFileTest, AnOlderFileWithoutTheRigidHaloBulgeAndBoxLoads) {
+    galaxy_.setBox(73.8);
+    galaxy_.hideColor[StarColor::Purple] = 1;
     const fs::path path = saved("older.hdf5");
     {
         Editor e(path);
-        e.removeAttributes("Zyr", {"HaloMass", "HaloRadius", "HaloConcentration", "BulgeMass", "BulgeRadius"});
+        e.removeAttributes("Zyr", {"HaloMass", "HaloRadius", "HaloConcentration", "BulgeMass", "BulgeRadius",
+                                   "BoxSize", "HiddenColors"});
     }
     CGalaxy loaded;
     loaded.haloMassSetting = 3e11;
@@ -316,6 +338,9 @@ TEST_F(SnapshotFileTest, AnOlderFileWithoutTheRigidHaloAndBulgeLoads) {
     EXPECT_EQ(loaded.darkMatter, DarkMatterModel::None);
     EXPECT_EQ(loaded.haloMass, 3e11);
     EXPECT_EQ(loaded.bulgeMass, 0.0);
+    EXPECT_EQ(loaded.boxSize, 4.0);
+    EXPECT_EQ(loaded.viewDistance, 40.0);
+    EXPECT_EQ(loaded.hideColor[StarColor::Purple], 0);
 }
 
 TEST_F(SnapshotFileTest, FilesThatAreNoSnapshotsFailWithAReason) {

@@ -57,6 +57,20 @@ TEST(Units, ScaleChangesNeverConvertTheStars) {
     EXPECT_EQ(g.mass[0], 400.0);
 }
 
+// A zoom kept over a galaxy in another box would leave it far too near or far.
+TEST(Units, AKeptViewKeepsItsZoomOnlyInTheSameBox) {
+    CGalaxy g;
+    g.setBox(73.8);
+    g.viewDistance = 100.0;
+    const GalaxyView zoomed(g);
+    g.setScale(UnitScale::Galactic);
+    zoomed.restore(g);
+    EXPECT_EQ(g.viewDistance, 50.0);
+    g.setBox(73.8);
+    zoomed.restore(g);
+    EXPECT_EQ(g.viewDistance, 100.0);
+}
+
 TEST(Units, NameTablesPerScale) {
     CGalaxy g;
     const std::string length[] = {"k ly", "AU", "AU"};

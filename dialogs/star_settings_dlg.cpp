@@ -79,13 +79,10 @@ void CStarSettingsDlg::accept() {
     if (!readControls()) return;
     // Checked before anything is written, so that a refused entry, and Cancel
     // after it, leave the star exactly as it was.
-    if (massValue <= 0.0) {
-        processingError(QStringLiteral("Star mass must be greater than 0"));
-        QLineEdit* mass = static_cast<QComboBox*>(control(IdMass))->lineEdit();
-        mass->setFocus();
-        mass->selectAll();
-        return;
-    }
+    EntryChecks checks;
+    checks.check(massValue <= 0.0, "Star mass must be greater than 0",
+                 static_cast<QComboBox*>(control(IdMass))->lineEdit());
+    if (!checks.passed()) return;
     CGalaxy& g = g_galaxy;
     const int k = star_;
     g.pos.x[k] = posX;

@@ -126,6 +126,9 @@ private slots:
     void modelStoresLiveValuesAndSettings();
     void modelKeepsMethodsTheListDoesNotOffer();
 
+    void refusedEntriesKeepTheirField_data();
+    void refusedEntriesKeepTheirField();
+
 private:
     // Sends the command and runs drive inside the dialog's event loop; the
     // dialog is closed with Cancel if drive leaves it open.
@@ -447,7 +450,7 @@ void SettingsDialogsTest::galaxyAcceptsWhatTheChecksAllow() {
         auto combo = [dlg](int id) { return static_cast<QComboBox*>(dlg->control(id)); };
         combo(1004)->setCurrentIndex(combo(1004)->findText("Rings"));
         combo(1002)->setEditText("5000");          // beyond the list: no upper bound
-        combo(1003)->setEditText("heavy");         // not a number: keeps 400
+        combo(1003)->setEditText("250");           // beyond the list
         combo(1005)->setEditText(" -0.5 turns");   // trailing text ignored; no check
         combo(1006)->setEditText("0");             // no central star
         combo(1021)->setCurrentIndex(1);
@@ -460,7 +463,7 @@ void SettingsDialogsTest::galaxyAcceptsWhatTheChecksAllow() {
     const CGalaxy& g = g_galaxy;
     QCOMPARE(g.shape, int(GalaxyShape::Rings));
     QCOMPARE(g.requestedStars, 5000);
-    QCOMPARE(g.starMass, 400.0);
+    QCOMPARE(g.starMass, 250.0);
     QCOMPARE(g.rotationFactor, -0.5);
     QCOMPARE(g.centralMass, 0.0);
     QCOMPARE(g.darkMatterSetting, int(DarkMatterModel::Sphere));
@@ -627,16 +630,18 @@ void SettingsDialogsTest::modelStoresLiveValuesAndSettings() {
     QCOMPARE(g.forceErrorSetting, 1e-3);
     QCOMPARE(g.historyCount, 0);
 
-    // Letters keep the previous values.
+    // Letters are refused, and Cancel keeps the previous values.
     runDialog(C::ModelSettings, [](QDialog* dialog) {
         auto* dlg = static_cast<CModelSettingsDlg*>(dialog);
         static_cast<QComboBox*>(dlg->control(1010))->setEditText("fast");
         static_cast<QComboBox*>(dlg->control(1016))->setEditText("");
         button(dlg, "OK")->click();
+        QVERIFY(dlg->isVisible());
     });
     QCOMPARE(g.timeStep, -2.5);
     QCOMPARE(g.shieldModifier, 0.0);
-    QVERIFY(prompter_->messages.empty());
+    QCOMPARE(prompter_->messages.size(), std::size_t{1});
+    QCOMPARE(prompter_->messages[0].text, QStringLiteral("Please enter a number."));
 }
 
 void SettingsDialogsTest::modelKeepsMethodsTheListDoesNotOffer() {
@@ -651,6 +656,64 @@ void SettingsDialogsTest::modelKeepsMethodsTheListDoesNotOffer() {
     });
     QCOMPARE(g_galaxy.forceMethod, int(ForceMethod::ParticleMesh));
     QCOMPARE(g_galaxy.integrationMethod, int(IntegrationMethod::DynamicEuler));
+}
+
+// ---- both dialogs -------------------------------------------------------------
+
+void SettingsDialogsTest::refusedEntriesKeepTheirField_data() {
+    QTest::addColumn<int>("command");
+    // The field reported, then optionally a second field with its text.
+    QTest::addColumn<int>("id");
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<int>("id2");
+    QTest::addColumn<QString>("text2");
+    QTest::addColumn<QString>("message");
+    const int galaxy = C::GalaxySettings, model = C::ModelSettings;
+    const QString number = "Please enter a number.";
+    QTest::newRow("letters for stars") << galaxy << 1002 << "many" << 0 << "" << "Please enter an integer.";
+    QTest::newRow("empty star mass") << galaxy << 1003 << "" << 0 << "" << number;
+    QTest::newRow("blank rotation") << galaxy << 1005 << "  " << 0 << "" << number;
+    QTest::newRow("letters for central mass") << galaxy << 1006 << "heavy" << 0 << "" << number;
+    QTest::newRow("a point for radius") << galaxy << 1017 << "." << 0 << "" << number;
+    QTest::newRow("a sign for fraction") << galaxy << 1019 << "-" << 0 << "" << number;
+    // In the order of the fields, whichever check failed.
+    QTest::newRow("no stars before letters") << galaxy << 1002 << "0" << 1003 << "abc"
+                                             << "Number of stars must be greater than 0";
+    QTest::newRow("letters before a bad fraction") << galaxy << 1003 << "abc" << 1019 << "2" << number;
+    QTest::newRow("negative central mass") << galaxy << 1006 << "-1" << 0 << "" << "Central mass cannot be less than 0";
+    QTest::newRow("letters for time step") << model << 1010 << "fast" << 0 << "" << number;
+    QTest::newRow("empty shield") << model << 1016 << "" << 0 << "" << number;
+    QTest::newRow("letters for epsilon") << model << 1018 << "small" << 0 << "" << number;
+    QTest::newRow("empty opening angle") << model << 1019 << "" << 0 << "" << number;
+    QTest::newRow("letters for force error") << model << 1020 << "e-3" << 0 << "" << number;
+    QTest::newRow("zero step before an empty shield") << model << 1010 << "0" << 1016 << "" << "Timestep cannot be 0";
+}
+
+void SettingsDialogsTest::refusedEntriesKeepTheirField() {
+    QFETCH(int, command);
+    QFETCH(int, id);
+    QFETCH(QString, text);
+    QFETCH(int, id2);
+    QFETCH(QString, text2);
+    QFETCH(QString, message);
+    const Settings before = Settings::now();
+    runDialog(command, [&](QDialog* dialog) {
+        auto combo = [dialog](int i) { return dialog->findChild<QComboBox*>(QString::number(i)); };
+        if (id2) combo(id2)->setEditText(text2);
+        combo(id)->setEditText(text);
+        // The focus elsewhere, where OK would leave it.
+        button(dialog, "OK")->setFocus();
+        button(dialog, "OK")->click();
+        QVERIFY(dialog->isVisible());
+        QCOMPARE(prompter_->messages.size(), std::size_t{1});
+        QCOMPARE(prompter_->messages[0].text, message);
+        QCOMPARE(prompter_->messages[0].caption, QStringLiteral("Processing Error"));
+        QCOMPARE(dialog->focusWidget(), combo(id));
+        QCOMPARE(combo(id)->lineEdit()->selectedText(), text);
+        QCOMPARE(combo(id)->currentText(), text);
+        QVERIFY(Settings::now() == before);
+    });
+    QVERIFY(Settings::now() == before);
 }
 
 QTEST_MAIN(SettingsDialogsTest)

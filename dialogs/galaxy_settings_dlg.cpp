@@ -45,11 +45,14 @@ CGalaxySettingsDlg::CGalaxySettingsDlg(QWidget* parent)
          sortedItems({"0.01", "0.1", "0.5", "0.9", "0.99"})},
     };
     int top = 38;
+    QList<QWidget*> numberFields;
     for (const ComboRow& row : rows) {
         makeStaticText(this, QString::fromLatin1(row.label), du.rect(7, top, 85, 12));
-        makeComboBox(this, row.id, row.kind, row.entries, du.rect(95, top, 65, 12));
+        QComboBox* combo = makeComboBox(this, row.id, row.kind, row.entries, du.rect(95, top, 65, 12));
+        if (row.kind == ComboKind::DropDown) numberFields << combo;
         top += 17;
     }
+    fitNumberFields(this, numberFields, QString::fromLatin1(kWidestSetting), du.x(7));
     makeStaticText(this,
                    QStringLiteral("Note: These changes will not take effect until the next time \"New Galaxy\" is "
                                   "selected."),

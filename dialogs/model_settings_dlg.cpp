@@ -56,11 +56,14 @@ CModelSettingsDlg::CModelSettingsDlg(QWidget* parent)
         {"Tree Force Error", IdForceError, ComboKind::DropDown, {"0", "0.003", "0.001", "0.0003"}},
     };
     int top = 40;
+    QList<QWidget*> numberFields;
     for (const ComboRow& row : rows) {
         makeStaticText(this, QString::fromLatin1(row.label), du.rect(7, top, 90, 20));
-        makeComboBox(this, row.id, row.kind, row.entries, du.rect(100, top + 4, 80, 12));
+        QComboBox* combo = makeComboBox(this, row.id, row.kind, row.entries, du.rect(100, top + 4, 80, 12));
+        if (row.kind == ComboKind::DropDown) numberFields << combo;
         top += row.id < IdSoftening ? 23 : 21;
     }
+    fitNumberFields(this, numberFields, QString::fromLatin1(kWidestSetting), du.x(7));
 
     addOkButton(this, du.rect(35, 222, 50, 14));
     addCancelButton(this, du.rect(102, 222, 50, 14));

@@ -45,6 +45,11 @@ CStarSettingsDlg::CStarSettingsDlg(QWidget* parent) : QDialog(parent), star_(sel
         line->setGeometry(du.rect(80, top, 90, 12));
         top += 18;
     }
+    // A value in all seventeen digits, with its sign and a two-digit exponent.
+    fitNumberFields(this,
+                    {control(IdMass), control(IdPosX), control(IdPosY), control(IdPosZ), control(IdVelX),
+                     control(IdVelY), control(IdVelZ)},
+                    QStringLiteral("-1.2345678901234567e-05"), du.x(10));
 
     addOkButton(this, du.rect(30, 172, 50, 14));
     addCancelButton(this, du.rect(106, 172, 50, 14));

@@ -18,6 +18,8 @@
 #include "app/zyr_app.h"
 #include "dialogs/galaxy_settings_dlg.h"
 #include "dialogs/model_settings_dlg.h"
+#include "dialogs/note_view.h"
+#include "dialogs/star_settings_dlg.h"
 #include "model/galaxy.h"
 #include "platform/data_exchange.h"
 #include "platform/dialog_units.h"
@@ -41,6 +43,18 @@ QPushButton* button(const QWidget* dialog, const QString& text) {
     for (QPushButton* b : dialog->findChildren<QPushButton*>())
         if (b->text() == text) return b;
     return nullptr;
+}
+
+// Whether a number field shows the whole of its text: drawn with the cursor at
+// the end, as a text set or typed leaves it, it looks as with the cursor at
+// the start, where nothing is scrolled away.
+bool showsWholeText(QWidget* field) {
+    auto* combo = qobject_cast<QComboBox*>(field);
+    QLineEdit* edit = combo ? combo->lineEdit() : qobject_cast<QLineEdit*>(field);
+    edit->end(false);
+    const QImage atEnd = field->grab().toImage();
+    edit->home(false);
+    return field->grab().toImage() == atEnd;
 }
 
 QStringList labels(const QWidget* dialog) {
@@ -128,6 +142,8 @@ private slots:
 
     void refusedEntriesKeepTheirField_data();
     void refusedEntriesKeepTheirField();
+    void numberFieldsShowTheirWholeText_data();
+    void numberFieldsShowTheirWholeText();
 
 private:
     // Sends the command and runs drive inside the dialog's event loop; the
@@ -714,6 +730,40 @@ void SettingsDialogsTest::refusedEntriesKeepTheirField() {
         QVERIFY(Settings::now() == before);
     });
     QVERIFY(Settings::now() == before);
+}
+
+void SettingsDialogsTest::numberFieldsShowTheirWholeText_data() {
+    QTest::addColumn<int>("dialog");
+    QTest::addColumn<QList<int>>("fields");
+    QTest::addColumn<QStringList>("texts");
+    // As the dialogs show large settings and a star's values after a run.
+    QTest::newRow("galaxy settings") << 0 << QList<int>{1002, 1003, 1005, 1006, 1017, 1019}
+                                     << QStringList{"2000000", "100000.000000", "-12.500000", "100000.000000",
+                                                    "100000.000000", "0.990000"};
+    QTest::newRow("model settings") << 1 << QList<int>{1010, 1016, 1018, 1019, 1020}
+                                    << QStringList{"-1000.000000", "100000.000000", "1e-07", "0.400000", "0.000300"};
+    QTest::newRow("star editor") << 2 << QList<int>{1003, 1023, 1024, 1025, 1026, 1027, 1028}
+                                 << QStringList{"1.5e-07", "-66666.666666666672", "-0.66666666666666663",
+                                                "123456.789", "-0.0033333333333333335", "-1.2345678901234567e-05",
+                                                "-4.25"};
+}
+
+void SettingsDialogsTest::numberFieldsShowTheirWholeText() {
+    QFETCH(int, dialog);
+    QFETCH(QList<int>, fields);
+    QFETCH(QStringList, texts);
+    selectedRow = 1;
+    std::unique_ptr<QDialog> dlg;
+    if (dialog == 0) dlg = std::make_unique<CGalaxySettingsDlg>();
+    if (dialog == 1) dlg = std::make_unique<CModelSettingsDlg>();
+    if (dialog == 2) dlg = std::make_unique<CStarSettingsDlg>();
+    for (qsizetype i = 0; i < fields.size(); ++i) {
+        auto* field = dlg->findChild<QWidget*>(QString::number(fields[i]));
+        auto* combo = qobject_cast<QComboBox*>(field);
+        (combo ? combo->lineEdit() : qobject_cast<QLineEdit*>(field))->setText(texts[i]);
+        QVERIFY2(showsWholeText(field), qPrintable(texts[i]));
+        QVERIFY(dlg->rect().contains(field->geometry()));
+    }
 }
 
 QTEST_MAIN(SettingsDialogsTest)

@@ -1,6 +1,7 @@
 // The Galaxy Settings and Model Settings dialogs driven through their menu
 // commands: their controls as the templates give them, the checks of OK in
-// their order, and that nothing changes until every check passes; and the
+// their order, and that nothing changes until every check passes; number
+// fields, theirs and the star editor's, that show their texts whole; and the
 // number reading and writing beneath them, whatever the user's locale.
 #include <QApplication>
 #include <QComboBox>
@@ -128,8 +129,6 @@ private slots:
     void modelStoresLiveValuesAndSettings();
     void modelKeepsMethodsTheListDoesNotOffer();
 
-    void refusedEntriesKeepTheirField_data();
-    void refusedEntriesKeepTheirField();
     void numberFieldsShowTheirWholeText_data();
     void numberFieldsShowTheirWholeText();
 
@@ -416,6 +415,9 @@ void SettingsDialogsTest::galaxyChecks_data() {
     QTest::newRow("overflowing radius") << 1017 << "1e999" << 0 << "" << "Dark matter radius must be a finite number";
     QTest::newRow("infinite fraction") << 1019 << "-infinity" << 0 << ""
                                        << "Dark matter fraction must be a finite number";
+    QTest::newRow("letters for stars") << 1002 << "many" << 0 << "" << "Please enter an integer.";
+    QTest::newRow("empty mass before a bad fraction") << 1003 << "" << 1019 << "2" << "Please enter a number.";
+    QTest::newRow("blank central mass") << 1006 << "  " << 0 << "" << "Please enter a number.";
 }
 
 void SettingsDialogsTest::galaxyChecks() {
@@ -432,6 +434,8 @@ void SettingsDialogsTest::galaxyChecks() {
         static_cast<QComboBox*>(dlg->control(1002))->setEditText("100");
         static_cast<QComboBox*>(dlg->control(id))->setEditText(text);
         if (id2) static_cast<QComboBox*>(dlg->control(id2))->setEditText(text2);
+        // The focus where a click on OK leaves it.
+        button(dlg, "OK")->setFocus();
         button(dlg, "OK")->click();
         QVERIFY(dlg->isVisible());
         QCOMPARE(prompter_->messages.size(), std::size_t{1});
@@ -439,8 +443,11 @@ void SettingsDialogsTest::galaxyChecks() {
         QCOMPARE(prompter_->messages[0].caption, QStringLiteral("Processing Error"));
         QCOMPARE(prompter_->messages[0].buttons, MessageButtons::Ok);
         QVERIFY(Settings::now() == before);
-        // The typed text is still there to be corrected.
+        // The typed text is still there to be corrected, at its field and
+        // selected to be typed over.
         QCOMPARE(static_cast<QComboBox*>(dlg->control(id))->currentText(), text);
+        QCOMPARE(dlg->focusWidget(), dlg->control(id));
+        QCOMPARE(static_cast<QComboBox*>(dlg->control(id))->lineEdit()->selectedText(), text);
     });
     // Cancel after the failed OK.
     QVERIFY(Settings::now() == before);
@@ -573,6 +580,8 @@ void SettingsDialogsTest::modelChecks_data() {
     QTest::newRow("negative angle") << "2" << "1" << "Opening angle must be greater than 0" << 1019 << "-0.4";
     QTest::newRow("infinite error") << "2" << "1" << "Force error must be a finite number" << 1020 << "inf";
     QTest::newRow("negative error") << "2" << "1" << "Force error cannot be negative" << 1020 << "-1e-3";
+    QTest::newRow("letters for step") << "fast" << "1" << "Please enter a number." << 0 << QString();
+    QTest::newRow("empty epsilon") << "2" << "1" << "Please enter a number." << 1018 << "";
 }
 
 void SettingsDialogsTest::modelChecks() {
@@ -662,43 +671,7 @@ void SettingsDialogsTest::modelKeepsMethodsTheListDoesNotOffer() {
     QCOMPARE(g_galaxy.integrationMethod, int(IntegrationMethod::DynamicEuler));
 }
 
-// ---- both dialogs -------------------------------------------------------------
-
-void SettingsDialogsTest::refusedEntriesKeepTheirField_data() {
-    QTest::addColumn<int>("command");
-    QTest::addColumn<int>("id");
-    QTest::addColumn<QString>("text");
-    QTest::addColumn<QString>("message");
-    const int galaxy = C::GalaxySettings, model = C::ModelSettings;
-    QTest::newRow("letters for stars") << galaxy << 1002 << "many" << "Please enter an integer.";
-    QTest::newRow("empty star mass") << galaxy << 1003 << "" << "Please enter a number.";
-    QTest::newRow("negative central mass") << galaxy << 1006 << "-1" << "Central mass cannot be less than 0";
-    QTest::newRow("blank shield") << model << 1016 << "  " << "Please enter a number.";
-    QTest::newRow("letters for force error") << model << 1020 << "e-3" << "Please enter a number.";
-}
-
-void SettingsDialogsTest::refusedEntriesKeepTheirField() {
-    QFETCH(int, command);
-    QFETCH(int, id);
-    QFETCH(QString, text);
-    QFETCH(QString, message);
-    const Settings before = Settings::now();
-    runDialog(command, [&](QDialog* dialog) {
-        auto* combo = dialog->findChild<QComboBox*>(QString::number(id));
-        combo->setEditText(text);
-        // The focus where a click on OK leaves it.
-        button(dialog, "OK")->setFocus();
-        button(dialog, "OK")->click();
-        QVERIFY(dialog->isVisible());
-        QCOMPARE(prompter_->messages.size(), std::size_t{1});
-        QCOMPARE(prompter_->messages[0].text, message);
-        QCOMPARE(prompter_->messages[0].caption, QStringLiteral("Processing Error"));
-        // Back at the field, its text selected to be typed over.
-        QCOMPARE(dialog->focusWidget(), combo);
-        QCOMPARE(combo->lineEdit()->selectedText(), text);
-    });
-    QVERIFY(Settings::now() == before);
-}
+// ---- number fields ------------------------------------------------------------
 
 void SettingsDialogsTest::numberFieldsShowTheirWholeText_data() {
     QTest::addColumn<bool>("starEditor");

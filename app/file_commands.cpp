@@ -1,6 +1,7 @@
 // Open, Add Galaxy, Replay Snapshots and Save of galaxy files and Export for
 // GADGET-4: the file dialogs, the messages, and what the windows and the run
 // state do around the readers and writers.
+#include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QSettings>
@@ -311,10 +312,29 @@ void CWindowDoc::OnExportGadget4() {
     request.caption = QStringLiteral("Export for GADGET-4");
     const std::optional<QString> folder = app->prompter().folderName(request);
     if (!folder) return;
+    // The files of an earlier export are replaced only when the user says so.
+    QStringList files, earlier;
+    for (const char* file : kGadget4Files) {
+        files << QString::fromLatin1(file);
+        if (QFileInfo::exists(QDir(*folder).filePath(files.back()))) earlier << files.back();
+    }
+    if (!earlier.isEmpty()) {
+        const QString question = QStringLiteral("%1 already holds an export for GADGET-4 (%2).\nReplace it?")
+                                     .arg(*folder, earlier.join(QStringLiteral(", ")));
+        if (app->prompter().messageBox(question, request.caption, MessageButtons::YesNo, MessageIcon::Question) !=
+            MessageResult::Yes)
+            return;
+    }
     CGadget4ExportDlg dialog(app->mainFrame());
     if (dialog.exec() != QDialog::Accepted) return;
     // The galaxy as the windows show it, with no step taken.
     const Gadget4ExportStatus status =
         exportForGadget4(g_galaxy, nativePath(*folder), Gadget4Run{dialog.endTime, dialog.snapshots});
-    if (!status.ok()) couldNotCreate(status.message);
+    if (!status.ok()) {
+        couldNotCreate(status.message);
+        return;
+    }
+    app->mainFrame()->statusBar()->showMessage(
+        QStringLiteral("Exported for GADGET-4 into %1: %2 (README.txt says how to run it).")
+            .arg(*folder, files.join(QStringLiteral(", "))));
 }

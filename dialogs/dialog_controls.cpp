@@ -1,11 +1,46 @@
 #include "dialogs/dialog_controls.h"
 
 #include <QComboBox>
+#include <QDialog>
 #include <QFont>
 #include <QFontMetrics>
 #include <QLabel>
+#include <QLineEdit>
 #include <QPainter>
 #include <QPixmap>
+#include <QStyle>
+#include <QStyleOptionComboBox>
+#include <QStyleOptionFrame>
+#include <algorithm>
+
+namespace {
+
+// Qt's line edit keeps two pixels between its contents and its text on
+// either side, and its cursor after the last character takes one more.
+constexpr int kLineEditTextMargins = 2 * 2 + 1;
+
+// The pixels of a line edit's width that its text cannot use.
+int lineEditChrome(const QLineEdit* edit) {
+    QStyleOptionFrame option;
+    option.initFrom(edit);
+    option.lineWidth = edit->hasFrame() ? edit->style()->pixelMetric(QStyle::PM_DefaultFrameWidth, &option, edit) : 0;
+    const QRect contents = edit->style()->subElementRect(QStyle::SE_LineEditContents, &option, edit);
+    const QMargins text = edit->textMargins();
+    return option.rect.width() - contents.width() + text.left() + text.right() + kLineEditTextMargins;
+}
+
+// The pixels of an editable combo box's width that its line edit does not get.
+int comboChrome(const QComboBox* combo) {
+    QStyleOptionComboBox option;
+    option.initFrom(combo);
+    option.editable = true;
+    option.frame = combo->hasFrame();
+    const QRect field =
+        combo->style()->subControlRect(QStyle::CC_ComboBox, &option, QStyle::SC_ComboBoxEditField, combo);
+    return option.rect.width() - field.width();
+}
+
+}  // namespace
 
 QComboBox* makeComboBox(QWidget* parent, int id, ComboKind kind, const QStringList& entries, const QRect& geometry) {
     auto* combo = new QComboBox(parent);
@@ -52,4 +87,17 @@ QLabel* makeHeadingPicture(QWidget* parent, int id, const QString& title, QSize 
     const int frame = sunkenFrame ? 2 * label->frameWidth() : 0;
     label->setFixedSize(pixels.width() + frame, pixels.height() + frame);
     return label;
+}
+
+void fitNumberFields(QDialog* dialog, const QList<QWidget*>& fields, const QString& widest, int margin) {
+    int right = 0;
+    for (const QWidget* field : fields) {
+        const auto* combo = qobject_cast<const QComboBox*>(field);
+        const QLineEdit* edit = combo ? combo->lineEdit() : static_cast<const QLineEdit*>(field);
+        const int needed =
+            field->fontMetrics().horizontalAdvance(widest) + lineEditChrome(edit) + (combo ? comboChrome(combo) : 0);
+        right = std::max(right, field->x() + std::max(field->width(), needed));
+    }
+    for (QWidget* field : fields) field->resize(right - field->x(), field->height());
+    if (right + margin > dialog->width()) dialog->setFixedWidth(right + margin);
 }

@@ -6,6 +6,7 @@
 #include <QStringList>
 
 class QComboBox;
+class QDialog;
 class QLabel;
 class QWidget;
 
@@ -36,3 +37,14 @@ QLabel* makeStaticText(QWidget* parent, const QString& text, const QRect& geomet
 // A heading drawn by the program in place of a bitmap: the title in white bold
 // letters on dark blue, of the bitmap's size in pixels.
 QLabel* makeHeadingPicture(QWidget* parent, int id, const QString& title, QSize pixels, bool sunkenFrame);
+
+// The widest text a number field of the settings dialogs is made to show: a
+// setting of a million, in six decimals.
+inline constexpr char kWidestSetting[] = "1000000.000000";
+
+// Widens number fields (line edits and editable combo boxes) to the right,
+// so that a text as wide as widest shows whole instead of scrolling its front
+// out of sight. They keep one right edge, that of the widest field when it is
+// wide enough already. The dialog grows with them where they would reach into
+// its right margin, in pixels.
+void fitNumberFields(QDialog* dialog, const QList<QWidget*>& fields, const QString& widest, int margin);

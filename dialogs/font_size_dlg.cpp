@@ -28,11 +28,13 @@ CFontSizeDlg::CFontSizeDlg(QWidget* parent) : QDialog(parent), fontSize(g_galaxy
 QWidget* CFontSizeDlg::control(int id) const { return findChild<QWidget*>(QString::number(id)); }
 
 void CFontSizeDlg::accept() {
+    QLineEdit* field = static_cast<QComboBox*>(control(IdFontSize))->lineEdit();
     DataExchange dx(true);
-    dx.number(static_cast<QComboBox*>(control(IdFontSize))->lineEdit(), fontSize);
+    dx.number(field, fontSize);
     if (dx.failed()) return;
     EntryChecks checks;
-    checks.check(fontSize < kMinListFontSize || fontSize > kMaxListFontSize, "Font size must be between 5 and 100");
+    checks.check(fontSize < kMinListFontSize || fontSize > kMaxListFontSize, "Font size must be between 5 and 100",
+                 field);
     if (!checks.passed()) return;
     g_galaxy.listFontSize = fontSize;
     QDialog::accept();

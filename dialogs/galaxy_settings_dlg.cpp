@@ -45,11 +45,14 @@ CGalaxySettingsDlg::CGalaxySettingsDlg(QWidget* parent)
          sortedItems({"0.01", "0.1", "0.5", "0.9", "0.99"})},
     };
     int top = 38;
+    QList<QWidget*> numberFields;
     for (const ComboRow& row : rows) {
         makeStaticText(this, QString::fromLatin1(row.label), du.rect(7, top, 85, 12));
-        makeComboBox(this, row.id, row.kind, row.entries, du.rect(95, top, 65, 12));
+        QComboBox* combo = makeComboBox(this, row.id, row.kind, row.entries, du.rect(95, top, 65, 12));
+        if (row.kind == ComboKind::DropDown) numberFields << combo;
         top += 17;
     }
+    fitNumberFields(this, numberFields, QString::fromLatin1(kWidestSetting), du.x(7));
     makeStaticText(this,
                    QStringLiteral("Note: These changes will not take effect until the next time \"New Galaxy\" is "
                                   "selected."),
@@ -84,37 +87,31 @@ void CGalaxySettingsDlg::DoDataExchange(DataExchange& dx) {
 void CGalaxySettingsDlg::accept() {
     if (!UpdateData(true)) return;
     CGalaxy& g = g_galaxy;
+    auto field = [this](int id) { return static_cast<QComboBox*>(control(id))->lineEdit(); };
 
-    // A text that does not begin with a number keeps the setting it stands for.
     int stars = g.requestedStars;
     double rotation = g.rotationFactor;
     double starMass = g.starMass;
     double centralMass = g.centralMass;
     double darkRadius = g.darkRadiusSetting;
     double darkFraction = g.darkFractionSetting;
-    const ScanResult starsScan = scanInt(starsText, stars);
-    const ScanResult rotationScan = scanDouble(rotationText, rotation);
-    const ScanResult starMassScan = scanDouble(starMassText, starMass);
-    const ScanResult centralMassScan = scanDouble(centralMassText, centralMass);
-    const ScanResult darkRadiusScan = scanDouble(darkRadiusText, darkRadius);
-    const ScanResult darkFractionScan = scanDouble(darkFractionText, darkFraction);
 
     // Only the first failure is reported. As values, "nan" and "inf" would
     // pass every comparison below, so they are refused first.
     EntryChecks checks;
-    auto outOfRange = [](ScanResult scan) { return scan == ScanResult::OutOfRange; };
-    checks.check(outOfRange(starsScan), "Number of stars must be between 1 and 2147483647");
-    checks.check(stars < 1, "Number of stars must be greater than 0");
-    checks.check(outOfRange(rotationScan), "Rotation factor must be a finite number");
-    checks.check(outOfRange(starMassScan), "Star mass must be a finite number");
-    checks.check(starMass <= 0.0, "Star mass must be greater than 0");
-    checks.check(outOfRange(centralMassScan), "Central mass must be a finite number");
-    checks.check(centralMass < 0.0, "Central mass cannot be less than 0");
-    checks.check(outOfRange(darkRadiusScan), "Dark matter radius must be a finite number");
-    checks.check(darkRadius <= 0.0, "Dark matter radius must be greater than 0");
-    checks.check(outOfRange(darkFractionScan), "Dark matter fraction must be a finite number");
+    checks.number(field(IdStars), starsText, stars, "Number of stars must be between 1 and 2147483647");
+    checks.check(stars < 1, "Number of stars must be greater than 0", field(IdStars));
+    checks.number(field(IdRotation), rotationText, rotation, "Rotation factor must be a finite number");
+    checks.number(field(IdStarMass), starMassText, starMass, "Star mass must be a finite number");
+    checks.check(starMass <= 0.0, "Star mass must be greater than 0", field(IdStarMass));
+    checks.number(field(IdCentralMass), centralMassText, centralMass, "Central mass must be a finite number");
+    checks.check(centralMass < 0.0, "Central mass cannot be less than 0", field(IdCentralMass));
+    checks.number(field(IdDarkRadius), darkRadiusText, darkRadius, "Dark matter radius must be a finite number");
+    checks.check(darkRadius <= 0.0, "Dark matter radius must be greater than 0", field(IdDarkRadius));
+    checks.number(field(IdDarkFraction), darkFractionText, darkFraction,
+                  "Dark matter fraction must be a finite number");
     checks.check(darkFraction < 0.0 || darkFraction >= 1.0,
-                 "Dark matter fraction must be\nnon negative and less than 1");
+                 "Dark matter fraction must be\nnon negative and less than 1", field(IdDarkFraction));
     if (!checks.passed()) return;
 
     g.requestedStars = stars;

@@ -56,11 +56,14 @@ CModelSettingsDlg::CModelSettingsDlg(QWidget* parent)
         {"Tree Force Error", IdForceError, ComboKind::DropDown, {"0", "0.003", "0.001", "0.0003"}},
     };
     int top = 40;
+    QList<QWidget*> numberFields;
     for (const ComboRow& row : rows) {
         makeStaticText(this, QString::fromLatin1(row.label), du.rect(7, top, 90, 20));
-        makeComboBox(this, row.id, row.kind, row.entries, du.rect(100, top + 4, 80, 12));
+        QComboBox* combo = makeComboBox(this, row.id, row.kind, row.entries, du.rect(100, top + 4, 80, 12));
+        if (row.kind == ComboKind::DropDown) numberFields << combo;
         top += row.id < IdSoftening ? 23 : 21;
     }
+    fitNumberFields(this, numberFields, QString::fromLatin1(kWidestSetting), du.x(7));
 
     addOkButton(this, du.rect(35, 222, 50, 14));
     addCancelButton(this, du.rect(102, 222, 50, 14));
@@ -91,31 +94,26 @@ void CModelSettingsDlg::DoDataExchange(DataExchange& dx) {
 void CModelSettingsDlg::accept() {
     if (!UpdateData(true)) return;
     CGalaxy& g = g_galaxy;
+    auto field = [this](int id) { return static_cast<QComboBox*>(control(id))->lineEdit(); };
 
-    // A text that does not begin with a number keeps the present setting.
     double timeStep = g.timeStepSetting;
     double shield = g.shieldSetting;
-    const ScanResult timeStepScan = scanDouble(timeStepText, timeStep);
-    const ScanResult shieldScan = scanDouble(shieldText, shield);
     double epsilon = g.epsilonSetting;
     double openingAngle = g.openingAngleSetting;
     double forceError = g.forceErrorSetting;
-    const ScanResult epsilonScan = scanDouble(epsilonText, epsilon);
-    const ScanResult openingAngleScan = scanDouble(openingAngleText, openingAngle);
-    const ScanResult forceErrorScan = scanDouble(forceErrorText, forceError);
 
-    // As values, "nan" and "inf" would pass both comparisons below.
+    // As values, "nan" and "inf" would pass the comparisons below.
     EntryChecks checks;
-    checks.check(timeStepScan == ScanResult::OutOfRange, "Timestep must be a finite number");
-    checks.check(timeStep == 0.0, "Timestep cannot be 0");
-    checks.check(shieldScan == ScanResult::OutOfRange, "Shield radius must be a finite number");
-    checks.check(shield < 0.0, "Shield radius cannot be negative");
-    checks.check(epsilonScan == ScanResult::OutOfRange, "Softening length must be a finite number");
-    checks.check(!(epsilon > 0.0), "Softening length must be greater than 0");
-    checks.check(openingAngleScan == ScanResult::OutOfRange, "Opening angle must be a finite number");
-    checks.check(!(openingAngle > 0.0), "Opening angle must be greater than 0");
-    checks.check(forceErrorScan == ScanResult::OutOfRange, "Force error must be a finite number");
-    checks.check(forceError < 0.0, "Force error cannot be negative");
+    checks.number(field(IdTimeStep), timeStepText, timeStep, "Timestep must be a finite number");
+    checks.check(timeStep == 0.0, "Timestep cannot be 0", field(IdTimeStep));
+    checks.number(field(IdShield), shieldText, shield, "Shield radius must be a finite number");
+    checks.check(shield < 0.0, "Shield radius cannot be negative", field(IdShield));
+    checks.number(field(IdEpsilon), epsilonText, epsilon, "Softening length must be a finite number");
+    checks.check(!(epsilon > 0.0), "Softening length must be greater than 0", field(IdEpsilon));
+    checks.number(field(IdOpeningAngle), openingAngleText, openingAngle, "Opening angle must be a finite number");
+    checks.check(!(openingAngle > 0.0), "Opening angle must be greater than 0", field(IdOpeningAngle));
+    checks.number(field(IdForceError), forceErrorText, forceError, "Force error must be a finite number");
+    checks.check(forceError < 0.0, "Force error cannot be negative", field(IdForceError));
     if (!checks.passed()) return;
 
     g.timeStepSetting = timeStep;

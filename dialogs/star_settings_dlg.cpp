@@ -45,6 +45,11 @@ CStarSettingsDlg::CStarSettingsDlg(QWidget* parent) : QDialog(parent), star_(sel
         line->setGeometry(du.rect(80, top, 90, 12));
         top += 18;
     }
+    // A value in all seventeen digits, with its sign and a two-digit exponent.
+    fitNumberFields(this,
+                    {control(IdMass), control(IdPosX), control(IdPosY), control(IdPosZ), control(IdVelX),
+                     control(IdVelY), control(IdVelZ)},
+                    QStringLiteral("-1.2345678901234567e-05"), du.x(10));
 
     addOkButton(this, du.rect(30, 172, 50, 14));
     addCancelButton(this, du.rect(106, 172, 50, 14));
@@ -79,13 +84,10 @@ void CStarSettingsDlg::accept() {
     if (!readControls()) return;
     // Checked before anything is written, so that a refused entry, and Cancel
     // after it, leave the star exactly as it was.
-    if (massValue <= 0.0) {
-        processingError(QStringLiteral("Star mass must be greater than 0"));
-        QLineEdit* mass = static_cast<QComboBox*>(control(IdMass))->lineEdit();
-        mass->setFocus();
-        mass->selectAll();
-        return;
-    }
+    EntryChecks checks;
+    checks.check(massValue <= 0.0, "Star mass must be greater than 0",
+                 static_cast<QComboBox*>(control(IdMass))->lineEdit());
+    if (!checks.passed()) return;
     CGalaxy& g = g_galaxy;
     const int k = star_;
     g.pos.x[k] = posX;

@@ -7,7 +7,6 @@
 #include <cstdlib>
 #include <cstring>
 #include <memory>
-#include <utility>
 #include <vector>
 
 #include <sys/stat.h>
@@ -419,21 +418,23 @@ Gadget4ExportStatus exportForGadget4(const CGalaxy& g, const std::string& folder
     if (why = prepareFolder(folder); !why.empty()) return failure(Gadget4ExportError::CannotWrite, why);
 
     const std::string base = folder.back() == '/' ? folder : folder + "/";
-    const std::pair<const char*, std::string> texts[] = {
-        {"param.txt", gadget4ParamText(g, run)},
-        {"Config.sh", gadget4ConfigText(g.numStars)},
-        {"README.txt", gadget4ReadmeText(g, run, absolutePath(folder))},
+    // The texts of the files after the snapshot.
+    const std::string texts[] = {
+        gadget4ParamText(g, run),
+        gadget4ConfigText(g.numStars),
+        gadget4ReadmeText(g, run, absolutePath(folder)),
     };
+    static_assert(std::size(texts) + 1 == std::size(kGadget4Files));
     // Every file is opened before any is written, so that a folder that
     // takes no files costs nothing.
     ReplacingFile snapshot;
     ReplacingFile files[std::size(texts)];
-    if (const FileStatus opened = snapshot.open(base + "ic.hdf5"); !opened.ok())
+    if (const FileStatus opened = snapshot.open(base + kGadget4Files[0]); !opened.ok())
         return failure(Gadget4ExportError::CannotWrite, opened.message);
     for (std::size_t i = 0; i < std::size(texts); ++i) {
-        if (const FileStatus opened = files[i].open(base + texts[i].first); !opened.ok())
+        if (const FileStatus opened = files[i].open(base + kGadget4Files[i + 1]); !opened.ok())
             return failure(Gadget4ExportError::CannotWrite, opened.message);
-        files[i].write(texts[i].second);
+        files[i].write(texts[i]);
     }
     // The large file first: when it fails, the others are discarded with it.
     if (const GalaxyFileStatus written = writeSnapshotFile(g, snapshot); !written.ok())

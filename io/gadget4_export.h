@@ -53,6 +53,9 @@ std::string gadget4ParamText(const CGalaxy& galaxy, const Gadget4Run& run);
 std::string gadget4ConfigText(int stars);
 std::string gadget4ReadmeText(const CGalaxy& galaxy, const Gadget4Run& run, const std::string& folder);
 
+// The files an export writes into its folder, in that order.
+inline constexpr const char* kGadget4Files[] = {"ic.hdf5", "param.txt", "Config.sh", "README.txt"};
+
 // Writes folder/ic.hdf5, param.txt, Config.sh and README.txt, creating the
 // folder when it is missing (its parent must exist). Nothing is written when
 // the galaxy or the run is refused or the folder cannot take files; each file

@@ -15,6 +15,10 @@ namespace {
 
 constexpr std::string_view kBlanks = " \t\n\v\f\r";
 
+// What a number field says of a text that is no number.
+constexpr char kNotAnInteger[] = "Please enter an integer.";
+constexpr char kNotANumber[] = "Please enter a number.";
+
 bool isDigit(char c) { return c >= '0' && c <= '9'; }
 
 std::size_t skipBlanks(std::string_view s, std::size_t at) {
@@ -165,9 +169,28 @@ void processingError(const QString& text) {
     }
 }
 
+void rejectEntry(QLineEdit* field, const QString& text) {
+    processingError(text);
+    field->setFocus();
+    field->selectAll();
+}
+
+void EntryChecks::number(QLineEdit* field, const QString& text, int& value, const char* outOfRange) {
+    scanned(scanInt(text, value), field, kNotAnInteger, outOfRange);
+}
+
+void EntryChecks::number(QLineEdit* field, const QString& text, double& value, const char* outOfRange) {
+    scanned(scanDouble(text, value), field, kNotANumber, outOfRange);
+}
+
+void EntryChecks::scanned(ScanResult scan, QLineEdit* field, const char* notANumber, const char* outOfRange) {
+    check(scan == ScanResult::NotANumber, notANumber, field);
+    check(scan == ScanResult::OutOfRange, outOfRange, field);
+}
+
 bool EntryChecks::passed() const {
-    if (failure_.isEmpty()) return true;
-    processingError(failure_);
+    if (!field_) return true;
+    rejectEntry(field_, failure_);
     return false;
 }
 
@@ -211,8 +234,7 @@ void DataExchange::number(QLineEdit* control, int& value) {
         control->setText(formatInt(value));
         return;
     }
-    if (scanWholeInt(control->text(), value) != ScanResult::Number)
-        fail(control, QStringLiteral("Please enter an integer."));
+    if (scanWholeInt(control->text(), value) != ScanResult::Number) fail(control, QString::fromLatin1(kNotAnInteger));
 }
 
 void DataExchange::number(QLineEdit* control, double& value) {
@@ -221,13 +243,10 @@ void DataExchange::number(QLineEdit* control, double& value) {
         control->setText(formatExact(value));
         return;
     }
-    if (scanWholeDouble(control->text(), value) != ScanResult::Number)
-        fail(control, QStringLiteral("Please enter a number."));
+    if (scanWholeDouble(control->text(), value) != ScanResult::Number) fail(control, QString::fromLatin1(kNotANumber));
 }
 
-void DataExchange::fail(QWidget* control, const QString& message) {
+void DataExchange::fail(QLineEdit* control, const QString& message) {
     failed_ = true;
-    processingError(message);
-    control->setFocus();
-    if (auto* edit = qobject_cast<QLineEdit*>(control)) edit->selectAll();
+    rejectEntry(control, message);
 }

@@ -40,19 +40,35 @@ QString formatExact(double value);
 // The message box of a rejected dialog entry: caption "Processing Error" and
 // one OK button. The dialog that shows it stays open.
 void processingError(const QString& text);
+// The same for the entry of one field, which then gets the focus with its
+// text selected, ready to be typed over.
+void rejectEntry(QLineEdit* field, const QString& text);
 
 // The checks of a dialog's entries, made in a fixed order: only the first that
-// fails is reported.
+// fails is reported, at its field.
 class EntryChecks {
 public:
-    void check(bool bad, const char* message) {
-        if (bad && failure_.isEmpty()) failure_ = QString::fromLatin1(message);
+    void check(bool bad, const char* message, QLineEdit* field) {
+        if (bad && !field_) {
+            failure_ = QString::fromLatin1(message);
+            field_ = field;
+        }
     }
-    // Shows the first failure as a processing error; true when all passed.
+    // Reads the number at the front of the text, as scanInt and scanDouble
+    // do ("12.5 stars" is 12.5). A text that does not begin with one fails
+    // as a number field of the data exchange does, "nan", "inf" and numbers
+    // beyond the type with outOfRange; the value is then untouched.
+    void number(QLineEdit* field, const QString& text, int& value, const char* outOfRange);
+    void number(QLineEdit* field, const QString& text, double& value, const char* outOfRange);
+    // Shows the first failure as a processing error at its field; true when
+    // all passed.
     bool passed() const;
 
 private:
+    void scanned(ScanResult scan, QLineEdit* field, const char* notANumber, const char* outOfRange);
+
     QString failure_;
+    QLineEdit* field_ = nullptr;
 };
 
 // Items as a sorted list box keeps them: ordered as text, ignoring case.
@@ -80,7 +96,7 @@ public:
 
 private:
     bool skip() const { return saving_ && failed_; }
-    void fail(QWidget* control, const QString& message);
+    void fail(QLineEdit* control, const QString& message);
 
     bool saving_;
     bool failed_ = false;

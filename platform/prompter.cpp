@@ -3,6 +3,7 @@
 #include <QApplication>
 #include <QDir>
 #include <QFileDialog>
+#include <QFileInfo>
 #include <QLineEdit>
 #include <QMessageBox>
 #include <QRegularExpression>
@@ -89,6 +90,27 @@ public:
     }
 };
 
+// Qt's dialog for folders refuses a name that is none yet; this one takes a
+// new name typed in an existing folder, as the folder for the caller to make.
+class NewFolderDialog : public QFileDialog {
+public:
+    using QFileDialog::QFileDialog;
+
+    QString newFolder;
+
+    void accept() override {
+        const auto* edit = findChild<QLineEdit*>(QStringLiteral("fileNameEdit"));
+        const QString typed = edit ? edit->text().trimmed() : QString();
+        const QFileInfo folder(directory().absoluteFilePath(typed));
+        if (!typed.isEmpty() && !folder.exists() && folder.dir().exists()) {
+            newFolder = folder.absoluteFilePath();
+            QDialog::accept();
+            return;
+        }
+        QFileDialog::accept();
+    }
+};
+
 // A name typed for opening need not exist, unless several are asked for:
 // the caller reports a missing file.
 std::optional<QStringList> runFileDialog(const FileRequest& request, QFileDialog::AcceptMode mode,
@@ -141,12 +163,14 @@ std::optional<QStringList> QtPrompter::openFileNames(const FileRequest& request)
 }
 
 std::optional<QString> QtPrompter::folderName(const FileRequest& request) {
-    QFileDialog dialog(QApplication::activeWindow(), request.caption);
+    NewFolderDialog dialog(QApplication::activeWindow(), request.caption);
     dialog.setOption(QFileDialog::DontUseNativeDialog);
     dialog.setFileMode(QFileDialog::Directory);
     dialog.setOption(QFileDialog::ShowDirsOnly);
     if (!request.fileName.isEmpty()) dialog.selectFile(request.fileName);
-    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return std::nullopt;
+    if (dialog.exec() != QDialog::Accepted) return std::nullopt;
+    if (!dialog.newFolder.isEmpty()) return dialog.newFolder;
+    if (dialog.selectedFiles().isEmpty()) return std::nullopt;
     return dialog.selectedFiles().front();
 }
 

@@ -40,8 +40,9 @@ public:
     // Modal; one or more names to open, or nothing when cancelled. Unless
     // overridden, the one name openFileName gives.
     virtual std::optional<QStringList> openFileNames(const FileRequest& request);
-    // Modal; an existing folder (the dialog can make a new one), or nothing
-    // when cancelled. Only the caption and the starting name are used.
+    // Modal; an existing folder, or a new one named in an existing folder for
+    // the caller to make, or nothing when cancelled. Only the caption and the
+    // starting name are used.
     virtual std::optional<QString> folderName(const FileRequest& request) = 0;
 };
 

@@ -109,6 +109,9 @@ private slots:
     void replayStopsAtASnapshotThatCannotBeRead();
     void replayDialogTakesSeveralFilesOrAPattern();
     void exportForGadget4AsksFolderEndTimeAndSnapshots();
+    void exportAsksBeforeReplacingAndSaysWhereItWrote_data();
+    void exportAsksBeforeReplacingAndSaysWhereItWrote();
+    void folderDialogTakesANewName();
 
 private:
     // Saves the galaxy as STEM_8, STEM_9 and STEM_10.hdf5, a few steps
@@ -801,6 +804,68 @@ void FileCommandsTest::exportForGadget4AsksFolderEndTimeAndSnapshots() {
     // Like Save, it needs a window showing the galaxy.
     app_->closeAllDocuments();
     QVERIFY(!frame_->queryCommand(C::ExportGadget4).enabled());
+}
+
+void FileCommandsTest::exportAsksBeforeReplacingAndSaysWhereItWrote_data() {
+    // Files of an earlier export in the folder, and the answer to replacing them.
+    QTest::addColumn<QStringList>("earlier");
+    QTest::addColumn<int>("reply");
+    QTest::newRow("missing folder") << QStringList() << int(MessageResult::No);
+    QTest::newRow("earlier export replaced") << QStringList{"ic.hdf5", "README.txt"} << int(MessageResult::Yes);
+    QTest::newRow("earlier export kept") << QStringList{"ic.hdf5", "README.txt"} << int(MessageResult::No);
+    QTest::newRow("parameter file kept") << QStringList{"param.txt"} << int(MessageResult::No);
+}
+
+void FileCommandsTest::exportAsksBeforeReplacingAndSaysWhereItWrote() {
+    QFETCH(QStringList, earlier);
+    QFETCH(int, reply);
+    const QString folder = dir_->filePath("g4");
+    if (!earlier.isEmpty()) QVERIFY(QDir().mkdir(folder));
+    for (const QString& file : earlier) writeFile(folder + "/" + file, "earlier");
+    const bool writes = earlier.isEmpty() || reply == int(MessageResult::Yes);
+    prompter_->replies.push_back(MessageResult(reply));
+    prompter_->files.push_back(folder);
+    QTimer::singleShot(0, this, [] {
+        if (auto* dialog = qobject_cast<CGadget4ExportDlg*>(QApplication::activeModalWidget())) dialog->accept();
+    });
+    QVERIFY(frame_->executeCommand(C::ExportGadget4));
+    QCoreApplication::processEvents();
+
+    QCOMPARE(prompter_->messages.size(), std::size_t(!earlier.isEmpty()));
+    if (!earlier.isEmpty()) {
+        QCOMPARE(prompter_->messages[0].buttons, MessageButtons::YesNo);
+        QVERIFY(prompter_->messages[0].text.contains(folder + " already holds an export for GADGET-4 (" +
+                                                     earlier.join(", ") + ")"));
+    }
+    const QString status = frame_->statusBar()->currentMessage();
+    QCOMPARE(status.contains("into " + folder + ": ic.hdf5, param.txt, Config.sh, README.txt"), writes);
+    for (const char* file : kGadget4Files) {
+        const QString name = QString::fromLatin1(file);
+        QCOMPARE(QFile::exists(folder + "/" + name), writes || earlier.contains(name));
+        QCOMPARE(readAll(folder + "/" + name) == "earlier", !writes && earlier.contains(name));
+    }
+}
+
+void FileCommandsTest::folderDialogTakesANewName() {
+    // Qt's own dialog takes an existing folder, and a new name typed in one.
+    QVERIFY(QDir(dir_->path()).mkdir(QStringLiteral("existing")));
+    for (const QString& typed : {QStringLiteral("existing"), QStringLiteral("new run")}) {
+        QTimer::singleShot(0, this, [&] {
+            auto* dialog = qobject_cast<QFileDialog*>(QApplication::activeModalWidget());
+            if (!dialog) return;
+            dialog->setDirectory(dir_->path());
+            dialog->findChild<QLineEdit*>(QStringLiteral("fileNameEdit"))->setText(typed);
+            // Qt's refusal of the name would open inside accept(): it and the dialog are closed.
+            QTimer::singleShot(0, dialog, [dialog] {
+                if (auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget())) {
+                    box->close();
+                    dialog->reject();
+                }
+            });
+            static_cast<QDialog*>(dialog)->accept();
+        });
+        QCOMPARE(QtPrompter().folderName(FileRequest()), std::optional<QString>(dir_->filePath(typed)));
+    }
 }
 
 QTEST_MAIN(FileCommandsTest)

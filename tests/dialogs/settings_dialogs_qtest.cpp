@@ -1,6 +1,7 @@
 // The Galaxy Settings and Model Settings dialogs driven through their menu
 // commands: their controls as the templates give them, the checks of OK in
-// their order, and that nothing changes until every check passes; and the
+// their order, and that nothing changes until every check passes; number
+// fields, theirs and the star editor's, that show their texts whole; and the
 // number reading and writing beneath them, whatever the user's locale.
 #include <QApplication>
 #include <QComboBox>
@@ -18,6 +19,8 @@
 #include "app/zyr_app.h"
 #include "dialogs/galaxy_settings_dlg.h"
 #include "dialogs/model_settings_dlg.h"
+#include "dialogs/note_view.h"
+#include "dialogs/star_settings_dlg.h"
 #include "model/galaxy.h"
 #include "platform/data_exchange.h"
 #include "platform/dialog_units.h"
@@ -125,6 +128,9 @@ private slots:
     void modelChecks();
     void modelStoresLiveValuesAndSettings();
     void modelKeepsMethodsTheListDoesNotOffer();
+
+    void numberFieldsShowTheirWholeText_data();
+    void numberFieldsShowTheirWholeText();
 
 private:
     // Sends the command and runs drive inside the dialog's event loop; the
@@ -409,6 +415,9 @@ void SettingsDialogsTest::galaxyChecks_data() {
     QTest::newRow("overflowing radius") << 1017 << "1e999" << 0 << "" << "Dark matter radius must be a finite number";
     QTest::newRow("infinite fraction") << 1019 << "-infinity" << 0 << ""
                                        << "Dark matter fraction must be a finite number";
+    QTest::newRow("letters for stars") << 1002 << "many" << 0 << "" << "Please enter an integer.";
+    QTest::newRow("empty mass before a bad fraction") << 1003 << "" << 1019 << "2" << "Please enter a number.";
+    QTest::newRow("blank central mass") << 1006 << "  " << 0 << "" << "Please enter a number.";
 }
 
 void SettingsDialogsTest::galaxyChecks() {
@@ -425,6 +434,8 @@ void SettingsDialogsTest::galaxyChecks() {
         static_cast<QComboBox*>(dlg->control(1002))->setEditText("100");
         static_cast<QComboBox*>(dlg->control(id))->setEditText(text);
         if (id2) static_cast<QComboBox*>(dlg->control(id2))->setEditText(text2);
+        // The focus where a click on OK leaves it.
+        button(dlg, "OK")->setFocus();
         button(dlg, "OK")->click();
         QVERIFY(dlg->isVisible());
         QCOMPARE(prompter_->messages.size(), std::size_t{1});
@@ -432,8 +443,11 @@ void SettingsDialogsTest::galaxyChecks() {
         QCOMPARE(prompter_->messages[0].caption, QStringLiteral("Processing Error"));
         QCOMPARE(prompter_->messages[0].buttons, MessageButtons::Ok);
         QVERIFY(Settings::now() == before);
-        // The typed text is still there to be corrected.
+        // The typed text is still there to be corrected, at its field and
+        // selected to be typed over.
         QCOMPARE(static_cast<QComboBox*>(dlg->control(id))->currentText(), text);
+        QCOMPARE(dlg->focusWidget(), dlg->control(id));
+        QCOMPARE(static_cast<QComboBox*>(dlg->control(id))->lineEdit()->selectedText(), text);
     });
     // Cancel after the failed OK.
     QVERIFY(Settings::now() == before);
@@ -447,7 +461,7 @@ void SettingsDialogsTest::galaxyAcceptsWhatTheChecksAllow() {
         auto combo = [dlg](int id) { return static_cast<QComboBox*>(dlg->control(id)); };
         combo(1004)->setCurrentIndex(combo(1004)->findText("Rings"));
         combo(1002)->setEditText("5000");          // beyond the list: no upper bound
-        combo(1003)->setEditText("heavy");         // not a number: keeps 400
+        combo(1003)->setEditText("250");           // beyond the list
         combo(1005)->setEditText(" -0.5 turns");   // trailing text ignored; no check
         combo(1006)->setEditText("0");             // no central star
         combo(1021)->setCurrentIndex(1);
@@ -460,7 +474,7 @@ void SettingsDialogsTest::galaxyAcceptsWhatTheChecksAllow() {
     const CGalaxy& g = g_galaxy;
     QCOMPARE(g.shape, int(GalaxyShape::Rings));
     QCOMPARE(g.requestedStars, 5000);
-    QCOMPARE(g.starMass, 400.0);
+    QCOMPARE(g.starMass, 250.0);
     QCOMPARE(g.rotationFactor, -0.5);
     QCOMPARE(g.centralMass, 0.0);
     QCOMPARE(g.darkMatterSetting, int(DarkMatterModel::Sphere));
@@ -566,6 +580,8 @@ void SettingsDialogsTest::modelChecks_data() {
     QTest::newRow("negative angle") << "2" << "1" << "Opening angle must be greater than 0" << 1019 << "-0.4";
     QTest::newRow("infinite error") << "2" << "1" << "Force error must be a finite number" << 1020 << "inf";
     QTest::newRow("negative error") << "2" << "1" << "Force error cannot be negative" << 1020 << "-1e-3";
+    QTest::newRow("letters for step") << "fast" << "1" << "Please enter a number." << 0 << QString();
+    QTest::newRow("empty epsilon") << "2" << "1" << "Please enter a number." << 1018 << "";
 }
 
 void SettingsDialogsTest::modelChecks() {
@@ -627,16 +643,18 @@ void SettingsDialogsTest::modelStoresLiveValuesAndSettings() {
     QCOMPARE(g.forceErrorSetting, 1e-3);
     QCOMPARE(g.historyCount, 0);
 
-    // Letters keep the previous values.
+    // Letters are refused, and Cancel keeps the previous values.
     runDialog(C::ModelSettings, [](QDialog* dialog) {
         auto* dlg = static_cast<CModelSettingsDlg*>(dialog);
         static_cast<QComboBox*>(dlg->control(1010))->setEditText("fast");
         static_cast<QComboBox*>(dlg->control(1016))->setEditText("");
         button(dlg, "OK")->click();
+        QVERIFY(dlg->isVisible());
     });
     QCOMPARE(g.timeStep, -2.5);
     QCOMPARE(g.shieldModifier, 0.0);
-    QVERIFY(prompter_->messages.empty());
+    QCOMPARE(prompter_->messages.size(), std::size_t{1});
+    QCOMPARE(prompter_->messages[0].text, QStringLiteral("Please enter a number."));
 }
 
 void SettingsDialogsTest::modelKeepsMethodsTheListDoesNotOffer() {
@@ -651,6 +669,41 @@ void SettingsDialogsTest::modelKeepsMethodsTheListDoesNotOffer() {
     });
     QCOMPARE(g_galaxy.forceMethod, int(ForceMethod::ParticleMesh));
     QCOMPARE(g_galaxy.integrationMethod, int(IntegrationMethod::DynamicEuler));
+}
+
+// ---- number fields ------------------------------------------------------------
+
+void SettingsDialogsTest::numberFieldsShowTheirWholeText_data() {
+    QTest::addColumn<bool>("starEditor");
+    QTest::addColumn<QStringList>("texts");
+    // As Galaxy Settings shows large settings and the star editor a star's
+    // values after a run, field by field.
+    QTest::newRow("galaxy settings") << false << QStringList{"2000000", "100000.000000", "-12.500000",
+                                                             "100000.000000", "100000.000000", "0.990000"};
+    QTest::newRow("star editor") << true << QStringList{"1.5e-07", "-66666.666666666672", "-0.66666666666666663",
+                                                        "123456.789", "-0.0033333333333333335",
+                                                        "-1.2345678901234567e-05", "-4.25"};
+}
+
+void SettingsDialogsTest::numberFieldsShowTheirWholeText() {
+    QFETCH(bool, starEditor);
+    QFETCH(QStringList, texts);
+    selectedRow = 1;
+    const std::unique_ptr<QDialog> dialog(starEditor ? static_cast<QDialog*>(new CStarSettingsDlg)
+                                                     : new CGalaxySettingsDlg);
+    const QList<QLineEdit*> edits = dialog->findChildren<QLineEdit*>();
+    QCOMPARE(edits.size(), texts.size());
+    for (qsizetype i = 0; i < edits.size(); ++i) {
+        edits[i]->setText(texts[i]);
+        // Drawn with the cursor at the end, where setting a text leaves it, a
+        // field looks as with the cursor at the start, unless it scrolled.
+        QWidget* parent = edits[i]->parentWidget();
+        QWidget* field = qobject_cast<QComboBox*>(parent) ? parent : edits[i];
+        const QImage atEnd = field->grab().toImage();
+        edits[i]->home(false);
+        QVERIFY2(field->grab().toImage() == atEnd, qPrintable(texts[i]));
+        QVERIFY(dialog->rect().contains(field->geometry()));
+    }
 }
 
 QTEST_MAIN(SettingsDialogsTest)

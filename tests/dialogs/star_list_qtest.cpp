@@ -392,6 +392,9 @@ void StarListTest::starEditorMassRule() {
             prompter_->messages.clear();
             QCOMPARE(star(), before);
             QCOMPARE(mass->currentText(), QString::fromLatin1(rejected));
+            // ready to be typed over
+            QCOMPARE(dialog.focusWidget(), mass);
+            QCOMPARE(mass->lineEdit()->selectedText(), mass->currentText());
         }
         if (cancel) {
             dialog.reject();
